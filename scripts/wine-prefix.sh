@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Prepares the private Wine prefix of a Windows build directory for the tests:
+# null graphics driver, no menu builder, user folders inside the prefix, and
+# COM1..COM31 mapped to link paths inside the build directory (the tests
+# point those links at pseudo-terminals). Usage: wine-prefix.sh <build dir>
+set -euo pipefail
+build=$(cd "$1" && pwd)
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d"
+ports="$build/ports"
+mkdir -p "$ports"
+if [ -f "$WINEPREFIX/.nimbrel-ready" ]; then exit 0; fi
+rm -rf "$WINEPREFIX"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+
+# Keep everything the tests write inside the prefix.
+users="$WINEPREFIX/drive_c/users/$(id -un)"
+for d in Desktop Documents Downloads Music Pictures Videos Templates; do
+  if [ -L "$users/$d" ]; then rm -f "$users/$d"; mkdir -p "$users/$d"; fi
+done
+
+regfile=$(mktemp --suffix=.reg)
+{
+  printf 'REGEDIT4\r\n\r\n'
+  printf '[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\r\n"Graphics"="null"\r\n\r\n'
+  printf '[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n'
+  for n in $(seq 1 31); do
+    printf '"COM%d"="%s"\r\n' "$n" "$(printf '%s' "$ports/COM$n" | sed 's/\\/\\\\/g')"
+  done
+  # The host's own serial devices would otherwise take free COM numbers
+  # below 32, and a scan would touch real hardware.
+  for n in $(seq 32 40); do printf '"COM%d"=""\r\n' "$n"; done
+  printf '\r\n'
+} > "$regfile"
+wine regedit /S "Z:$(printf '%s' "$regfile" | sed 's#/#\\#g')" >/dev/null 2>&1
+rm -f "$regfile"
+wineserver -k || true
+wineserver -w || true
+touch "$WINEPREFIX/.nimbrel-ready"

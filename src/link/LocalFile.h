@@ -1,0 +1,29 @@
+#pragma once
+// The local-disk end of a file transfer: WinFile on Windows, PosixFile
+// elsewhere. Failures are raised as FileExceptions.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class LocalFile {
+public:
+    enum Mode : std::int32_t { ReadMode = 0, WriteMode = 1 };
+
+    LocalFile() = default;
+    LocalFile(const LocalFile&) = delete;
+    LocalFile& operator=(const LocalFile&) = delete;
+
+    virtual std::uint32_t writeBuffer(const std::uint8_t* bytes, std::uint32_t count) = 0;
+    // Returns 0 at the end of the file.
+    virtual std::uint32_t readBuffer(std::uint8_t* bytes, std::uint32_t count) = 0;
+    // Last component of the stored name.
+    virtual std::string getBaseName() const = 0;
+    virtual std::uint32_t getSize() = 0;
+    // Closes and deletes the file (a partly downloaded file is not kept).
+    virtual void erase() = 0;
+
+    virtual ~LocalFile() = default;
+};
+
+// Opens a local file of this platform (WinFile or PosixFile).
+std::unique_ptr<LocalFile> openLocalFile(const std::string& path, LocalFile::Mode mode);
