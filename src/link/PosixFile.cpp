@@ -1,0 +1,52 @@
+#include "link/PosixFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <memory>
+
+PosixFile::PosixFile(const std::string& path, Mode mode) : BasicLocalFile("PosixFile", path, mode, '/') {
+    const int flags = mode == ReadMode ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC;
+    fd_.reset(::open(fileName().c_str(), flags | O_CLOEXEC, 0666));
+    if (!fd_) throw cannotOpen(path);
+}
+
+bool PosixFile::writeOnce(const std::uint8_t* bytes, std::uint32_t count, std::uint32_t& written) {
+    // A write to a regular file may be cut short by a signal: finish it, so
+    // the count written is the count asked for or the call failed.
+    written = 0;
+    while (written < count) {
+        const ssize_t n = ::write(fd_.get(), bytes + written, count - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        written += static_cast<std::uint32_t>(n);
+    }
+    return true;
+}
+
+bool PosixFile::readOnce(std::uint8_t* bytes, std::uint32_t count, std::uint32_t& read) {
+    ssize_t n;
+    do {
+        n = ::read(fd_.get(), bytes, count);
+    } while (n < 0 && errno == EINTR);
+    read = n > 0 ? static_cast<std::uint32_t>(n) : 0;
+    return n >= 0;
+}
+
+bool PosixFile::sizeOf(std::uint32_t& size) {
+    struct stat status {};
+    if (::fstat(fd_.get(), &status) != 0 || status.st_size > static_cast<off_t>(UINT32_MAX - 1)) return false;
+    size = static_cast<std::uint32_t>(status.st_size);
+    return true;
+}
+
+void PosixFile::closeFile() { fd_.reset(); }
+
+bool PosixFile::deleteFile() { return ::unlink(fileName().c_str()) == 0; }
+
+std::unique_ptr<LocalFile> openLocalFile(const std::string& path, LocalFile::Mode mode) {
+    return std::make_unique<PosixFile>(path, mode);
+}
