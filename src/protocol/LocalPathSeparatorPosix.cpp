@@ -1,0 +1,3 @@
+#include "protocol/LocalPathName.h"
+
+const char localPathSeparator = '/';
