@@ -35,8 +35,8 @@ public:
     void purgeBuffers() override;
     void writeBuffer(const std::uint8_t* bytes, std::uint32_t count) override;
 
-    // True when the line runs without parity because the device is a
-    // pseudo-terminal, which cannot keep it.
+    // True when the device refused the parity request (a pseudo-terminal
+    // may) and the line runs without parity.
     bool parityDropped() const { return parityDropped_; }
 
 protected:
