@@ -1,0 +1,48 @@
+#pragma once
+// The simulated device talks to the PC through a byte line: a blocking read
+// with a time-out and a write. The in-process port and the pseudo-terminal
+// program each provide one; pacing wraps either.
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+
+namespace devsim {
+
+using Milliseconds = std::chrono::milliseconds;
+
+// Raised by a line once the PC side is gone for good (port object destroyed,
+// program stopping); it ends the device's session.
+class LineClosed : public std::runtime_error {
+public:
+    LineClosed() : std::runtime_error("device line closed") {}
+};
+
+class DeviceLine {
+public:
+    virtual ~DeviceLine() = default;
+    // Waits up to `timeout` for the next byte from the PC; nothing on time-out.
+    virtual std::optional<std::uint8_t> read(Milliseconds timeout) = 0;
+    virtual void write(const std::uint8_t* bytes, std::size_t count) = 0;
+};
+
+// Holds the device's output to the real line rate: 19200 baud with 11 bits
+// per byte (start, 8 data, parity, stop), so each byte takes 11/19200 s and
+// a transfer takes its real time. Bytes are handed on as they become due.
+class PacedLine : public DeviceLine {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr Clock::duration byteTime =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(11'000'000'000LL / 19200));
+
+    explicit PacedLine(DeviceLine& inner) : inner_(inner) {}
+    std::optional<std::uint8_t> read(Milliseconds timeout) override { return inner_.read(timeout); }
+    void write(const std::uint8_t* bytes, std::size_t count) override;
+
+private:
+    DeviceLine& inner_;
+    Clock::time_point lineFreeAt_{};
+};
+
+}  // namespace devsim

@@ -1,0 +1,85 @@
+#pragma once
+// The byte vocabulary of the line, as the device side uses it.
+#include <cstdint>
+
+namespace devsim::wire {
+
+inline constexpr std::uint8_t RECEIVE_DATA_BLOCK = 0x03;
+inline constexpr std::uint8_t END_OF_FILE = 0x04;
+inline constexpr std::uint8_t ATTRIBUTE_FLAG = 0x05;
+inline constexpr std::uint8_t ACK = 0x06;
+inline constexpr std::uint8_t MONITOR_MODE = 0x0B;
+inline constexpr std::uint8_t GET_PROTOCOL_VERSION = 0x0C;
+inline constexpr std::uint8_t START_OF_DATA = 0x0F;
+inline constexpr std::uint8_t NAK = 0x15;
+inline constexpr std::uint8_t SYNC = 0x16;
+inline constexpr std::uint8_t BEGIN_OF_FILE = 0x1C;
+inline constexpr std::uint8_t GET_FILE_LIST = 0x20;
+inline constexpr std::uint8_t GET_FILE = 0x21;
+inline constexpr std::uint8_t RENAME_FILE = 0x22;
+inline constexpr std::uint8_t DELETE_FILE = 0x23;
+inline constexpr std::uint8_t GET_DISK_SPACE = 0x25;
+inline constexpr std::uint8_t CANCEL_UPLOAD = 0x43;
+
+// Identification.
+inline constexpr std::uint8_t IDENTIFY = 0xFF;
+inline constexpr std::uint8_t IDENTIFY_ANSWER = 0xFE;
+inline constexpr std::uint8_t OTHER_KIND_QUERY = 0x05;  // sent twice to a device of type 0x90
+inline constexpr std::uint8_t OTHER_KIND_TYPE = 0x90;
+inline constexpr std::uint8_t SERIAL_QUERY = 0xAE;
+inline constexpr std::uint8_t SERIAL_QUERY_OK = 0x4F;  // 'O'
+inline constexpr char SERIAL_REQUEST[] = "INFO N";
+inline constexpr char SERIAL_ANSWER[] = "INFOI";
+inline constexpr unsigned SERIAL_BLOCK_SIZE = 40;
+inline constexpr unsigned SERIAL_TEXT_SIZE = 12;
+inline constexpr unsigned OTHER_KIND_SERIAL_SIZE = 8;
+
+// Monitor mode.
+inline constexpr std::uint8_t MONITOR_OFF = 0x00;
+inline constexpr std::uint8_t MONITOR_ON = 0x01;
+inline constexpr std::uint8_t PORT_GIVEN_BACK = 0x02;  // confirmed when the PC gives the port back
+inline constexpr std::uint8_t MONITOR_START_FRAME = 0x79;  // followed by type, 0x01, 0x07, 0x16
+inline constexpr unsigned MONITOR_START_FRAME_REST = 4;
+inline constexpr std::uint8_t MONITOR_END = 0x0A;
+inline constexpr std::uint8_t FRAME_A_ESCAPE = 0xFE;
+inline constexpr std::uint8_t FRAME_A_HANDSHAKE = 0x37;
+inline constexpr std::uint8_t FRAME_A_HANDSHAKE_REPLY = 0x34;
+inline constexpr std::uint8_t FRAME_A_LINE_END = 0x47;
+inline constexpr std::uint8_t FRAME_B_START = 0x02;
+inline constexpr std::uint8_t FRAME_B_LINE_BASE = 0x28;
+inline constexpr std::uint8_t FRAME_B_LINE_END = 0x0D;
+
+// Upload flag byte.
+inline constexpr std::uint8_t FLAG_KEEP_EXISTING = 0x00;
+inline constexpr std::uint8_t FLAG_REPLACE = 0x01;
+inline constexpr std::uint8_t FLAG_BRAILLE_TABLE = 0x80;
+inline constexpr std::uint8_t FLAG_BACKWARD_SEARCH = 0x40;
+inline constexpr unsigned BRAILLE_TABLE_SIZE = 256;
+
+// Sizes.
+inline constexpr std::size_t MAX_DEVICE_PAYLOAD = 80;  // what the PC accepts per package
+inline constexpr std::size_t MAX_PC_PAYLOAD = 80;      // what this device accepts per package
+inline constexpr std::size_t MAX_NAME = 65;            // what fits the PC's name package buffer
+inline constexpr std::size_t FILE_RECORD_OVERHEAD = 14;
+
+}  // namespace devsim::wire
+
+// The error codes the device sends after NAK.
+namespace devsim::refusal {
+inline constexpr std::uint8_t InvalidPackageSize = 1;
+inline constexpr std::uint8_t MissingBeginOfFile = 2;
+inline constexpr std::uint8_t MissingEndOfFile = 3;
+inline constexpr std::uint8_t MissingAttributeFlag = 4;
+inline constexpr std::uint8_t MissingStartOfData = 5;
+inline constexpr std::uint8_t MissingGetFile = 6;
+inline constexpr std::uint8_t MissingDeleteFile = 7;
+inline constexpr std::uint8_t MissingRenameFile = 8;
+inline constexpr std::uint8_t CannotWriteToFile = 14;
+inline constexpr std::uint8_t CannotDeleteFile = 15;
+inline constexpr std::uint8_t CannotRenameFile = 16;
+inline constexpr std::uint8_t PageFrameError = 18;
+inline constexpr std::uint8_t FileAlreadyExists = 19;
+inline constexpr std::uint8_t BufferOverflow = 22;
+inline constexpr std::uint8_t CanceledByPc = 23;
+inline constexpr std::uint8_t FileNotFound = 24;
+}  // namespace devsim::refusal
