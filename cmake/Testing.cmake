@@ -33,10 +33,11 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   add_custom_target(wineprefix ALL DEPENDS ${NIMBREL_WINEPREFIX}/.nimbrel-ready)
 endif()
 
-# nimbrel_add_test(<name> SOURCES <files...> LIBRARIES <libs...>)
-# One GoogleTest program; each test case becomes one CTest test.
+# nimbrel_add_test(<name> SOURCES <files...> LIBRARIES <libs...> [PROPERTIES <name value...>])
+# One GoogleTest program; each test case becomes one CTest test. PROPERTIES
+# go to every test case (e.g. ENVIRONMENT LC_ALL=de_DE.UTF-8).
 function(nimbrel_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} nimbrel_testsupport GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
@@ -46,5 +47,5 @@ function(nimbrel_add_test name)
     add_dependencies(${name} wineprefix)
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${name})
+    PROPERTIES LABELS ${name} ${ARG_PROPERTIES})
 endfunction()

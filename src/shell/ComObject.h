@@ -67,12 +67,15 @@ private:
     const bool counted_;
 };
 
-// New objects start with one reference, which the returned pointer takes.
+// New objects start with one reference, handed over to the returned
+// pointer. (MinGW's ComPtr::Attach adds a reference, unlike Microsoft's, so
+// ownership is passed by taking one and dropping the first.)
 template <typename T, typename... Args>
 ComPtr<T> makeComObject(Args&&... args)
 {
-    ComPtr<T> object;
-    object.Attach(new T(std::forward<Args>(args)...));
+    T* created = new T(std::forward<Args>(args)...);
+    ComPtr<T> object(created);
+    created->Release();
     return object;
 }
 

@@ -1,0 +1,25 @@
+#pragma once
+// The modules of the build (Nimbrel.dll, NimbrelDEU.dll) lie beside the
+// test programs; these helpers find and load them.
+#include "shell/ShellResources.h"
+
+#include <string>
+
+inline std::wstring testFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    return folder.substr(0, folder.rfind(L'\\'));
+}
+
+inline std::wstring builtModulePath(const wchar_t* name)
+{
+    return testFolder() + L"\\" + name;
+}
+
+// Resources only: no code of the module runs.
+inline UniqueModule loadResourcesOf(const wchar_t* name)
+{
+    return UniqueModule(LoadLibraryExW(builtModulePath(name).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+}
