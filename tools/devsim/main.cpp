@@ -1,0 +1,134 @@
+// nimbrel-devsim: plays one or more devices of the family, each on its own
+// pseudo-terminal, for end-to-end tests and demonstrations.
+#include <CLI/CLI.hpp>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "DeviceSpec.h"
+#include "PtyLine.h"
+#include "SimulatedDevice.h"
+
+using namespace devsim;
+
+namespace {
+
+std::mutex outputMutex;
+
+void say(const std::string& line) {
+    std::lock_guard lock(outputMutex);
+    std::cout << line << std::endl;
+}
+
+struct RunningDevice {
+    std::string label;
+    std::unique_ptr<SimulatedDevice> device;
+    std::unique_ptr<PtyLine> line;
+    std::thread thread;
+};
+
+std::string hexByte(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", value);
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Plays devices of the Korvel family on pseudo-terminals. Each device answers on the\n"
+                 "pseudo-terminal its link points at, one line of output per transaction."};
+    std::vector<std::string> deviceOptions;
+    std::string pidFile;
+    double idleLimit = 0;
+    bool pace = false;
+    bool quiet = false;
+    app.add_option("-d,--device", deviceOptions, "A device: comma-separated keys, see below (repeatable)")
+        ->required()
+        ->allow_extra_args(false);
+    app.add_option("--pid-file", pidFile, "Write the process id to this file (removed on exit)");
+    app.add_option("--idle-limit", idleLimit, "End after this many seconds without a byte from the PC (0: never)")
+        ->check(CLI::NonNegativeNumber);
+    app.add_flag("--pace", pace, "Send at the real line rate on every device");
+    app.add_flag("-q,--quiet", quiet, "Print nothing but errors");
+    app.footer(deviceSpecHelp);
+    CLI11_PARSE(app, argc, argv);
+
+    std::vector<DeviceSpec> specs;
+    try {
+        for (const std::string& option : deviceOptions) specs.push_back(parseDeviceSpec(option));
+    } catch (const std::exception& error) {
+        std::cerr << "nimbrel-devsim: " << error.what() << "\n";
+        return 2;
+    }
+
+    // The signals that end us are taken by the main thread only.
+    sigset_t endSignals;
+    sigemptyset(&endSignals);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&endSignals, signal);
+    pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
+
+    std::atomic<bool> stopping{false};
+    std::vector<RunningDevice> running;
+    try {
+        for (DeviceSpec& spec : specs) {
+            if (pace) spec.config.pacing = true;
+            std::unique_ptr<DeviceStorage> storage;
+            if (spec.filesDirectory) storage = std::make_unique<DirectoryStorage>(*spec.filesDirectory);
+            RunningDevice entry;
+            entry.label = spec.link.filename().string();
+            entry.device = std::make_unique<SimulatedDevice>(spec.config, std::move(storage));
+            for (const auto& [name, data] : spec.seeds) entry.device->putFile(name, data);
+            entry.device->setFaults(spec.faults);
+            entry.line = std::make_unique<PtyLine>(spec.link, stopping);
+            if (!quiet) {
+                const std::string label = entry.label;
+                entry.device->setEventObserver([label](const std::string& event) { say(label + ": " + event); });
+                say(entry.label + ": type " + hexByte(spec.config.typeCode) + ", serial " + spec.config.serial +
+                    ", version " + std::to_string(spec.config.protocolVersion) + ", on " + entry.line->slavePath() +
+                    " via " + spec.link.string());
+            }
+            running.push_back(std::move(entry));
+        }
+    } catch (const std::exception& error) {
+        std::cerr << "nimbrel-devsim: " << error.what() << "\n";
+        return 1;
+    }
+    if (!pidFile.empty()) std::ofstream(pidFile) << ::getpid() << "\n";
+
+    for (RunningDevice& entry : running)
+        entry.thread = std::thread([&entry] { entry.device->serve(*entry.line); });
+
+    const auto idleLimitDuration = std::chrono::duration<double>(idleLimit);
+    for (;;) {
+        const timespec wait{0, 200'000'000};
+        const int signal = sigtimedwait(&endSignals, nullptr, &wait);
+        if (signal > 0) {
+            if (!quiet) say(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP"));
+            break;
+        }
+        if (idleLimit > 0) {
+            auto latest = std::chrono::steady_clock::time_point{};
+            for (const RunningDevice& entry : running) latest = std::max(latest, entry.line->lastActivity());
+            if (std::chrono::steady_clock::now() - latest > idleLimitDuration) {
+                if (!quiet) say("stopping: idle for " + std::to_string(idleLimit) + " s");
+                break;
+            }
+        }
+    }
+
+    stopping = true;
+    for (RunningDevice& entry : running) entry.thread.join();
+    running.clear();  // removes the links
+    if (!pidFile.empty()) std::remove(pidFile.c_str());
+    return 0;
+}
