@@ -16,6 +16,10 @@ namespace {
 // monitor output and its silence again.
 constexpr Milliseconds idlePoll{20};
 
+// After this long without a byte, a port taken and never given back is
+// forgotten (see run).
+constexpr std::chrono::seconds staleTake{10};
+
 std::string bytesText(std::size_t count) { return std::to_string(count) + (count == 1 ? " byte" : " bytes"); }
 
 void appendBigEndian(Bytes& out, std::uint32_t value, int width) {
@@ -44,6 +48,13 @@ void DeviceSession::run() {
             // An unplugged device: whatever comes is lost. Asked after the
             // read, so a byte sent once the silence ended is answered.
             if (device_.isSilent()) continue;
+            if (byte) {
+                // A PC gives the port back right after its last exchange; a
+                // take that old belongs to a PC that went away without it.
+                const auto now = std::chrono::steady_clock::now();
+                if (now - lastByteAt_ > staleTake) portTaken_ = false;
+                lastByteAt_ = now;
+            }
             try {
                 if (byte)
                     dispatch(*byte);

@@ -68,6 +68,7 @@ private:
     bool monitorOn_ = false;
     bool monitorFramed_ = false;
     std::chrono::steady_clock::time_point monitorReadyAt_{};
+    std::chrono::steady_clock::time_point lastByteAt_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace devsim
