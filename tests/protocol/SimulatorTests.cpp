@@ -287,6 +287,8 @@ TEST_F(SimulatorTest, MonitorLoopReportsTheDevicesLines) {
         });
         EXPECT_EQ(lines, (std::vector<std::string>{"FIRST LINE@1", "SECOND@2"}));
         EXPECT_EQ(device.currentPortMode(), IDLE);
-        if (kind == devsim::MonitorFrameKind::A) EXPECT_EQ(monitored.monitorHandshakeReplies(), 1u);
+        if (kind == devsim::MonitorFrameKind::A) {
+            EXPECT_EQ(monitored.monitorHandshakeReplies(), 1u);
+        }
     }
 }
