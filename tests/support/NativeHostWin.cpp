@@ -51,7 +51,13 @@ std::string hostPath(const std::string& unixPath) {
 }
 
 bool pathExists(const std::string& unixPath) {
-    return ::GetFileAttributesA(hostPath(unixPath).c_str()) != INVALID_FILE_ATTRIBUTES;
+    // Wine cannot take the attributes of a pseudo-terminal (a peer's link),
+    // but it lists the directory entry.
+    WIN32_FIND_DATAA found;
+    const HANDLE search = ::FindFirstFileA(hostPath(unixPath).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    ::FindClose(search);
+    return true;
 }
 
 std::string makeUniqueTempDir() {
@@ -68,12 +74,17 @@ void removeTree(const std::string& unixPath) {
 }
 
 long startNative(const std::vector<std::string>& argv) {
-    std::string commandLine = hostPath(argv[0]);
-    for (std::size_t i = 1; i < argv.size(); ++i) commandLine += " " + quoteArgument(argv[i]);
+    // The program gets no output of ours: a tool that outlives a test
+    // would keep ctest waiting for the test's output to end.
+    std::string script = "exec";
+    for (const std::string& arg : argv) script += " " + shellWord(arg);
+    script += " </dev/null >/dev/null 2>&1";
+    const std::string commandLine = hostPath("/bin/sh") + " -c " + quoteArgument(script);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    std::string mutableLine = commandLine;
+    if (!::CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &process))
         throw std::runtime_error("cannot start " + argv[0]);
     if (process.hThread) ::CloseHandle(process.hThread);

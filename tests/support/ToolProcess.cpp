@@ -26,7 +26,7 @@ ToolProcess::ToolProcess(ToolLaunch launch) : launch_(std::move(launch)) {
     const auto deadline = Clock::now() + launch_.readyTimeout;
     while (!pathExists(launch_.readyPath)) {
         if ((child_ != 0 && !nativeRunning(child_)) || Clock::now() > deadline) {
-            if (child_ == 0) running_ = false;  // under Wine there is nothing to stop without a pid
+            if (child_ == 0) pid_ = readPid(launch_.pidFile);  // under Wine the pid file is the only handle
             stop();
             throw std::runtime_error(launch_.program + " did not get ready: " + launch_.readyPath +
                                      " did not appear");
