@@ -279,6 +279,7 @@ TEST(SimulatedDeviceFaults, NakReplacesTheChosenConfirmation) {
     f.pc.exchange(namePackage(0x23, "A.TXT") + Bytes{0x16}, {0x15, 21});
     f.pc.givePortBack();
     EXPECT_TRUE(f.device->hasFile("A.TXT")) << "a refused delete deletes nothing";
+    EXPECT_EQ(f.device->events().back(), "refused with NAK 21 where 0x16 was to be confirmed");
     f.pc.takePort();
     f.pc.exchange({0x23}, {0x06, 0x23});
     f.pc.exchange(namePackage(0x23, "A.TXT") + Bytes{0x16}, {0x06, 0x16});  // the fault fired once

@@ -22,6 +22,11 @@ constexpr std::chrono::seconds staleTake{10};
 
 std::string bytesText(std::size_t count) { return std::to_string(count) + (count == 1 ? " byte" : " bytes"); }
 
+std::string hexText(std::uint8_t byte) {
+    const char digits[] = "0123456789ABCDEF";
+    return std::string("0x") + digits[byte >> 4] + digits[byte & 0x0F];
+}
+
 void appendBigEndian(Bytes& out, std::uint32_t value, int width) {
     for (int shift = 8 * (width - 1); shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
@@ -165,6 +170,8 @@ void DeviceSession::confirm(std::uint8_t confirmed, const Check& check) {
     }
     if (refusal) {
         send({NAK, *refusal});
+        device_.record("refused with NAK " + std::to_string(*refusal) + " where " + hexText(confirmed) +
+                       " was to be confirmed");
         throw Abort{};
     }
     if (confirmed == SYNC)
