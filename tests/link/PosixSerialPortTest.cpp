@@ -22,7 +22,7 @@ protected:
 }  // namespace
 
 TEST_F(PosixSerialPortTest, OpensThroughThePathTableAndExchangesBytes) {
-    PtyPeer peer(dir, link(), "wait:3 send:06 20 41 sleep:50 send:07");
+    PtyPeer peer(dir, link(), exchangeScript);
     setPortPath(5, link());
     EXPECT_EQ(portPathFor(5), link());
     RecordedPauses pauses;
@@ -30,15 +30,7 @@ TEST_F(PosixSerialPortTest, OpensThroughThePathTableAndExchangesBytes) {
     std::unique_ptr<SerialPort> port = openSerialPort(5);
     EXPECT_EQ(pauses.taken(), (std::vector<std::uint32_t>{50, 500})) << "purge, then settle";
 
-    const auto sent = bytesOf({0x05, 0x00, 0xFF});
-    port->writeBuffer(sent.data(), 2);
-    port->writeByte(0xFF);
-    EXPECT_EQ(peer.capturedAtLeast(3), sent);
-
-    std::uint8_t answer[3] = {};
-    EXPECT_EQ(port->readBuffer(answer, 3), 3u);
-    EXPECT_EQ(std::vector<std::uint8_t>(answer, answer + 3), bytesOf({0x06, 0x20, 0x41}));
-    EXPECT_EQ(port->readByte(), 0x07) << "readByte waits for a byte still on its way";
+    expectExchange(*port, peer);
 }
 
 TEST_F(PosixSerialPortTest, ShortReadsReturnTheCountThatArrived) {

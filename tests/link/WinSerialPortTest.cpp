@@ -26,22 +26,14 @@ double secondsFor(Action action) {
 
 TEST(WinSerialPortTest, OpensAMappedPortAndExchangesBytes) {
     TempDir dir;
-    PtyPeer peer(dir, comLink(20), "wait:3 send:06 20 41 sleep:50 send:07");
+    PtyPeer peer(dir, comLink(20), exchangeScript);
     RecordedPauses pauses;
     std::unique_ptr<SerialPort> port = openSerialPort(20);
     EXPECT_EQ(pauses.taken(), (std::vector<std::uint32_t>{50, 500})) << "purge, then settle";
     EXPECT_EQ(static_cast<WinSerialPort&>(*port).deviceName(), "\\\\.\\COM20");
     EXPECT_FALSE(static_cast<WinSerialPort&>(*port).borrowed());
 
-    const auto sent = bytesOf({0x05, 0x00, 0xFF});
-    port->writeBuffer(sent.data(), 2);
-    port->writeByte(0xFF);
-    EXPECT_EQ(peer.capturedAtLeast(3), sent);
-
-    std::uint8_t answer[3] = {};
-    EXPECT_EQ(port->readBuffer(answer, 3), 3u);
-    EXPECT_EQ(std::vector<std::uint8_t>(answer, answer + 3), bytesOf({0x06, 0x20, 0x41}));
-    EXPECT_EQ(port->readByte(), 0x07) << "readByte waits for a byte still on its way";
+    expectExchange(*port, peer);
 }
 
 // The only test on the line's real read timing: a short read and the two
