@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -135,4 +136,13 @@ TEST_F(LocalFileTest, EraseOfAFileThatCannotBeDeletedSaysSoAndStaysErased) {
 TEST_F(LocalFileTest, BaseNameIsTheLastPathComponent) {
     createWith("base.txt", "");
     EXPECT_EQ(openLocalFile(nameOf("base.txt"), LocalFile::ReadMode)->getBaseName(), "base.txt");
+}
+
+TEST_F(LocalFileTest, FilesOf4GiBOrMoreHaveNoSizeRatherThanAWrongOne) {
+    createWith("huge.bin", "");
+    std::filesystem::resize_file(nameOf("huge.bin"), (std::uintmax_t{1} << 32) + 5);  // sparse
+    auto file = openLocalFile(nameOf("huge.bin"), LocalFile::ReadMode);
+    EXPECT_EQ(messageOf<FileExceptions::CannotReadFileSize>([&] { file->getSize(); }),
+              fileClass + "::getSize --  Can't detect size of file " + nameOf("huge.bin") + ".")
+        << "the low 32 bits (5) would send a wrong size to the device";
 }
