@@ -51,7 +51,8 @@ void WinSerialPort::initializePort(std::int32_t portNumber, std::uint32_t baudRa
     try {
         configure(baudRate, parity, dataBits, stopBits);
     } catch (...) {
-        // Give a borrowed port back at once; the destructor will not run.
+        // The destructor will not run: close here, then tell the holder
+        // (if one was ever found) that it may take its port again.
         handle_.reset();
         borrowed_ = false;
         announcePortReturn();
