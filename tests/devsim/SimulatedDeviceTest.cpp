@@ -373,4 +373,5 @@ TEST(SimulatedBusOpening, NumbersWithoutDeviceFailLikeMissingPortsAndEachOpenIsF
 
     bus.detach(3);
     EXPECT_THROW(openSerialPort(3), PortExceptions::ErrorOnInitialization);
+    EXPECT_EQ(first.config().typeCode, 0x72) << "an unplugged device stays inspectable";
 }

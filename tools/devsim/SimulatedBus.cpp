@@ -13,13 +13,18 @@ SimulatedBus::SimulatedBus(Milliseconds readTimeout)
 SimulatedDevice& SimulatedBus::attach(int portNumber, DeviceConfig config, std::unique_ptr<DeviceStorage> storage) {
     auto device = std::make_shared<SimulatedDevice>(std::move(config), std::move(storage));
     std::lock_guard lock(mutex_);
-    devices_[portNumber] = device;
+    auto& slot = devices_[portNumber];
+    if (slot) unplugged_.push_back(std::move(slot));
+    slot = device;
     return *device;
 }
 
 void SimulatedBus::detach(int portNumber) {
     std::lock_guard lock(mutex_);
-    devices_.erase(portNumber);
+    const auto it = devices_.find(portNumber);
+    if (it == devices_.end()) return;
+    unplugged_.push_back(std::move(it->second));
+    devices_.erase(it);
 }
 
 SimulatedDevice& SimulatedBus::device(int portNumber) {

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "DeviceConfig.h"
 #include "SimulatedDevice.h"
@@ -29,7 +30,8 @@ public:
     // Puts a device behind `portNumber` (replacing any there); without a
     // storage it keeps its files in memory.
     SimulatedDevice& attach(int portNumber, DeviceConfig config = {}, std::unique_ptr<DeviceStorage> storage = nullptr);
-    // Unplugs the device: later opens of the number fail; open ports keep it.
+    // Unplugs the device: later opens of the number fail; open ports keep
+    // it, and references to it stay valid while the bus lives.
     void detach(int portNumber);
     // The device behind `portNumber`; raises std::out_of_range when none.
     SimulatedDevice& device(int portNumber);
@@ -43,6 +45,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::map<int, std::shared_ptr<SimulatedDevice>> devices_;
+    std::vector<std::shared_ptr<SimulatedDevice>> unplugged_;
     Milliseconds readTimeout_;
     ScopedPortOpener opener_;  // last, so it is installed once the rest exists
 };
