@@ -120,11 +120,10 @@ TEST_F(PromptTest, RealConfirmationBoxHasNoAsItsDefaultButton)
     use(L"Nimbrel.dll");
     auto answer = std::async(std::launch::async, [] { return prompt::confirm(nullptr, IDS_CONFIRM_RENAME_SYSFILE); });
     HWND box = nullptr;
-    for (int tries = 0; tries < 200 && !box; ++tries) {
+    // The box is shown only after its initialisation has chosen the default button.
+    for (int tries = 0; tries < 200 && !(box && IsWindowVisible(box)); ++tries) {
+        Sleep(25);
         box = FindWindowW(L"#32770", L"Attention");
-        if (!box) {
-            Sleep(25);
-        }
     }
     ASSERT_NE(box, nullptr) << "no message box appeared";
     HWND yes = GetDlgItem(box, IDYES);
