@@ -1,0 +1,4 @@
+#pragma once
+// The shell's own item identifier types.
+#include <windows.h>
+#include <shtypes.h>
