@@ -326,11 +326,11 @@ TEST_F(ResourcesTest, IconGroup113HasASmallAndALargeIcon)
         ASSERT_TRUE(icon) << size;
         ICONINFO info{};
         ASSERT_TRUE(GetIconInfo(icon.get(), &info));
+        UniqueGdiObject color(info.hbmColor);
+        UniqueGdiObject mask(info.hbmMask);
         BITMAP bitmap{};
-        GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+        GetObjectW(color ? color.get() : mask.get(), sizeof(bitmap), &bitmap);
         EXPECT_EQ(bitmap.bmWidth, size);
-        DeleteObject(info.hbmColor);
-        DeleteObject(info.hbmMask);
     }
     EXPECT_EQ(ExtractIconExW(builtModulePath(L"Nimbrel.dll").c_str(), -1, nullptr, nullptr, 0), 1u)
         << "the module has one icon, index 0 of the DefaultIcon value";
