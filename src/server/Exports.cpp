@@ -5,8 +5,8 @@ extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
+    // Thread notifications stay on: the statically linked runtime may need them.
     if (reason == DLL_PROCESS_ATTACH) {
-        DisableThreadLibraryCalls(instance);
         startUpServer(instance);
     } else if (reason == DLL_PROCESS_DETACH) {
         shutDownServer(reserved != nullptr);
