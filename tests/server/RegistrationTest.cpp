@@ -1,6 +1,5 @@
 #include "RegistryGuard.h"
 #include "shell/BuiltModules.h"
-#include "server/Registration.h"
 #include "shell/TextFormat.h"
 
 #include <gtest/gtest.h>
@@ -155,14 +154,6 @@ TEST_F(RegistrationTest, UnregisteringRemovesBothKeysWholeButNeverTheirParents)
     EXPECT_EQ(runRegsvr32(L"/s /u \"" + builtModulePath(L"Nimbrel.dll") + L"\""), 0u)
         << "unregistering what is not registered is no failure";
     EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, nameSpaceParent));
-}
-
-TEST_F(RegistrationTest, RegisteredPathIsReadBackForTheSatelliteAndTheAboutBox)
-{
-    ASSERT_EQ(registerServer(L"C:\\Program Files\\Nimbrel\\Nimbrel.dll"), S_OK);
-    EXPECT_EQ(registeredServerPath(), L"C:\\Program Files\\Nimbrel\\Nimbrel.dll");
-    ASSERT_EQ(unregisterServer(), S_OK);
-    EXPECT_EQ(registeredServerPath(), L"");
 }
 
 }  // namespace

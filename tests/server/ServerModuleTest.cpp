@@ -43,14 +43,6 @@ private:
     UniqueModule module_;
 };
 
-TEST_F(ServerModuleTest, ExportsAllFourEntryPoints)
-{
-    HMODULE module = GetModuleHandleW(L"Nimbrel.dll");
-    for (const char* name : {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer", "DllUnregisterServer"}) {
-        EXPECT_NE(GetProcAddress(module, name), nullptr) << name;
-    }
-}
-
 TEST_F(ServerModuleTest, ClassObjectIsRefusedForNullOutAndForeignClasses)
 {
     EXPECT_EQ(getClassObject(CLSID_NimbrelFolder, IID_IClassFactory, nullptr), E_POINTER);
@@ -123,13 +115,6 @@ TEST(ResourceModuleChoice, EveryGermanRegionSelectsTheSatelliteAndNothingElseDoe
     EXPECT_FALSE(wantsGermanResources(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)));
     EXPECT_FALSE(wantsGermanResources(MAKELANGID(LANG_DUTCH, SUBLANG_DUTCH)));
     EXPECT_FALSE(wantsGermanResources(0x0447)) << "only the low 10 bits are the primary language";
-}
-
-TEST(ResourceModuleChoice, InstallFolderIsThePathUpToItsLastBackslash)
-{
-    EXPECT_EQ(folderOf(L"C:\\Program Files\\Nimbrel\\Nimbrel.dll"), L"C:\\Program Files\\Nimbrel");
-    EXPECT_EQ(folderOf(L"Nimbrel.dll"), L"");
-    EXPECT_EQ(folderOf(L""), L"");
 }
 
 TEST(ClipboardFormats, AllFormatsAndTheDragImageMessageAreRegisteredByName)

@@ -63,14 +63,4 @@ TEST(ShellResources, StorageMediumReleasesWhatItHoldsOnceAndEmptyMediumIsNone)
     EXPECT_FALSE(UniqueStgMedium(STGMEDIUM{}));
 }
 
-TEST(ShellResources, TaskMemoryIsFreedThroughTheTaskAllocator)
-{
-    LPITEMIDLIST desktop = nullptr;
-    ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &desktop), S_OK);
-    UniqueIdList list(desktop);
-    EXPECT_TRUE(list);
-    list.reset();
-    EXPECT_FALSE(list);
-}
-
 }  // namespace

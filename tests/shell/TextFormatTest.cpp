@@ -22,10 +22,4 @@ TEST(FillText, MissingValuesStayEmptyAndUnknownFieldsStayAsWritten)
     EXPECT_EQ(fillText(L"%d file(s)", {"three"}), L"three file(s)") << "a mixed-up field shows its value";
 }
 
-TEST(FillText, AnsiTextsRoundTripThroughTheCodePage)
-{
-    EXPECT_EQ(narrow(widen("BRIEF 01.TXT")), "BRIEF 01.TXT");
-    EXPECT_EQ(widen(""), L"");
-}
-
 }  // namespace
