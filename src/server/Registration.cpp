@@ -1,7 +1,6 @@
 #include "server/Registration.h"
 
 #include "server/ServedClasses.h"
-#include "shell/NimbrelClassId.h"
 #include "shell/ShellResources.h"
 
 namespace {
@@ -114,21 +113,4 @@ HRESULT unregisterServer()
         }
     }
     return HRESULT_FROM_WIN32(first);
-}
-
-std::wstring registeredServerPath()
-{
-    const std::wstring path = std::wstring(L"CLSID\\") + nimbrelClassIdText + L"\\InprocServer32";
-    DWORD size = 0;
-    if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS ||
-        size < sizeof(wchar_t)) {
-        return {};
-    }
-    std::wstring value(size / sizeof(wchar_t), L'\0');
-    if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(), &size) !=
-        ERROR_SUCCESS) {
-        return {};
-    }
-    value.resize(wcsnlen(value.c_str(), value.size()));
-    return value;
 }

@@ -3,6 +3,8 @@
 // desktop NameSpace entry under HKLM, for every served class.
 #include <windows.h>
 
+#include "shell/RegisteredServer.h"
+
 #include <string>
 
 // Replaces each class key and NameSpace key whole; modulePath becomes the
@@ -13,10 +15,6 @@ HRESULT registerServer(const std::wstring& modulePath);
 // Removes each class key and NameSpace key whole, never their parents.
 // Keys that are already gone count as removed.
 HRESULT unregisterServer();
-
-// HKCR\CLSID\{...}\InprocServer32 of the namespace class; empty when it
-// cannot be read.
-std::wstring registeredServerPath();
 
 inline constexpr wchar_t desktopNameSpaceKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\NameSpace";
