@@ -1,5 +1,7 @@
 #include "RegistryGuard.h"
 #include "shell/BuiltModules.h"
+#include "shell/ComObject.h"
+#include "shell/NimbrelClassId.h"
 #include "shell/TextFormat.h"
 
 #include <gtest/gtest.h>
@@ -154,6 +156,38 @@ TEST_F(RegistrationTest, UnregisteringRemovesBothKeysWholeButNeverTheirParents)
     EXPECT_EQ(runRegsvr32(L"/s /u \"" + builtModulePath(L"Nimbrel.dll") + L"\""), 0u)
         << "unregistering what is not registered is no failure";
     EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, nameSpaceParent));
+}
+
+// What Explorer does with the registration: COM finds the module through
+// InprocServer32, and the desktop resolves the junction to our folder.
+TEST_F(RegistrationTest, RegisteredClassIsCreatedThroughComAndReachedFromTheDesktop)
+{
+    ASSERT_EQ(runRegsvr32(L"/s \"" + builtModulePath(L"Nimbrel.dll") + L"\""), 0u);
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    {
+        ComPtr<IPersistFolder> created;
+        ASSERT_EQ(CoCreateInstance(CLSID_NimbrelFolder, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&created)), S_OK);
+        CLSID classId{};
+        EXPECT_EQ(created->GetClassID(&classId), S_OK);
+        EXPECT_TRUE(IsEqualCLSID(classId, CLSID_NimbrelFolder));
+
+        ComPtr<IShellFolder> desktop;
+        ASSERT_EQ(SHGetDesktopFolder(&desktop), S_OK);
+        std::wstring junction = std::wstring(L"::") + nimbrelClassIdText;
+        UniqueIdList idList;
+        {
+            PIDLIST_RELATIVE parsed = nullptr;
+            ASSERT_EQ(desktop->ParseDisplayName(nullptr, nullptr, junction.data(), nullptr, &parsed, nullptr), S_OK);
+            idList.reset(parsed);
+        }
+        ComPtr<IShellFolder> folder;
+        ASSERT_EQ(desktop->BindToObject(idList.get(), nullptr, IID_PPV_ARGS(&folder)), S_OK);
+        ComPtr<IPersistFolder> persist;
+        ASSERT_EQ(folder.As(&persist), S_OK);
+        EXPECT_EQ(persist->GetClassID(&classId), S_OK);
+        EXPECT_TRUE(IsEqualCLSID(classId, CLSID_NimbrelFolder));
+    }
+    CoUninitialize();
 }
 
 }  // namespace
