@@ -65,15 +65,26 @@ void parseLine(const std::string& line, CatalogueContents& contents) {
     }
 }
 
-CatalogueContents readContents(const std::filesystem::path& file) {
-    CatalogueContents contents;
+// False when a catalogue exists but cannot be read: writing over it then
+// would lose every name in it.
+bool readContents(const std::filesystem::path& file, CatalogueContents& contents) {
     std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        std::error_code error;
+        return !std::filesystem::exists(file, error) && !error;
+    }
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line[0] == '#') continue;
         parseLine(line, contents);
     }
+    return !in.bad();
+}
+
+CatalogueContents readContents(const std::filesystem::path& file) {
+    CatalogueContents contents;
+    readContents(file, contents);
     return contents;
 }
 
@@ -211,7 +222,8 @@ StoredCounters FileCatalogueStore::readCounters() {
 }
 
 bool FileCatalogueStore::writeCounters(const StoredCounters& counters) {
-    CatalogueContents contents = readContents(file_);
+    CatalogueContents contents;
+    if (!readContents(file_, contents)) return false;
     for (std::size_t i = 0; i < modelCount; ++i) {
         if (counters[i]) contents.counters[i] = counters[i];
     }
@@ -223,7 +235,8 @@ std::vector<RememberedName> FileCatalogueStore::readNames(const DeviceModel& mod
 }
 
 bool FileCatalogueStore::writeName(const DeviceModel& model, const std::string& serial, const std::string& name) {
-    CatalogueContents contents = readContents(file_);
+    CatalogueContents contents;
+    if (!readContents(file_, contents)) return false;
     storeName(contents.names[modelPosition(model)], serial, name);
     return replaceContents(file_, contents);
 }
