@@ -1,0 +1,376 @@
+#include "Commands.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <optional>
+
+#include "Interrupt.h"
+#include "Messages.h"
+#include "Ports.h"
+#include "ProgressBar.h"
+#include "devices/DeviceCatalogue.h"
+#include "devices/Discovery.h"
+#include "protocol/SLVFamilyDevice.h"
+
+namespace {
+// More than a device folder shows: the tool lists whatever the device sends.
+constexpr std::uint32_t maximumListedFiles = 4096;
+constexpr std::size_t maximumNameLength = 64;
+
+#ifdef _WIN32
+constexpr char pathSeparator = '\\';
+#else
+constexpr char pathSeparator = '/';
+#endif
+
+bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+bool isSystemFile(const std::string& name) {
+    return name.size() >= 4 && name.compare(name.size() - 4, 4, ".NSF") == 0;
+}
+
+void tellFirmwareTooOld(const DeviceInfo& device) {
+    reportProblem(deviceLabel(device) + " (serial " + device.serial +
+                  ") is supported, but its firmware must be upgraded (2.10 or later) "
+                  "before its files can be used.");
+}
+
+void printDevices(const std::vector<NamedDevice>& devices) {
+    std::printf("%-10s %-28s %-10s %s\n", "Port", "Device", "Model", "Serial number");
+    for (const NamedDevice& device : devices) {
+        const char* model = modelName(device.info.typeCode);
+        std::printf("%-10s %-28s %-10s %s\n", portLabel(static_cast<int>(device.info.portNumber)).c_str(),
+                    device.name.c_str(), model ? model : "?", device.info.serial);
+    }
+}
+
+std::vector<NamedDevice> scanAndName(const GlobalOptions& options) {
+    ScanResult scan = scanDevices(candidatePorts(options.ports));
+    for (const DeviceInfo& device : scan.firmwareTooOld) tellFirmwareTooOld(device);
+    DeviceCatalogue catalogue;
+    return listDevices(scan.devices, catalogue);
+}
+
+// The device the command works on, or the exit code that ends it.
+struct Selection {
+    std::optional<DeviceInfo> device;
+    int exitCode = ExitCode::Success;
+};
+
+Selection selectDevice(const GlobalOptions& options) {
+    if (!options.device.empty()) {
+        if (std::optional<int> port = portFromText(options.device)) {
+            DeviceInfo device;
+            if (probePort(device, *port, true, false) == 0 || !isFileCapableModel(device.typeCode)) {
+                reportProblem("no supported device answers on " + options.device + ".");
+                return {std::nullopt, ExitCode::Failure};
+            }
+            if (device.protocolVersion == 0) {
+                tellFirmwareTooOld(device);
+                return {std::nullopt, ExitCode::Failure};
+            }
+            return {device, ExitCode::Success};
+        }
+        for (const NamedDevice& named : scanAndName(options))
+            if (sameNameIgnoringCase(named.name, options.device)) return {named.info, ExitCode::Success};
+        reportProblem("no connected device is called \"" + options.device + "\".");
+        return {std::nullopt, ExitCode::Failure};
+    }
+    std::vector<NamedDevice> devices = scanAndName(options);
+    if (devices.empty()) {
+        reportProblem("No supported devices connected.");
+        return {std::nullopt, ExitCode::Failure};
+    }
+    if (devices.size() > 1) {
+        reportProblem("several devices are connected; choose one with --device PORT or --device NAME:");
+        printDevices(devices);
+        return {std::nullopt, ExitCode::Usage};
+    }
+    return {devices.front().info, ExitCode::Success};
+}
+
+// Runs `work` on the selected device, reporting a failure as "<what>".
+template <typename Work>
+int withDevice(const GlobalOptions& options, Work&& work) {
+    Selection selection = selectDevice(options);
+    if (!selection.device) return selection.exitCode;
+    try {
+        SLVFamilyDevice device(*selection.device);
+        return work(device);
+    } catch (NBException error) {
+        reportFailure("cannot use " + deviceLabel(*selection.device), error, options.verbose);
+        return ExitCode::Failure;
+    }
+}
+
+int failureExit(const NBException& error) {
+    return error.code == ErrorCode::Cancelled || wasInterrupted() ? ExitCode::Interrupted
+                                                                  : ExitCode::Failure;
+}
+
+std::string widenedDate(const FileListEntry& entry) {
+    const int year = entry.year > 90 ? 1900 + entry.year : 2000 + entry.year;
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u", year, entry.month, entry.day,
+                  entry.hour, entry.minute, entry.second);
+    return text;
+}
+
+std::string lastComponent(const std::string& path) {
+    const std::size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// The answer to an overwrite question, read from stdin.
+enum class Answer { Yes, No, All, Quit };
+
+Answer askOverwrite(const std::string& name, const DeviceInfo& device) {
+    std::fprintf(stderr, "\"%s\" already exists on %s. Overwrite? [y]es, [n]o, [a]ll, [q]uit: ",
+                 name.c_str(), deviceLabel(device).c_str());
+    std::fflush(stderr);
+    std::string line;
+    if (!std::getline(std::cin, line)) {
+        std::fputc('\n', stderr);
+        return Answer::Quit;
+    }
+    const char first = line.empty() ? 'n' : static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
+    switch (first) {
+        case 'y': return Answer::Yes;
+        case 'a': return Answer::All;
+        case 'q': return Answer::Quit;
+        default: return Answer::No;
+    }
+}
+}  // namespace
+
+int runScan(const GlobalOptions& options) {
+    std::vector<NamedDevice> devices = scanAndName(options);
+    if (devices.empty()) {
+        reportProblem("No supported devices connected.");
+        return ExitCode::Failure;
+    }
+    printDevices(devices);
+    return ExitCode::Success;
+}
+
+int runList(const GlobalOptions& options) {
+    return withDevice(options, [&](SLVFamilyDevice& device) {
+        std::vector<FileListEntry> files = device.sendFileList(maximumListedFiles);
+        std::printf("%-40s %12s  %s\n", "File", "Size", "Modified");
+        for (const FileListEntry& file : files)
+            std::printf("%-40s %12u  %s\n", file.name, file.size, widenedDate(file).c_str());
+        return ExitCode::Success;
+    });
+}
+
+int runFreeSpace(const GlobalOptions& options) {
+    return withDevice(options, [&](SLVFamilyDevice& device) {
+        std::uint32_t first = 0, freeBytes = 0;
+        device.sendDiskSpace(first, freeBytes);
+        std::printf("%s: %u bytes free\n", deviceLabel(device.deviceInfo()).c_str(), freeBytes);
+        return ExitCode::Success;
+    });
+}
+
+int runGet(const GlobalOptions& options, const std::vector<std::string>& files,
+           const std::string& directory) {
+    return withDevice(options, [&](SLVFamilyDevice& device) {
+        const std::string label = deviceLabel(device.deviceInfo());
+        const std::vector<FileListEntry> listed = device.sendFileList(maximumListedFiles);
+        int result = ExitCode::Success;
+        for (const std::string& name : files) {
+            auto entry = std::find_if(listed.begin(), listed.end(),
+                                      [&](const FileListEntry& e) { return name == e.name; });
+            if (entry == listed.end()) {
+                reportProblem("cannot copy \"" + name + "\" from " + label +
+                              ": the file does not exist on the device.");
+                result = ExitCode::Failure;
+                continue;
+            }
+            std::string target = directory.empty() ? name : directory;
+            if (!directory.empty() && directory.back() != '/' && directory.back() != pathSeparator)
+                target += pathSeparator;
+            if (!directory.empty()) target += name;
+            try {
+                ProgressBar bar(name);
+                InterruptAction cancel([&device] { device.cancelTransfer(); });
+                device.sendFile(name, target, entry->size, bar.callback());
+                bar.finish();
+                std::printf("Copied \"%s\" (%u bytes) from %s to %s\n", name.c_str(), entry->size,
+                            label.c_str(), target.c_str());
+            } catch (NBException error) {
+                reportFailure("cannot copy \"" + name + "\" from " + label, error, options.verbose);
+                if (failureExit(error) == ExitCode::Interrupted) return ExitCode::Interrupted;
+                result = ExitCode::Failure;
+            }
+        }
+        return result;
+    });
+}
+
+int runPut(const GlobalOptions& options, const std::vector<std::string>& files,
+           const std::string& targetName, OverwriteChoice overwrite) {
+    return withDevice(options, [&](SLVFamilyDevice& device) {
+        const std::string label = deviceLabel(device.deviceInfo());
+        int result = ExitCode::Success;
+        for (const std::string& path : files) {
+            const std::string name = targetName.empty() ? lastComponent(path) : targetName;
+            std::uint8_t flag = overwrite == OverwriteChoice::Always ? 1 : 0;
+            for (;;) {
+                try {
+                    ProgressBar bar(name);
+                    InterruptAction cancel([&device] { device.cancelTransfer(); });
+                    device.receiveFile(path, bar.callback(), flag, targetName);
+                    bar.finish();
+                    if (wasInterrupted()) return ExitCode::Interrupted;
+                    std::printf("Copied %s to %s as \"%s\"\n", path.c_str(), label.c_str(), name.c_str());
+                } catch (NBException error) {
+                    if (error.code == ErrorCode::FileAlreadyExists && flag == 0 &&
+                        overwrite != OverwriteChoice::Never) {
+                        switch (askOverwrite(name, device.deviceInfo())) {
+                            case Answer::All: overwrite = OverwriteChoice::Always; [[fallthrough]];
+                            case Answer::Yes: flag = 1; continue;
+                            case Answer::No: std::printf("Skipped %s\n", path.c_str()); break;
+                            case Answer::Quit: return result;
+                        }
+                        break;
+                    }
+                    if (error.code == ErrorCode::FileAlreadyExists) {
+                        std::printf("Skipped %s: \"%s\" already exists on %s\n", path.c_str(),
+                                    name.c_str(), label.c_str());
+                        break;
+                    }
+                    reportFailure("cannot copy " + path + " to " + label, error, options.verbose);
+                    if (failureExit(error) == ExitCode::Interrupted) return ExitCode::Interrupted;
+                    result = ExitCode::Failure;
+                }
+                break;
+            }
+        }
+        return result;
+    });
+}
+
+int runRemove(const GlobalOptions& options, const std::vector<std::string>& files, bool force) {
+    for (const std::string& name : files) {
+        if (isSystemFile(name) && !force) {
+            reportProblem("\"" + name + "\" is a system file; deleting it may leave the device "
+                          "unstable or unusable. Use --force to delete it all the same.");
+            return ExitCode::Failure;
+        }
+    }
+    return withDevice(options, [&](SLVFamilyDevice& device) {
+        const std::string label = deviceLabel(device.deviceInfo());
+        int result = ExitCode::Success;
+        for (const std::string& name : files) {
+            try {
+                device.deleteFile(name);
+                std::printf("Deleted \"%s\" on %s\n", name.c_str(), label.c_str());
+            } catch (NBException error) {
+                reportFailure("cannot delete \"" + name + "\" on " + label, error, options.verbose);
+                result = ExitCode::Failure;
+            }
+        }
+        return result;
+    });
+}
+
+int runRename(const GlobalOptions& options, const std::string& oldName, const std::string& newName,
+              bool force) {
+    if (newName.empty() || newName.size() > maximumNameLength) {
+        reportProblem("a file name on the device has 1 to 64 characters.");
+        return ExitCode::Usage;
+    }
+    if (isSystemFile(oldName) && !force) {
+        reportProblem("\"" + oldName + "\" is a system file; renaming it may leave the device "
+                      "unstable or unusable. Use --force to rename it all the same.");
+        return ExitCode::Failure;
+    }
+    return withDevice(options, [&](SLVFamilyDevice& device) {
+        const std::string label = deviceLabel(device.deviceInfo());
+        try {
+            device.renameFile(oldName, newName);
+        } catch (NBException error) {
+            reportFailure("cannot rename \"" + oldName + "\" to \"" + newName + "\" on " + label,
+                          error, options.verbose);
+            return ExitCode::Failure;
+        }
+        std::printf("Renamed \"%s\" to \"%s\" on %s\n", oldName.c_str(), newName.c_str(), label.c_str());
+        return ExitCode::Success;
+    });
+}
+
+int runName(const GlobalOptions& options, const std::string& newName) {
+    if (newName.empty()) {
+        std::vector<NamedDevice> devices = scanAndName(options);
+        if (devices.empty()) {
+            reportProblem("No supported devices connected.");
+            return ExitCode::Failure;
+        }
+        for (const NamedDevice& device : devices)
+            if (options.device.empty() || sameNameIgnoringCase(device.name, options.device) ||
+                portFromText(options.device) == static_cast<int>(device.info.portNumber))
+                std::printf("%s: %s\n", deviceLabel(device.info).c_str(), device.name.c_str());
+        return ExitCode::Success;
+    }
+    if (newName.size() > maximumNameLength) {
+        reportProblem("a device name has at most 64 characters.");
+        return ExitCode::Usage;
+    }
+    Selection selection = selectDevice(options);
+    if (!selection.device) return selection.exitCode;
+    DeviceCatalogue catalogue;
+    catalogue.storeDeviceName(selection.device->typeCode, selection.device->serial, newName);
+    std::printf("%s is now called \"%s\"\n", deviceLabel(*selection.device).c_str(), newName.c_str());
+    return ExitCode::Success;
+}
+
+int runMonitor(const GlobalOptions& options) {
+    return withDevice(options, [&](SLVFamilyDevice& device) {
+        InterruptAction stop([&device] { device.stopMonitorMode(); });
+        device.startMonitorMode([](const DeviceInfo*, const char* line, std::int32_t number,
+                                   std::int32_t changed) {
+            if (changed) std::printf("%3d: %s\n", number, line);
+            std::fflush(stdout);
+        });
+        return wasInterrupted() ? ExitCode::Interrupted : ExitCode::Success;
+    });
+}
+
+int runTable(const GlobalOptions& options, const std::string& tableFile, std::uint32_t slot,
+             bool backward, const std::string& tableName) {
+    std::ifstream input(tableFile, std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
+    if (!input.good() && !input.eof()) {
+        reportProblem("cannot read " + tableFile + ".");
+        return ExitCode::Failure;
+    }
+    if (bytes.size() != 256) {
+        reportProblem(tableFile + " is not a braille table: a table has exactly 256 bytes, this file has " +
+                      std::to_string(bytes.size()) + ".");
+        return ExitCode::Failure;
+    }
+    const std::string name = tableName.empty() ? lastComponent(tableFile) : tableName;
+    return withDevice(options, [&](SLVFamilyDevice& device) {
+        try {
+            device.receiveBrailleTable(std::span<const std::uint8_t, 256>(bytes.data(), 256), name, slot, backward);
+        } catch (NBException error) {
+            reportFailure("cannot load the braille table " + tableFile + " into slot " +
+                          std::to_string(slot) + " of " + deviceLabel(device.deviceInfo()),
+                          error, options.verbose);
+            return ExitCode::Failure;
+        }
+        std::printf("Loaded %s into braille table slot %u of %s\n", tableFile.c_str(), slot,
+                    deviceLabel(device.deviceInfo()).c_str());
+        return ExitCode::Success;
+    });
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The tool's commands. Each returns the program's exit code.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ExitCode {
+inline constexpr int Success = 0;
+inline constexpr int Failure = 1;  // a device or file error
+inline constexpr int Usage = 2;
+inline constexpr int Interrupted = 130;
+}  // namespace ExitCode
+
+struct GlobalOptions {
+    bool verbose = false;
+    std::string device;              // a port or a remembered name
+    std::vector<std::string> ports;  // ports to scan instead of the default list
+};
+
+enum class OverwriteChoice { Ask, Always, Never };
+
+int runScan(const GlobalOptions& options);
+int runList(const GlobalOptions& options);
+int runFreeSpace(const GlobalOptions& options);
+int runGet(const GlobalOptions& options, const std::vector<std::string>& files,
+           const std::string& directory);
+int runPut(const GlobalOptions& options, const std::vector<std::string>& files,
+           const std::string& targetName, OverwriteChoice overwrite);
+int runRemove(const GlobalOptions& options, const std::vector<std::string>& files, bool force);
+int runRename(const GlobalOptions& options, const std::string& oldName,
+              const std::string& newName, bool force);
+int runName(const GlobalOptions& options, const std::string& newName);
+int runMonitor(const GlobalOptions& options);
+int runTable(const GlobalOptions& options, const std::string& tableFile, std::uint32_t slot,
+             bool backward, const std::string& tableName);

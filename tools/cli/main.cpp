@@ -1,0 +1,111 @@
+// nimbrel: the files of Korvel braille displays and notetakers from a
+// terminal or a script.
+#include <CLI/CLI.hpp>
+
+#include "Commands.h"
+#include "Interrupt.h"
+
+namespace {
+constexpr const char* examples = R"(
+A device is chosen with --device: its port (COM3 on Windows, a device path
+such as /dev/ttyUSB0 elsewhere) or the name the device is remembered by.
+With exactly one device connected, it is used without asking.
+
+Examples:
+  nimbrel scan
+  nimbrel ls
+  nimbrel --device COM3 get LETTER.TXT NOTES.BRF -o Documents
+  nimbrel --device "Corvia 80" put report.brf
+  nimbrel put --overwrite *.brf
+  nimbrel mv OLD.TXT NEW.TXT
+  nimbrel rm DRAFT.TXT
+  nimbrel name "Kitchen Corvia"
+  nimbrel table german.tbl 3
+
+Exit codes: 0 success, 1 a device or file error, 2 bad usage, 130 interrupted.
+On Linux the ports to scan are /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*,
+or those given with --ports or in NIMBREL_PORTS (separated by colons).)";
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"nimbrel: the files of Korvel braille displays and notetakers."};
+    app.footer(examples);
+    app.require_subcommand(1);
+    app.fallthrough();
+
+    GlobalOptions options;
+    app.add_flag("-v,--verbose", options.verbose, "Show the details of errors");
+    app.add_option("-d,--device", options.device, "The device: its port or its remembered name");
+    app.add_option("--ports", options.ports, "Ports to scan instead of the default ones");
+
+    int exitCode = ExitCode::Success;
+    auto set = [&exitCode](int code) { exitCode = code; };
+
+    app.add_subcommand("scan", "List the connected devices")->callback([&] { set(runScan(options)); });
+    app.add_subcommand("ls", "List the files on a device")->callback([&] { set(runList(options)); });
+    app.add_subcommand("df", "Show the free space on a device")->callback([&] { set(runFreeSpace(options)); });
+
+    std::vector<std::string> getFiles;
+    std::string getDirectory;
+    auto* get = app.add_subcommand("get", "Copy files from the device to this computer");
+    get->add_option("files", getFiles, "Names of files on the device")->required();
+    get->add_option("-o,--output", getDirectory, "Folder to copy them into (default: here)");
+    get->callback([&] { set(runGet(options, getFiles, getDirectory)); });
+
+    std::vector<std::string> putFiles;
+    std::string putName;
+    bool putOverwrite = false, putKeep = false;
+    auto* put = app.add_subcommand("put", "Copy files from this computer to the device");
+    put->add_option("files", putFiles, "Local files")->required()->check(CLI::ExistingFile);
+    put->add_option("--as", putName, "Name on the device (for a single file)");
+    auto* overwriteFlag = put->add_flag("--overwrite", putOverwrite, "Replace files that exist on the device");
+    put->add_flag("--no-overwrite", putKeep, "Never replace files that exist on the device")->excludes(overwriteFlag);
+    put->callback([&] {
+        if (!putName.empty() && putFiles.size() != 1) throw CLI::ValidationError("--as", "takes a single file");
+        set(runPut(options, putFiles, putName,
+                   putOverwrite ? OverwriteChoice::Always
+                                : putKeep ? OverwriteChoice::Never : OverwriteChoice::Ask));
+    });
+
+    std::vector<std::string> rmFiles;
+    bool rmForce = false;
+    auto* rm = app.add_subcommand("rm", "Delete files on the device");
+    rm->add_option("files", rmFiles, "Names of files on the device")->required();
+    rm->add_flag("-f,--force", rmForce, "Also delete system files (.NSF)");
+    rm->callback([&] { set(runRemove(options, rmFiles, rmForce)); });
+
+    std::string mvOld, mvNew;
+    bool mvForce = false;
+    auto* mv = app.add_subcommand("mv", "Rename a file on the device");
+    mv->add_option("old", mvOld, "Current name")->required();
+    mv->add_option("new", mvNew, "New name (at most 64 characters)")->required();
+    mv->add_flag("-f,--force", mvForce, "Also rename system files (.NSF)");
+    mv->callback([&] { set(runRename(options, mvOld, mvNew, mvForce)); });
+
+    std::string newDeviceName;
+    auto* name = app.add_subcommand("name", "Show or change the name a device is remembered by");
+    name->add_option("new-name", newDeviceName, "New name (at most 64 characters)");
+    name->callback([&] { set(runName(options, newDeviceName)); });
+
+    app.add_subcommand("monitor", "Print the device's text lines until interrupted (Ctrl+C)")
+        ->callback([&] { set(runMonitor(options)); });
+
+    std::string tableFile, tableName;
+    std::uint32_t tableSlot = 0;
+    bool tableBackward = false;
+    auto* table = app.add_subcommand("table", "Load a braille table (256 bytes) into a slot");
+    table->add_option("file", tableFile, "The table file")->required()->check(CLI::ExistingFile);
+    table->add_option("slot", tableSlot, "Slot number")->required()->check(CLI::Range(1, 9));
+    table->add_flag("--backward", tableBackward, "Ask for backward search");
+    table->add_option("--name", tableName, "Name of the table on the device");
+    table->callback([&] { set(runTable(options, tableFile, tableSlot, tableBackward, tableName)); });
+
+    installInterruptHandling();
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int code = app.exit(error);
+        return code == 0 ? ExitCode::Success : ExitCode::Usage;
+    }
+    return exitCode;
+}
