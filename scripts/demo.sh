@@ -1,7 +1,90 @@
 #!/usr/bin/env bash
-# The demo: builds everything, then shows the serial link working over a
-# pseudo-terminal, natively and under Wine.
+# The demo: two simulated Korvel devices on pseudo-terminals, used through
+# the nimbrel tool as a new user would, natively and then under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
-echo "(demo steps are added as the system grows)"
+
+bin="$PWD/build/linux/bin"
+winbuild="$PWD/build/windows"
+work=$(mktemp -d /tmp/nimbrel-demo.XXXXXX)
+ports="$winbuild/ports"   # the Wine prefix maps COM<n> to these links
+corvia_link="$ports/COM3"
+minnow_link="$ports/COM4"
+export XDG_CONFIG_HOME="$work/config"
+export NIMBREL_PORTS="$corvia_link:$minnow_link"
+
+devsim_pid=""
+cleanup() {
+  [ -n "$devsim_pid" ] && kill "$devsim_pid" 2>/dev/null && wait "$devsim_pid" 2>/dev/null
+  WINEPREFIX="$winbuild/wineprefix" wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+step() { printf '\n\033[1m== %s\033[0m\n$ %s\n' "$1" "${*:2}"; }
+nimbrel() { "$bin/nimbrel" "$@"; }
+
+# What the two devices hold: letters, notes and books in braille, and the
+# Corvia's system file.
+mkdir -p "$work/corvia" "$work/minnow" "$work/pc"
+printf 'Dear Anna,\nthe meeting moves to Tuesday at ten.\nBest, Tom\n' > "$work/corvia/LETTER.TXT"
+printf ',meet+ notes\n,agenda3 budget1 plann+\n' > "$work/corvia/MEETING.BRF"
+head -c 5000 /dev/urandom | base64 > "$work/corvia/RECIPES.BRF"
+printf 'KORVEL SYSTEM' > "$work/corvia/KORVEL.NSF"
+printf 'bread\nmilk\napples\n' > "$work/minnow/SHOPPING.TXT"
+printf ',the ,r\\d n \\ tak5\n' > "$work/minnow/POEM.BRF"
+printf 'Quarterly report, draft 2.\n' > "$work/pc/REPORT.TXT"
+
+echo "Starting two simulated devices: a Corvia 80 on $corvia_link and a Minnow on $minnow_link"
+"$bin/nimbrel-devsim" --idle-limit 300 \
+  --device "link=$corvia_link,model=CV8,serial=CV8-10423,files=$work/corvia" \
+  --device "link=$minnow_link,model=MN2,serial=MN2-20077,free=250000,files=$work/minnow" \
+  > "$work/devsim.log" 2>&1 &
+devsim_pid=$!
+for _ in $(seq 100); do [ -e "$minnow_link" ] && break; sleep 0.05; done
+
+step "Which devices are connected?" nimbrel scan
+nimbrel scan
+step "What is on the Corvia 80?" nimbrel --device "Corvia 80" ls
+nimbrel --device "Corvia 80" ls
+step "What is on the Minnow?" nimbrel --device Minnow ls
+nimbrel --device Minnow ls
+step "How much space is free?" nimbrel -d Minnow df
+nimbrel -d "Corvia 80" df
+nimbrel -d Minnow df
+step "Copy a letter from the Corvia to the PC" nimbrel -d "Corvia 80" get LETTER.TXT -o "$work/pc"
+nimbrel -d "Corvia 80" get LETTER.TXT -o "$work/pc"
+sed 's/^/    | /' "$work/pc/LETTER.TXT"
+step "Copy a report from the PC to the Corvia" nimbrel -d "Corvia 80" put REPORT.TXT
+nimbrel -d "Corvia 80" put "$work/pc/REPORT.TXT"
+step "Put it again: the tool asks before overwriting (answered: no)" "echo n | nimbrel -d \"Corvia 80\" put REPORT.TXT"
+echo n | nimbrel -d "Corvia 80" put "$work/pc/REPORT.TXT"
+step "Rename it on the device" nimbrel -d "Corvia 80" mv REPORT.TXT "REPORT Q3.TXT"
+nimbrel -d "Corvia 80" mv REPORT.TXT "REPORT Q3.TXT"
+step "Delete the meeting notes" nimbrel -d "Corvia 80" rm MEETING.BRF
+nimbrel -d "Corvia 80" rm MEETING.BRF
+step "System files are protected" nimbrel -d "Corvia 80" rm KORVEL.NSF
+nimbrel -d "Corvia 80" rm KORVEL.NSF || echo "    (exit code $?)"
+step "Copy the recipes from the Corvia to the Minnow, through the PC" \
+  "nimbrel -d \"Corvia 80\" get RECIPES.BRF -o pc && nimbrel -d Minnow put pc/RECIPES.BRF"
+nimbrel -d "Corvia 80" get RECIPES.BRF -o "$work/pc"
+nimbrel -d Minnow put "$work/pc/RECIPES.BRF"
+cmp -s "$work/corvia/RECIPES.BRF" "$work/minnow/RECIPES.BRF" && echo "    (the copy on the Minnow is identical)"
+step "Give the Minnow a name of its own" nimbrel -d Minnow name "Kitchen Minnow"
+nimbrel -d Minnow name "Kitchen Minnow"
+nimbrel scan
+step "The Minnow's files now" nimbrel -d "Kitchen Minnow" ls
+nimbrel -d "Kitchen Minnow" ls
+
+if [ -x "$winbuild/bin/nimbrel.exe" ]; then
+  step "The same tool built for Windows, under Wine: the devices are COM3 and COM4" "nimbrel.exe scan"
+  scripts/wine-run.sh "$winbuild" "$winbuild/bin/nimbrel.exe" scan
+  step "Under Wine: the Corvia's files through COM3" "nimbrel.exe -d COM3 ls"
+  scripts/wine-run.sh "$winbuild" "$winbuild/bin/nimbrel.exe" -d COM3 ls
+fi
+
+printf '\n== What the simulated devices saw\n'
+sed 's/^/    /' "$work/devsim.log"
+echo
+echo "Demo finished; the simulators are stopped."
