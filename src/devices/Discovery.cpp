@@ -69,6 +69,9 @@ std::vector<DeviceInfo> probePorts(const std::vector<int>& ports, bool askForNam
                                    bool allowOtherTypes) {
     RunningCount running;
     std::vector<std::unique_ptr<ProbeJob>> jobs;
+    // The threads are joined, not detached: MinGW's thread library crashes
+    // now and then when detached threads end while the process goes on.
+    std::vector<std::thread> threads;
     jobs.reserve(ports.size());
     for (int portNumber : ports) {
         auto job = std::make_unique<ProbeJob>();
@@ -77,17 +80,18 @@ std::vector<DeviceInfo> probePorts(const std::vector<int>& ports, bool askForNam
         job->askForName = askForName;
         running.started();
         try {
-            std::thread([job = job.get(), &running] {
+            threads.emplace_back([job = job.get(), &running] {
                 job->found = probePort(job->result, job->portNumber, job->askForName,
                                        job->allowOtherTypes);
                 running.finished();
-            }).detach();
+            });
         } catch (const std::system_error&) {
             running.finished();  // a thread that cannot start found nothing
         }
         jobs.push_back(std::move(job));
     }
     running.waitForAll();
+    for (std::thread& thread : threads) thread.join();  // all have finished their work
 
     std::vector<DeviceInfo> records;
     for (const auto& job : jobs) {
