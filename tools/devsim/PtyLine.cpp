@@ -34,6 +34,19 @@ void makeRaw(int fd) {
     if (tcsetattr(fd, TCSANOW, &settings) != 0) throw systemError("tcsetattr");
 }
 
+// Wine asks for odd parity at every open of the port. A pseudo-terminal
+// keeps the PARODD bit (never PARENB), and from then on the same request
+// fails with EINVAL, so the PC could open the port only once. Clearing the
+// bit whenever the PC has spoken or the line is idle lets it open the port
+// again and again, as on a cable; parity means nothing on a pty anyway.
+void forgetOddParity(int slave) {
+    termios settings{};
+    if (tcgetattr(slave, &settings) == 0 && (settings.c_cflag & PARODD)) {
+        settings.c_cflag &= ~PARODD;
+        tcsetattr(slave, TCSANOW, &settings);
+    }
+}
+
 }  // namespace
 
 PtyLine::PtyLine(std::filesystem::path linkPath, const std::atomic<bool>& stopping)
@@ -87,9 +100,13 @@ std::optional<std::uint8_t> PtyLine::read(Milliseconds timeout) {
         if (left.count() < 0) return std::nullopt;
         pollfd fd{master_, POLLIN, 0};
         const int ready = ::poll(&fd, 1, static_cast<int>(std::min(left, stopPoll).count()) + 1);
-        if (ready <= 0) continue;
+        if (ready <= 0) {
+            forgetOddParity(slave_);
+            continue;
+        }
         const ssize_t got = ::read(master_, buffer_, sizeof buffer_);
         if (got > 0) {
+            forgetOddParity(slave_);
             buffered_ = static_cast<std::size_t>(got);
             position_ = 0;
             lastActivity_ = Clock::now();
