@@ -35,8 +35,6 @@ public:
         std::lock_guard lock(mutex_);
         ++count_;
     }
-    // Notifies under the lock: the waiter may destroy this object as soon
-    // as it sees zero, and the finishing thread must not touch it after.
     void finished() {
         std::lock_guard lock(mutex_);
         --count_;
@@ -67,12 +65,14 @@ struct ProbeJob {
 
 std::vector<DeviceInfo> probePorts(const std::vector<int>& ports, bool askForName,
                                    bool allowOtherTypes) {
+    // The threads are joined once the count is zero rather than detached:
+    // MinGW's thread library does not survive many detached threads ending
+    // at once, and a joined thread is surely done with the count and its job.
     RunningCount running;
     std::vector<std::unique_ptr<ProbeJob>> jobs;
-    // The threads are joined, not detached: MinGW's thread library crashes
-    // now and then when detached threads end while the process goes on.
     std::vector<std::thread> threads;
     jobs.reserve(ports.size());
+    threads.reserve(ports.size());
     for (int portNumber : ports) {
         auto job = std::make_unique<ProbeJob>();
         job->portNumber = portNumber;
@@ -91,7 +91,7 @@ std::vector<DeviceInfo> probePorts(const std::vector<int>& ports, bool askForNam
         jobs.push_back(std::move(job));
     }
     running.waitForAll();
-    for (std::thread& thread : threads) thread.join();  // all have finished their work
+    for (std::thread& thread : threads) thread.join();
 
     std::vector<DeviceInfo> records;
     for (const auto& job : jobs) {

@@ -1,0 +1,108 @@
+// The protocol over a real serial line, with its real timing: this
+// platform's own port (WinSerialPort on a COM port that Wine maps to a
+// pseudo-terminal, or the termios port) to nimbrel-devsim on the far end.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "TestFiles.h"
+#include "ToolProcess.h"
+#include "link/PortOpener.h"
+#include "protocol/Identification.h"
+#include "protocol/SLVFamilyDevice.h"
+
+#ifndef _WIN32
+#include "link/PosixSerialPort.h"
+#endif
+
+namespace {
+
+// COM11 is this program's own; other programs stay off it.
+constexpr int portNumber = 11;
+
+std::string textOf(const std::string& unixPath) {
+    std::ifstream file(hostPath(unixPath), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void writeText(const std::string& unixPath, const std::string& text) {
+    std::ofstream(hostPath(unixPath), std::ios::binary) << text;
+}
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+#ifdef _WIN32
+        link_ = std::string(NIMBREL_PORT_DIR) + "/COM" + std::to_string(portNumber);
+#else
+        link_ = dir_.file("ttyDevice");
+        setPortPath(portNumber, link_);
+#endif
+        runNative({"/bin/mkdir", "-p", dir_.file("files")});
+        writeText(dir_.file("files/LETTER.TXT"), letter_);
+        devsim_ = std::make_unique<ToolProcess>(ToolLaunch{
+            nativeTool("nimbrel-devsim"),
+            {"--quiet", "--idle-limit", "60", "--pid-file", dir_.file("devsim.pid"), "--device",
+             "link=" + link_ + ",model=CV4,serial=CV4-0042,version=3,files=" + dir_.file("files")},
+            link_, dir_.file("devsim.pid")});
+    }
+
+    DeviceInfo identify() {
+        std::unique_ptr<SerialPort> port = openSerialPort(portNumber);
+        std::optional<DeviceInfo> found = identifyDevice(*port, portNumber, true, false);
+        if (!found) throw std::runtime_error("no device identified");
+        return *found;
+    }
+
+    TempDir dir_;
+    std::string link_;
+    std::string letter_ = std::string("Dear Anna,\n") + std::string(230, '.') + "\nTom\n";
+    std::unique_ptr<ToolProcess> devsim_;
+};
+
+TEST_F(EndToEndTest, IdentifyListDownloadUploadRenameAndDeleteOverARealLine) {
+    const DeviceInfo info = identify();
+    EXPECT_EQ(info.typeCode, 0x74u);
+    EXPECT_EQ(info.protocolVersion, 3);
+    EXPECT_STREQ(info.serial, "CV4-0042");
+    EXPECT_EQ(info.portNumber, static_cast<std::uint32_t>(portNumber));
+
+    SLVFamilyDevice device(info);
+    std::vector<FileListEntry> files = device.sendFileList(200);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_STREQ(files[0].name, "LETTER.TXT");
+    EXPECT_EQ(files[0].size, letter_.size());
+
+    const std::string local = dir_.file("copy.txt");
+    device.sendFile("LETTER.TXT", hostPath(local), files[0].size, {});
+    EXPECT_EQ(textOf(local), letter_);
+
+    writeText(dir_.file("REPORT.TXT"), std::string(500, 'r'));
+    device.receiveFile(hostPath(dir_.file("REPORT.TXT")), {}, 0);
+    EXPECT_EQ(textOf(dir_.file("files/REPORT.TXT")), std::string(500, 'r'));
+
+    device.renameFile("REPORT.TXT", "REPORT2.TXT");
+    EXPECT_TRUE(pathExists(dir_.file("files/REPORT2.TXT")));
+    EXPECT_FALSE(pathExists(dir_.file("files/REPORT.TXT")));
+
+    device.deleteFile("REPORT2.TXT");
+    EXPECT_FALSE(pathExists(dir_.file("files/REPORT2.TXT")));
+    EXPECT_EQ(device.sendFileList(200).size(), 1u);
+    EXPECT_FALSE(device.isBusy());
+}
+
+TEST_F(EndToEndTest, AFileMissingOnTheDeviceIsReportedAndLeavesNoLocalFile) {
+    SLVFamilyDevice device(identify());
+    const std::string local = dir_.file("missing.txt");
+    try {
+        device.sendFile("MISSING.TXT", hostPath(local), 10, {});
+        FAIL() << "the download of a missing file succeeded";
+    } catch (NBException error) {
+        EXPECT_EQ(error.code, 19) << error.description;
+    }
+    EXPECT_FALSE(pathExists(local));
+    EXPECT_FALSE(device.isBusy());
+}
+
+}  // namespace
