@@ -1,0 +1,16 @@
+#pragma once
+// The changes to files on a device that move no data: one short-lived device
+// object for the folder's current device, one transaction, and the user told
+// of any failure on the folder's owner window. Callers only see the outcome.
+#include <cstdint>
+#include <string>
+
+class NamespaceFolder;
+
+// 1 when the device deleted the file; 0 after message 31 was shown.
+std::uint32_t deleteFileOnDevice(const NamespaceFolder& folder, const std::string& name) noexcept;
+
+// 1 when the device renamed the file; 0 after message 25 (the target name
+// exists) or 30 (any other failure) was shown.
+std::uint32_t renameFileOnDevice(const NamespaceFolder& folder, const std::string& oldName,
+                                 const std::string& newName) noexcept;

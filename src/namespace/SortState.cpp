@@ -1,0 +1,7 @@
+#include "namespace/SortState.h"
+
+SortState& sortState() noexcept
+{
+    static SortState state;
+    return state;
+}
