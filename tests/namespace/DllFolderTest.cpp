@@ -30,8 +30,9 @@ protected:
         ASSERT_TRUE(server_) << "cannot load Nimbrel.dll, error " << GetLastError();
         using Export = HRESULT(STDAPICALLTYPE*)();
         auto registerServer = reinterpret_cast<Export>(GetProcAddress(server_.get(), "DllRegisterServer"));
+        unregisterServer_ = reinterpret_cast<Export>(GetProcAddress(server_.get(), "DllUnregisterServer"));
         canUnloadNow_ = reinterpret_cast<Export>(GetProcAddress(server_.get(), "DllCanUnloadNow"));
-        ASSERT_TRUE(registerServer && canUnloadNow_);
+        ASSERT_TRUE(registerServer && unregisterServer_ && canUnloadNow_);
         ASSERT_EQ(registerServer(), S_OK);
         for (int number = 1; number <= 31; ++number) removeLink(portLink(number));
         forgetDeviceNames();
@@ -40,6 +41,7 @@ protected:
     {
         devices_.reset();
         forgetDeviceNames();
+        if (unregisterServer_) unregisterServer_();
     }
 
     // Devices on pseudo-terminals, one `--device` specification each.
@@ -81,6 +83,7 @@ protected:
     ComAndTexts com_;
     TempDir folder_;
     UniqueModule server_;
+    HRESULT(STDAPICALLTYPE* unregisterServer_)() = nullptr;
     HRESULT(STDAPICALLTYPE* canUnloadNow_)() = nullptr;
     std::unique_ptr<ToolProcess> devices_;
 };
