@@ -27,9 +27,11 @@ public:
     virtual void write(const std::uint8_t* bytes, std::size_t count) = 0;
 };
 
-// Holds the device's output to the real line rate: 19200 baud with 11 bits
-// per byte (start, 8 data, parity, stop), so each byte takes 11/19200 s and
-// a transfer takes its real time. Bytes are handed on as they become due.
+// Holds both directions of the line to the real rate: 19200 baud with 11
+// bits per byte (start, 8 data, parity, stop), so each byte takes 11/19200 s
+// and a transfer takes its real time. The device's output is handed on as
+// it becomes due; a byte from the PC counts as received only once its own
+// wire time has passed, since the PC's side of a pseudo-terminal has no rate.
 class PacedLine : public DeviceLine {
 public:
     using Clock = std::chrono::steady_clock;
@@ -37,12 +39,13 @@ public:
         std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(11'000'000'000LL / 19200));
 
     explicit PacedLine(DeviceLine& inner) : inner_(inner) {}
-    std::optional<std::uint8_t> read(Milliseconds timeout) override { return inner_.read(timeout); }
+    std::optional<std::uint8_t> read(Milliseconds timeout) override;
     void write(const std::uint8_t* bytes, std::size_t count) override;
 
 private:
     DeviceLine& inner_;
     Clock::time_point lineFreeAt_{};
+    Clock::time_point receivedUntil_{};
 };
 
 }  // namespace devsim

@@ -42,14 +42,13 @@ Bytes paddedText(const std::string& text, std::size_t width) {
 
 DeviceSession::DeviceSession(SimulatedDevice& device, DeviceLine& line)
     : device_(device),
-      rawLine_(line),
       pacedLine_(device.config().pacing ? std::optional<PacedLine>(std::in_place, line) : std::optional<PacedLine>()),
       line_(pacedLine_ ? static_cast<DeviceLine&>(*pacedLine_) : line) {}
 
 void DeviceSession::run() {
     try {
         for (;;) {
-            const auto byte = rawLine_.read(idlePoll);
+            const auto byte = line_.read(idlePoll);
             // An unplugged device: whatever comes is lost. Asked after the
             // read, so a byte sent once the silence ended is answered.
             if (device_.isSilent()) continue;
@@ -114,13 +113,13 @@ void DeviceSession::command(std::uint8_t byte) {
 // ---- reading from the PC ----
 
 std::uint8_t DeviceSession::nextStep() {
-    const auto byte = rawLine_.read(device_.config().stepTimeout);
+    const auto byte = line_.read(device_.config().stepTimeout);
     if (!byte) throw Abort{};  // the PC has gone quiet: give the transaction up without a word
     return *byte;
 }
 
 std::uint8_t DeviceSession::nextInPackage() {
-    const auto byte = rawLine_.read(device_.config().stepTimeout);
+    const auto byte = line_.read(device_.config().stepTimeout);
     if (!byte) {
         // A package that stops short.
         confirm(SYNC, [] { return refusal::PageFrameError; });

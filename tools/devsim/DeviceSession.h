@@ -61,7 +61,6 @@ private:
     void sendMonitorOutput();
 
     SimulatedDevice& device_;
-    DeviceLine& rawLine_;
     std::optional<PacedLine> pacedLine_;
     DeviceLine& line_;
     bool portTaken_ = false;

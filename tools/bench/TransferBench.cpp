@@ -1,0 +1,128 @@
+// Moves a 64 KiB file each way between this PC side and nimbrel-devsim on a
+// pseudo-terminal, paced at the real line rate, and prints the throughput
+// against the protocol's wire-time floor at 19200 baud. What is left over
+// is the host's own overhead. Usage: nimbrel-transfer-bench [nimbrel-devsim]
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/PortOpener.h"
+#include "link/PosixSerialPort.h"
+#include "protocol/Identification.h"
+#include "protocol/SLVFamilyDevice.h"
+
+extern char** environ;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+constexpr std::uint32_t fileSize = 64 * 1024;
+constexpr double byteSeconds = 11.0 / 19200.0;  // start, 8 data, parity, stop
+constexpr double portOpenSeconds = 0.050 + 0.500;  // purge, then the settle wait
+constexpr int portNumber = 1;
+
+// Bytes on the line for one transaction's framing around its data: taking
+// the port (0B 00 / 06 00), the command and its confirmation, the closing
+// exchange and giving the port back (0B 00 / 06 02).
+constexpr double switchBytes = 4 + 4;
+
+double downloadFloor(std::uint32_t size, std::size_t nameLength) {
+    double bytes = switchBytes + 3 + (2 + nameLength + 1) + 3;  // command, name package, SYNC
+    for (std::uint32_t left = size; left > 0;) {
+        const std::uint32_t n = left < 80 ? left : 80;
+        bytes += 1 + 2 + (2 + n + 1) + 2;  // 03, 06 03, length+data+16, 06 16
+        left -= n;
+    }
+    bytes += 1;  // END_OF_FILE
+    return bytes * byteSeconds + portOpenSeconds;
+}
+
+double uploadFloor(std::uint32_t size, std::size_t nameLength) {
+    // The free-space check is a transaction of its own, between two waits.
+    const double diskSpace = (switchBytes + 3 + 9 + 2) * byteSeconds + portOpenSeconds;
+    double bytes = switchBytes + 3 + (2 + 1 + nameLength + 3 + 1) + 2;  // 03, header, 06 16
+    for (std::uint32_t left = size; left > 0;) {
+        const std::uint32_t n = left < 78 ? left : 78;
+        bytes += 1 + 2 + (2 + n + 1) + 2;
+        left -= n;
+    }
+    bytes += 3;  // 04, 06 04
+    return 0.500 + diskSpace + 0.100 + bytes * byteSeconds + portOpenSeconds + 0.050;
+}
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void report(const char* what, double measured, double floor) {
+    std::printf("%-9s %6.2f s measured, %6.2f s floor: %5.1f %% of the floor's throughput, host overhead %+.2f %%\n",
+                what, measured, floor, 100.0 * floor / measured, 100.0 * (measured - floor) / floor);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string devsim =
+        argc > 1 ? argv[1] : (fs::path(argv[0]).parent_path() / "nimbrel-devsim").string();
+    const fs::path work = fs::temp_directory_path() / ("nimbrel-bench-" + std::to_string(getpid()));
+    fs::create_directories(work / "device");
+    fs::create_directories(work / "pc");
+    {
+        std::ofstream file(work / "device" / "BOOK.BRF", std::ios::binary);
+        for (std::uint32_t i = 0; i < fileSize; ++i) file.put(static_cast<char>(i * 7));
+    }
+    const std::string link = (work / "tty").string();
+    std::vector<std::string> args{devsim, "--quiet", "--idle-limit", "120", "--device",
+                                  "link=" + link + ",model=CV8,pace,files=" + (work / "device").string()};
+    std::vector<char*> argvDevsim;
+    for (std::string& arg : args) argvDevsim.push_back(arg.data());
+    argvDevsim.push_back(nullptr);
+    pid_t child = 0;
+    if (posix_spawn(&child, devsim.c_str(), nullptr, nullptr, argvDevsim.data(), environ) != 0) {
+        std::fprintf(stderr, "cannot start %s\n", devsim.c_str());
+        return 1;
+    }
+    for (int i = 0; i < 200 && !fs::exists(link); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    setPortPath(portNumber, link);
+
+    int status = 0;
+    try {
+        std::optional<DeviceInfo> info;
+        {
+            std::unique_ptr<SerialPort> port = openSerialPort(portNumber);
+            info = identifyDevice(*port, portNumber, true, false);
+        }
+        if (!info) throw std::runtime_error("the simulator did not answer");
+        SLVFamilyDevice device(*info);
+        std::printf("64 KiB each way through nimbrel-devsim, paced at 19200 baud (11 bits a byte)\n");
+
+        auto start = Clock::now();
+        device.sendFile("BOOK.BRF", (work / "pc" / "BOOK.BRF").string(), fileSize, {});
+        report("download", secondsSince(start), downloadFloor(fileSize, 8));
+
+        start = Clock::now();
+        device.receiveFile((work / "pc" / "BOOK.BRF").string(), {}, 1, "COPY.BRF");
+        report("upload", secondsSince(start), uploadFloor(fileSize, 8));
+
+        if (fs::file_size(work / "device" / "COPY.BRF") != fileSize) throw std::runtime_error("the copy differs");
+    } catch (const NBException& error) {
+        std::fprintf(stderr, "transfer failed: %s (%d)\n", error.description, error.code);
+        status = 1;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        status = 1;
+    }
+    kill(child, SIGTERM);
+    waitpid(child, nullptr, 0);
+    fs::remove_all(work);
+    return status;
+}
