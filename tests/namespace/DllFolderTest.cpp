@@ -44,14 +44,14 @@ protected:
         if (unregisterServer_) unregisterServer_();
     }
 
-    // Devices on pseudo-terminals, one `--device` specification each.
-    void startDevices(const std::vector<std::string>& specifications)
+    // Devices on pseudo-terminals, one `--device` option each.
+    void startDevices(const std::vector<std::string>& deviceOptions)
     {
         const std::string pidFile = folder_.file("devsim.pid");
         ToolLaunch launch{nativeTool("nimbrel-devsim"), {"-q", "--pid-file", pidFile}, pidFile, pidFile};
-        for (const std::string& specification : specifications) {
+        for (const std::string& option : deviceOptions) {
             launch.args.push_back("--device");
-            launch.args.push_back(specification);
+            launch.args.push_back(option);
         }
         devices_ = std::make_unique<ToolProcess>(launch);
     }

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "DeviceSpec.h"
+#include "DeviceOptions.h"
 #include "PtyLine.h"
 #include "SimulatedDevice.h"
 
@@ -60,12 +60,12 @@ int main(int argc, char** argv) {
         ->check(CLI::NonNegativeNumber);
     app.add_flag("--pace", pace, "Send at the real line rate on every device");
     app.add_flag("-q,--quiet", quiet, "Print nothing but errors");
-    app.footer(deviceSpecHelp);
+    app.footer(deviceOptionsHelp);
     CLI11_PARSE(app, argc, argv);
 
-    std::vector<DeviceSpec> specs;
+    std::vector<DeviceOptions> setups;
     try {
-        for (const std::string& option : deviceOptions) specs.push_back(parseDeviceSpec(option));
+        for (const std::string& option : deviceOptions) setups.push_back(parseDeviceOptions(option));
     } catch (const std::exception& error) {
         std::cerr << "nimbrel-devsim: " << error.what() << "\n";
         return 2;
@@ -80,22 +80,22 @@ int main(int argc, char** argv) {
     std::atomic<bool> stopping{false};
     std::vector<RunningDevice> running;
     try {
-        for (DeviceSpec& spec : specs) {
-            if (pace) spec.config.pacing = true;
+        for (DeviceOptions& setup : setups) {
+            if (pace) setup.config.pacing = true;
             std::unique_ptr<DeviceStorage> storage;
-            if (spec.filesDirectory) storage = std::make_unique<DirectoryStorage>(*spec.filesDirectory);
+            if (setup.filesDirectory) storage = std::make_unique<DirectoryStorage>(*setup.filesDirectory);
             RunningDevice entry;
-            entry.label = spec.link.filename().string();
-            entry.device = std::make_unique<SimulatedDevice>(spec.config, std::move(storage));
-            for (const auto& [name, data] : spec.seeds) entry.device->putFile(name, data);
-            entry.device->setFaults(spec.faults);
-            entry.line = std::make_unique<PtyLine>(spec.link, stopping);
+            entry.label = setup.link.filename().string();
+            entry.device = std::make_unique<SimulatedDevice>(setup.config, std::move(storage));
+            for (const auto& [name, data] : setup.seeds) entry.device->putFile(name, data);
+            entry.device->setFaults(setup.faults);
+            entry.line = std::make_unique<PtyLine>(setup.link, stopping);
             if (!quiet) {
                 const std::string label = entry.label;
                 entry.device->setEventObserver([label](const std::string& event) { say(label + ": " + event); });
-                say(entry.label + ": type " + hexByte(spec.config.typeCode) + ", serial " + spec.config.serial +
-                    ", version " + std::to_string(spec.config.protocolVersion) + ", on " + entry.line->slavePath() +
-                    " via " + spec.link.string());
+                say(entry.label + ": type " + hexByte(setup.config.typeCode) + ", serial " + setup.config.serial +
+                    ", version " + std::to_string(setup.config.protocolVersion) + ", on " + entry.line->slavePath() +
+                    " via " + setup.link.string());
             }
             running.push_back(std::move(entry));
         }

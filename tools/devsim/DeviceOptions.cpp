@@ -1,10 +1,10 @@
-#include "DeviceSpec.h"
+#include "DeviceOptions.h"
 
 #include <stdexcept>
 
 namespace devsim {
 
-const char* const deviceSpecHelp = R"(Device keys (--device 'key=value,key=value,...'; values contain no commas):
+const char* const deviceOptionsHelp = R"(Device keys (--device 'key=value,key=value,...'; values contain no commas):
   link=PATH        where the symlink to the pseudo-terminal goes (required), e.g. build/ports/COM3
   model=M          SLV, MN2, CV4, CV8 (Solvane, Minnow, Corvia 40/80), or a type code such as 0x90 (default CV8)
   serial=TEXT      serial text (default <model code>-0001)
@@ -69,8 +69,8 @@ std::uint8_t byteValue(const std::string& key, const std::string& value) {
 
 }  // namespace
 
-DeviceSpec parseDeviceSpec(const std::string& text) {
-    DeviceSpec spec;
+DeviceOptions parseDeviceOptions(const std::string& text) {
+    DeviceOptions setup;
     std::optional<std::string> serial;
     std::string modelCode = "CV8";
     std::size_t start = 0;
@@ -86,63 +86,63 @@ DeviceSpec parseDeviceSpec(const std::string& text) {
         const auto pair = fields(value, 3);
 
         if (key == "link") {
-            spec.link = value;
+            setup.link = value;
         } else if (key == "model") {
             modelCode.clear();
             for (const Model& model : models)
                 if (value == model.code || value == model.name) {
-                    spec.config.typeCode = model.typeCode;
+                    setup.config.typeCode = model.typeCode;
                     modelCode = model.code;
                 }
-            if (modelCode.empty()) spec.config.typeCode = byteValue(key, value);
+            if (modelCode.empty()) setup.config.typeCode = byteValue(key, value);
         } else if (key == "serial") {
             serial = value;
         } else if (key == "version") {
-            spec.config.protocolVersion = static_cast<std::uint16_t>(number(key, value, 0xFFFF));
+            setup.config.protocolVersion = static_cast<std::uint16_t>(number(key, value, 0xFFFF));
         } else if (key == "free") {
-            spec.config.freeSpace = static_cast<std::uint32_t>(number(key, value, 0xFFFFFFFFul));
+            setup.config.freeSpace = static_cast<std::uint32_t>(number(key, value, 0xFFFFFFFFul));
         } else if (key == "files") {
-            spec.filesDirectory = value;
+            setup.filesDirectory = value;
         } else if (key == "seed" && pair.size() >= 2) {
             Bytes data(number(key, fields(value, 2)[1], 100'000'000));
             for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + 3);
-            spec.seeds.emplace_back(pair[0], std::move(data));
+            setup.seeds.emplace_back(pair[0], std::move(data));
         } else if (key == "text" && pair.size() >= 2) {
             const std::string content = fields(value, 2)[1];
-            spec.seeds.emplace_back(pair[0], Bytes(content.begin(), content.end()));
+            setup.seeds.emplace_back(pair[0], Bytes(content.begin(), content.end()));
         } else if (key == "package") {
-            spec.config.packageSize = number(key, value, 80);
-            if (spec.config.packageSize == 0) throw std::invalid_argument("package=0: expected 1 to 80");
+            setup.config.packageSize = number(key, value, 80);
+            if (setup.config.packageSize == 0) throw std::invalid_argument("package=0: expected 1 to 80");
         } else if (key == "pace") {
-            spec.config.pacing = value.empty() || value != "0";
+            setup.config.pacing = value.empty() || value != "0";
         } else if (key == "timeout") {
-            spec.config.stepTimeout = Milliseconds(number(key, value, 600'000));
+            setup.config.stepTimeout = Milliseconds(number(key, value, 600'000));
         } else if (key == "monitor" && (value == "A" || value == "B")) {
-            spec.config.monitorKind = value == "A" ? MonitorFrameKind::A : MonitorFrameKind::B;
+            setup.config.monitorKind = value == "A" ? MonitorFrameKind::A : MonitorFrameKind::B;
         } else if (key == "line" && pair.size() >= 2) {
-            spec.config.monitorLines.push_back({fields(value, 2)[1], byteValue(key, pair[0])});
+            setup.config.monitorLines.push_back({fields(value, 2)[1], byteValue(key, pair[0])});
         } else if (key == "nak" && pair.size() >= 2) {
             Faults::Nak nak{static_cast<unsigned>(number(key, pair[0], 1'000'000)), byteValue(key, pair[1]), {}};
             if (pair.size() == 3) nak.confirming = byteValue(key, pair[2]);
-            spec.faults.nak = nak;
+            setup.faults.nak = nak;
         } else if (key == "cancel") {
-            spec.faults.cancelDownloadAt = static_cast<unsigned>(number(key, value, 1'000'000));
+            setup.faults.cancelDownloadAt = static_cast<unsigned>(number(key, value, 1'000'000));
         } else if (key == "silence") {
-            spec.faults.silenceAfterBytes = number(key, value, 0xFFFFFFFFul);
+            setup.faults.silenceAfterBytes = number(key, value, 0xFFFFFFFFul);
         } else if (key == "short" && pair.size() == 2) {
-            spec.faults.shortPackage = Faults::ShortPackage{static_cast<unsigned>(number(key, pair[0], 1'000'000)),
+            setup.faults.shortPackage = Faults::ShortPackage{static_cast<unsigned>(number(key, pair[0], 1'000'000)),
                                                             static_cast<std::uint16_t>(number(key, pair[1], 80))};
         } else if (key == "badsync") {
             Faults::WrongSync wrong{static_cast<unsigned>(number(key, pair[0], 1'000'000)), 0x17};
             if (pair.size() >= 2) wrong.byte = byteValue(key, pair[1]);
-            spec.faults.wrongSync = wrong;
+            setup.faults.wrongSync = wrong;
         } else {
             throw std::invalid_argument("unknown or incomplete device key: " + item);
         }
     }
-    if (spec.link.empty()) throw std::invalid_argument("a device needs link=PATH");
-    spec.config.serial = serial ? *serial : (modelCode.empty() ? std::string("DEV") : modelCode) + "-0001";
-    return spec;
+    if (setup.link.empty()) throw std::invalid_argument("a device needs link=PATH");
+    setup.config.serial = serial ? *serial : (modelCode.empty() ? std::string("DEV") : modelCode) + "-0001";
+    return setup;
 }
 
 }  // namespace devsim

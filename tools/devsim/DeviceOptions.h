@@ -12,7 +12,7 @@
 
 namespace devsim {
 
-struct DeviceSpec {
+struct DeviceOptions {
     std::filesystem::path link;
     DeviceConfig config;
     Faults faults;
@@ -21,9 +21,9 @@ struct DeviceSpec {
 };
 
 // The keys, for --help.
-extern const char* const deviceSpecHelp;
+extern const char* const deviceOptionsHelp;
 
 // Raises std::invalid_argument naming the offending key.
-DeviceSpec parseDeviceSpec(const std::string& text);
+DeviceOptions parseDeviceOptions(const std::string& text);
 
 }  // namespace devsim
