@@ -5,24 +5,24 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "devsim/DeviceStorage.h"
 #include "link/NBException.h"
 #include "link/SerialPort.h"
 
-using devsim::Bytes;
+using Bytes = std::vector<std::uint8_t>;
 
 inline std::string hex(const Bytes& bytes) {
     std::string text;
     char buffer[4];
     for (const std::uint8_t byte : bytes) {
-        std::snprintf(buffer, sizeof buffer, "%02X ", byte);
+        std::snprintf(buffer, sizeof buffer, " %02X", byte);
         text += buffer;
     }
-    if (!text.empty()) text.pop_back();
-    return text;
+    return text.empty() ? text : text.substr(1);
 }
 
 inline Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
@@ -32,21 +32,28 @@ inline Bytes operator+(Bytes left, const Bytes& right) {
     return left;
 }
 
-// Length (low byte first), name, command byte: the name package.
-inline Bytes namePackage(std::uint8_t command, const std::string& name) {
-    const auto length = static_cast<std::uint16_t>(name.size() + 1);
-    return Bytes{std::uint8_t(length & 0xFF), std::uint8_t(length >> 8)} + bytesOf(name) + Bytes{command};
+inline Bytes patternOf(std::size_t size) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    return bytes;
 }
 
+// Bytes on the wire, written as hex text ("06 16") or given as they are.
+struct Wire : Bytes {
+    Wire(Bytes bytes) : Bytes(std::move(bytes)) {}
+    Wire(const char* hexText) {
+        std::istringstream in(hexText);
+        for (unsigned value; in >> std::hex >> value;) push_back(static_cast<std::uint8_t>(value));
+    }
+};
+
+// Length (low byte first), the bytes, SYNC: the shape of every package.
+inline Bytes package(const Bytes& inner) {
+    return Bytes{std::uint8_t(inner.size() & 0xFF), std::uint8_t(inner.size() >> 8)} + inner + Bytes{0x16};
+}
+inline Bytes namePackage(std::uint8_t command, const std::string& name) { return package(bytesOf(name) + Bytes{command}); }
 inline Bytes uploadHeader(const std::string& name, std::uint8_t flag) {
-    const auto length = static_cast<std::uint16_t>(name.size() + 4);
-    return Bytes{std::uint8_t(length & 0xFF), std::uint8_t(length >> 8), 0x1C} + bytesOf(name) +
-           Bytes{0x05, flag, 0x0F, 0x16};
-}
-
-inline Bytes dataPackage(const Bytes& payload) {
-    const auto length = static_cast<std::uint16_t>(payload.size());
-    return Bytes{std::uint8_t(length & 0xFF), std::uint8_t(length >> 8)} + payload + Bytes{0x16};
+    return package(Bytes{0x1C} + bytesOf(name) + Bytes{0x05, flag, 0x0F});
 }
 
 class ScriptedPc {
@@ -60,45 +67,31 @@ public:
         Bytes got(count);
         std::size_t have = 0;
         try {
-            while (have < count)
-                have += port_.readBuffer(got.data() + have, static_cast<std::uint32_t>(count - have));
+            while (have < count) have += port_.readBuffer(got.data() + have, static_cast<std::uint32_t>(count - have));
         } catch (const NBException&) {
         }
         got.resize(have);
         return got;
     }
 
-    // Sends `request` and checks that exactly `answer` comes back.
-    void exchange(const Bytes& request, const Bytes& answer) {
+    // Sends `request` and checks that exactly `answer` comes back; an empty
+    // answer means that nothing comes.
+    void exchange(const Wire& request, const Wire& answer) {
         send(request);
-        EXPECT_EQ(hex(receive(answer.size())), hex(answer)) << "answer to " << hex(request);
+        EXPECT_EQ(hex(receive(answer.empty() ? 1 : answer.size())), hex(answer)) << "answer to " << hex(request);
     }
 
-    // Takes the port as the PC does before a transaction.
-    void takePort() { exchange({0x0B, 0x00}, {0x06, 0x00}); }
-    void givePortBack() { exchange({0x0B, 0x00}, {0x06, 0x02}); }
-
-    // Receives one data package from the device (shape 5) and confirms it.
-    Bytes receiveDataPackage() {
-        EXPECT_EQ(hex(receive(1)), "03") << "announcement of a data package";
-        send({0x06, 0x03});
-        const Bytes length = receive(2);
-        if (length.size() != 2) return {};
-        const Bytes payload = receive(length[0] | (length[1] << 8));
-        EXPECT_EQ(hex(receive(1)), "16") << "SYNC after the package";
-        send({0x06, 0x16});
-        return payload;
+    // Takes the port, runs the exchanges and gives the port back, as the PC does.
+    void transaction(const std::vector<std::pair<Wire, Wire>>& steps) {
+        exchange("0B 00", "06 00");
+        for (const auto& [request, answer] : steps) exchange(request, answer);
+        exchange("0B 00", "06 02");
     }
 
     // Receives packages until END_OF_FILE and returns their joined payload.
     Bytes receiveData(std::vector<std::size_t>* sizes = nullptr) {
         Bytes all;
-        for (;;) {
-            Bytes next = receive(1);
-            if (next.empty() || next[0] != 0x03) {
-                EXPECT_EQ(hex(next), "04") << "END_OF_FILE after the packages";
-                return all;
-            }
+        for (Bytes next = receive(1); next == Bytes{0x03}; next = receive(1)) {
             send({0x06, 0x03});
             const Bytes length = receive(2);
             const Bytes payload = receive(length.size() == 2 ? length[0] | (length[1] << 8) : 0);
@@ -107,9 +100,8 @@ public:
             if (sizes) sizes->push_back(payload.size());
             all = all + payload;
         }
+        return all;
     }
-
-    SerialPort& port() { return port_; }
 
 private:
     SerialPort& port_;

@@ -1,27 +1,21 @@
-// The simulator's own behaviour: its answers byte for byte, its storage,
-// its space accounting and its faults, driven by a scripted PC.
+// The simulator's own behaviour, driven byte by byte by a scripted PC: its
+// answers, its storage, its space accounting and its bus. Its faults, monitor
+// frames and braille tables are exercised through the real protocol by the
+// protocol tests.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <memory>
-#include <thread>
 
 #include "ScriptedPc.h"
+#include "TestFiles.h"
 #include "devsim/SimulatedBus.h"
-#include "link/NBException.h"
 
 using namespace devsim;
 namespace fs = std::filesystem;
 
 namespace {
-
-Bytes patternOf(std::size_t size) {
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
-    return bytes;
-}
 
 struct Fixture {
     explicit Fixture(DeviceConfig config = {}, std::unique_ptr<DeviceStorage> storage = nullptr)
@@ -33,343 +27,161 @@ struct Fixture {
     ScriptedPc pc;
 };
 
-// Uploads `data` as `name` with `flag` and the PC's 78-byte packages.
-void upload(ScriptedPc& pc, const std::string& name, const Bytes& data, std::uint8_t flag) {
-    pc.takePort();
-    pc.exchange({0x03}, {0x06, 0x03});
-    pc.exchange(uploadHeader(name, flag), {0x06, 0x16});
+// Uploads `data` as `name` with `flag` in the PC's 78-byte packages; the
+// last package is confirmed with `lastAnswer`.
+void upload(ScriptedPc& pc, const std::string& name, const Bytes& data, std::uint8_t flag,
+            const char* lastAnswer = "06 04") {
+    std::vector<std::pair<Wire, Wire>> steps{{"03", "06 03"}, {uploadHeader(name, flag), "06 16"}};
     for (std::size_t offset = 0; offset < data.size(); offset += 78) {
-        pc.exchange({0x03}, {0x06, 0x03});
-        const Bytes part(data.begin() + offset, data.begin() + std::min(data.size(), offset + 78));
-        pc.exchange(dataPackage(part), {0x06, 0x16});
+        steps.push_back({"03", "06 03"});
+        steps.push_back({package(Bytes(data.begin() + offset, data.begin() + std::min(data.size(), offset + 78))),
+                         "06 16"});
     }
-    pc.exchange({0x04}, {0x06, 0x04});
-    pc.givePortBack();
+    steps.push_back({"04", lastAnswer});
+    pc.transaction(steps);
 }
 
 }  // namespace
 
-TEST(SimulatedDeviceIdentification, AnswersTypeVersionAndSerialAsConfigured) {
-    Fixture f({.typeCode = 0x74, .serial = "CV4-123456789XYZ", .protocolVersion = 0x0102});
-    f.pc.exchange({0xFF}, {0xFE, 0x74});
-    f.pc.exchange({0x0C}, {0x06, 0x0C, 0x01, 0x02, 0x16});
-    f.pc.send({0x06, 0x16});
-    f.pc.exchange({0xAE}, {0x4F});
-    Bytes block = bytesOf("CV4-12345678");  // the first 12 characters, then terminators
-    block.resize(40, 0);
-    f.pc.exchange(bytesOf("INFO N"), bytesOf("INFOI") + block);
+TEST(SimulatedDevice, AnswersIdentificationAndPortSwitchesAsConfigured) {
+    Bytes serialBlock = bytesOf("INFOICV4-12345678");  // the first 12 characters, then terminators
+    serialBlock.resize(45, 0);
+    const struct {
+        const char* what;
+        DeviceConfig config;
+        std::vector<std::pair<Wire, Wire>> steps;
+    } cases[] = {
+        {"a Corvia 40",
+         {.typeCode = 0x74, .serial = "CV4-123456789XYZ", .protocolVersion = 0x0102},
+         {{"FF", "FE 74"}, {"0C", "06 0C 01 02 16"}, {"06 16", ""}, {"AE", "4F"}, {bytesOf("INFO N"), serialBlock}}},
+        {"version 0 leaves the version query unanswered", {.protocolVersion = 0}, {{"0C", ""}, {"FF", "FE 78"}}},
+        {"another kind answers its 8-byte serial",
+         {.typeCode = 0x90, .serial = "OTHER-1234"},
+         {{"FF", "FE 90"}, {"05 05", bytesOf("OTHER-12")}}},
+        {"taking confirms 0, giving back 2, monitor mode 1",
+         {},
+         {{"0B 00", "06 00"}, {"0B 00", "06 02"}, {"0B 00", "06 00"}, {"0B 00", "06 02"}, {"0B 01", "06 01"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fixture f(c.config);
+        for (const auto& [request, answer] : c.steps) f.pc.exchange(request, answer);
+    }
 }
 
-TEST(SimulatedDeviceIdentification, VersionZeroLeavesTheVersionQueryUnanswered) {
-    Fixture f({.protocolVersion = 0});
-    f.pc.send({0x0C});
-    EXPECT_THROW(f.port.readByte(), PortExceptions::CannotReadFromPort);
-    f.pc.exchange({0xFF}, {0xFE, 0x78});  // and it still answers afterwards
-}
-
-TEST(SimulatedDeviceIdentification, OtherKindAnswersItsEightByteSerial) {
-    Fixture f({.typeCode = 0x90, .serial = "OTHER-1234"});
-    f.pc.exchange({0xFF}, {0xFE, 0x90});
-    f.pc.exchange({0x05, 0x05}, bytesOf("OTHER-12"));
-}
-
-TEST(SimulatedDevicePortSwitches, TakingConfirmsZeroGivingBackConfirmsTwoAndMonitorOnTwoBytes) {
-    Fixture f;
-    f.pc.exchange({0x0B, 0x00}, {0x06, 0x00});
-    f.pc.exchange({0x0B, 0x00}, {0x06, 0x02});
-    f.pc.exchange({0x0B, 0x00}, {0x06, 0x00});
-    f.pc.exchange({0x0B, 0x00}, {0x06, 0x02});
-    f.pc.exchange({0x0B, 0x01}, {0x06, 0x01});
-}
-
-TEST(SimulatedDeviceFileList, RecordsSplitAcrossPackagesOfTheConfiguredSize) {
+TEST(SimulatedDevice, FileListAndDownloadComeInPackagesOfTheConfiguredSize) {
     Fixture f({.packageSize = 16});
     f.device->putFile("AB.TXT", patternOf(0x010203), FileTime{2005, 6, 7, 8, 9, 10});
     f.device->putFile("LETTER.BRF", patternOf(256), FileTime{1999, 12, 31, 23, 59, 58});
-    f.pc.takePort();
-    f.pc.exchange({0x20}, {0x06, 0x20});
+    f.pc.exchange("0B 00", "06 00");
+    f.pc.exchange("20", "06 20");
     std::vector<std::size_t> sizes;
-    const Bytes list = f.pc.receiveData(&sizes);
-    f.pc.givePortBack();
-
-    const Bytes expected = Bytes{0x1C, 6} + bytesOf("AB.TXT") +
-                           Bytes{0x00, 0x00, 0x05, 6, 7, 8, 9, 10, 0x00, 0x01, 0x02, 0x03, 0x1C, 10} +
-                           bytesOf("LETTER.BRF") + Bytes{0x00, 0x00, 99, 12, 31, 23, 59, 58, 0x00, 0x00, 0x01, 0x00};
-    EXPECT_EQ(hex(list), hex(expected));
+    EXPECT_EQ(hex(f.pc.receiveData(&sizes)),
+              hex(Bytes{0x1C, 6} + bytesOf("AB.TXT") + Wire("00 00 05 06 07 08 09 0A 00 01 02 03 1C 0A") +
+                  bytesOf("LETTER.BRF") + Wire("00 00 63 0C 1F 17 3B 3A 00 00 01 00")));
     EXPECT_EQ(sizes, (std::vector<std::size_t>{16, 16, 12}));
     EXPECT_EQ(f.device->events().back(), "sent file list (2 files)");
+
+    Fixture plain;
+    plain.device->putFile("DATA.BIN", patternOf(100));
+    plain.pc.exchange("0B 00", "06 00");
+    plain.pc.exchange("21", "06 21");
+    plain.pc.exchange(namePackage(0x21, "DATA.BIN"), "06 16");
+    sizes.clear();
+    EXPECT_EQ(plain.pc.receiveData(&sizes), patternOf(100)) << "then END_OF_FILE";
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{80, 20})) << "80 bytes a package unless configured";
+    EXPECT_EQ(plain.device->events().back(), "sent DATA.BIN (100 bytes)");
 }
 
-TEST(SimulatedDeviceSpace, UploadsConsumeAndDeletesFreeTheReportedSpace) {
-    Fixture f({.freeSpace = 1000});
+TEST(SimulatedDevice, UploadsConsumeDeletesFreeAndUploadsBeyondTheFreeSpaceAreRefused) {
+    Fixture f({.freeSpace = 150});
     upload(f.pc, "A.TXT", patternOf(100), 0x00);
-    EXPECT_EQ(f.device->freeSpace(), 900u);
     EXPECT_EQ(f.device->fileData("A.TXT"), patternOf(100));
+    f.pc.transaction({{"25", "06 25 00 00 00 96 00 00 00 32 16"}, {"06 16", ""}});
 
-    f.pc.takePort();
-    f.pc.exchange({0x25}, {0x06, 0x25, 0x00, 0x00, 0x03, 0xE8, 0x00, 0x00, 0x03, 0x84, 0x16});
-    f.pc.send({0x06, 0x16});
-    f.pc.givePortBack();
+    f.pc.transaction({{"03", "06 03"}, {uploadHeader("BIG.TXT", 0x00), "06 16"}, {"03", "06 03"},
+                      {package(patternOf(78)), "15 0E"}});
+    EXPECT_FALSE(f.device->hasFile("BIG.TXT"));
+    EXPECT_EQ(f.device->freeSpace(), 50u) << "a refused upload takes no space";
 
-    upload(f.pc, "A.TXT", patternOf(40), 0x01);  // replacing gives the old file's space back
-    EXPECT_EQ(f.device->freeSpace(), 960u);
-
-    f.pc.takePort();
-    f.pc.exchange({0x23}, {0x06, 0x23});
-    f.pc.exchange(namePackage(0x23, "A.TXT") + Bytes{0x16}, {0x06, 0x16});
-    f.pc.givePortBack();
-    EXPECT_EQ(f.device->freeSpace(), 1000u);
+    upload(f.pc, "A.TXT", patternOf(40), 0x01);
+    EXPECT_EQ(f.device->freeSpace(), 110u) << "replacing gives the old file's space back";
+    f.pc.transaction({{"23", "06 23"}, {namePackage(0x23, "A.TXT"), "06 16"}});
+    EXPECT_EQ(f.device->freeSpace(), 150u);
     EXPECT_FALSE(f.device->hasFile("A.TXT"));
 }
 
-TEST(SimulatedDeviceSpace, UploadBeyondTheFreeSpaceIsRefusedAndNothingStored) {
-    Fixture f({.freeSpace = 100});
-    f.pc.takePort();
-    f.pc.exchange({0x03}, {0x06, 0x03});
-    f.pc.exchange(uploadHeader("BIG.TXT", 0x00), {0x06, 0x16});
-    f.pc.exchange({0x03}, {0x06, 0x03});
-    f.pc.exchange(dataPackage(patternOf(78)), {0x06, 0x16});
-    f.pc.exchange({0x03}, {0x06, 0x03});
-    f.pc.exchange(dataPackage(patternOf(78)), {0x15, 14});
-    f.pc.givePortBack();
-    EXPECT_FALSE(f.device->hasFile("BIG.TXT"));
-    EXPECT_EQ(f.device->freeSpace(), 100u);
-}
-
-TEST(SimulatedDeviceFiles, ExistingNamesMissingFilesAndCancelledUploadsAreRefusedAsTheDeviceDoes) {
+TEST(SimulatedDevice, ExistingNamesMissingFilesAndCancelledUploadsAreRefusedAsTheDeviceDoes) {
     Fixture f;
     f.device->putFile("KEEP.TXT", "keep");
     f.device->putFile("OTHER.TXT", "other");
-
-    // Flag 0 does not replace an existing file.
-    f.pc.takePort();
-    f.pc.exchange({0x03}, {0x06, 0x03});
-    f.pc.exchange(uploadHeader("KEEP.TXT", 0x00), {0x15, 19});
-    f.pc.givePortBack();
-
-    // Deleting or renaming a missing file: 24; renaming onto an existing one: 19.
-    f.pc.takePort();
-    f.pc.exchange({0x23}, {0x06, 0x23});
-    f.pc.exchange(namePackage(0x23, "GONE.TXT") + Bytes{0x16}, {0x15, 24});
-    f.pc.givePortBack();
-    f.pc.takePort();
-    f.pc.exchange({0x22}, {0x06, 0x22});
-    f.pc.exchange(namePackage(0x22, "GONE.TXT") + Bytes{0x16}, {0x15, 24});
-    f.pc.givePortBack();
-    f.pc.takePort();
-    f.pc.exchange({0x22}, {0x06, 0x22});
-    f.pc.exchange(namePackage(0x22, "KEEP.TXT") + Bytes{0x16}, {0x06, 0x16});
-    f.pc.exchange({0x22}, {0x06, 0x22});
-    f.pc.exchange(namePackage(0x22, "OTHER.TXT") + Bytes{0x16}, {0x15, 19});
-    f.pc.givePortBack();
-
+    // Flag 0 does not replace (NAK 19); deleting or renaming a missing file: 24.
+    f.pc.transaction({{"03", "06 03"}, {uploadHeader("KEEP.TXT", 0x00), "15 13"}});
+    f.pc.transaction({{"23", "06 23"}, {namePackage(0x23, "GONE.TXT"), "15 18"}});
+    f.pc.transaction({{"22", "06 22"}, {namePackage(0x22, "GONE.TXT"), "15 18"}});
+    f.pc.transaction({{"22", "06 22"}, {namePackage(0x22, "KEEP.TXT"), "06 16"},
+                      {"22", "06 22"}, {namePackage(0x22, "OTHER.TXT"), "15 13"}});
     // The PC cancels an upload: ACK 0x43 and the partial file is dropped.
-    f.pc.takePort();
-    f.pc.exchange({0x03}, {0x06, 0x03});
-    f.pc.exchange(uploadHeader("PART.TXT", 0x00), {0x06, 0x16});
-    f.pc.exchange({0x03}, {0x06, 0x03});
-    f.pc.exchange(dataPackage(patternOf(78)), {0x06, 0x16});
-    f.pc.exchange({0x43}, {0x06, 0x43});
-    f.pc.givePortBack();
-
+    f.pc.transaction({{"03", "06 03"}, {uploadHeader("PART.TXT", 0x00), "06 16"}, {"03", "06 03"},
+                      {package(patternOf(78)), "06 16"}, {"43", "06 43"}});
     EXPECT_FALSE(f.device->hasFile("PART.TXT"));
     EXPECT_EQ(f.device->fileData("KEEP.TXT"), bytesOf("keep"));
     EXPECT_EQ(f.device->files().size(), 2u);
     EXPECT_EQ(f.device->events().back(), "upload of PART.TXT cancelled by the PC");
 }
 
-TEST(SimulatedDeviceFiles, DownloadFollowsTheWirePictureAndEndsWithEndOfFile) {
-    Fixture f;
-    f.device->putFile("DATA.BIN", patternOf(100));
-    f.pc.takePort();
-    f.pc.exchange({0x21}, {0x06, 0x21});
-    f.pc.exchange(namePackage(0x21, "DATA.BIN") + Bytes{0x16}, {0x06, 0x16});
-    std::vector<std::size_t> sizes;
-    EXPECT_EQ(f.pc.receiveData(&sizes), patternOf(100));
-    EXPECT_EQ(sizes, (std::vector<std::size_t>{80, 20}));
-    f.pc.givePortBack();
-    EXPECT_EQ(f.device->events().back(), "sent DATA.BIN (100 bytes)");
-}
-
-TEST(SimulatedDeviceBrailleTables, TableLandsInItsSlotWithTheBackwardFlag) {
-    Fixture f;
-    const Bytes table = patternOf(256);
-    upload(f.pc, "GERMAN", table, 0xC9);
-    const auto loaded = f.device->brailleTable(9);
-    ASSERT_TRUE(loaded.has_value()) << "no table in slot 9";
-    EXPECT_EQ(loaded->name, "GERMAN");
-    EXPECT_TRUE(loaded->backwardSearch);
-    EXPECT_EQ(loaded->table, table);
-    EXPECT_TRUE(f.device->files().empty()) << "a table is no file";
-}
-
-TEST(SimulatedDeviceMonitor, KindAFramesLinesAndCountsHandshakeReplies) {
-    Fixture f({.monitorLines = {{"HELLO", 3}}, .monitorDelay = Milliseconds(0)});
-    f.pc.exchange(Bytes{0x79, 0x78, 0x01, 0x07, 0x16, 0x0B, 0x01}, {0x06, 0x01});
-    EXPECT_EQ(hex(f.pc.receive(2)), "FE 37");
-    f.pc.send({0x34});
-    EXPECT_EQ(hex(f.pc.receive(9)), hex(bytesOf("HELLO") + Bytes{0xFE, 0x47, 0x03, 0x00}));
-    // A transaction borrows the port and hands it back with monitor mode on.
-    f.pc.exchange({0x0B, 0x00}, {0x06, 0x00});
-    f.device->queueMonitorLine("WORLD", 4);
-    f.pc.exchange({0x0B, 0x01}, {0x06, 0x01});
-    EXPECT_EQ(hex(f.pc.receive(9)), hex(bytesOf("WORLD") + Bytes{0xFE, 0x47, 0x04, 0x00}))
-        << "no second handshake after a lent port";
-    EXPECT_EQ(f.device->monitorHandshakeReplies(), 1u);
-}
-
-TEST(SimulatedDeviceMonitor, KindBFramesLinesWithNumbersFromOffset0x28) {
-    Fixture f({.monitorKind = MonitorFrameKind::B, .monitorLines = {{"ABC", 1}}, .monitorDelay = Milliseconds(0)});
-    f.pc.exchange({0x0B, 0x01}, {0x06, 0x01});
-    EXPECT_EQ(hex(f.pc.receive(9)), "02 00 0D 02 29 41 42 43 0D");
-}
-
-TEST(SimulatedDeviceStorage, DirectoryHoldsTheDeviceFilesAndRefusesNamesThatLeaveIt) {
-    const fs::path root = fs::temp_directory_path() / ("devsim-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-    fs::remove_all(root);
-    const fs::path directory = root / "device";
+TEST(SimulatedDevice, DirectoryStorageHoldsTheDeviceFilesAndRefusesNamesThatLeaveIt) {
+    TempDir root;
+    const fs::path directory = root.file("device");
     fs::create_directories(directory);
     std::ofstream(directory / "README.TXT") << "from disk";
-
     {
         Fixture f({.freeSpace = 5000}, std::make_unique<DirectoryStorage>(directory));
         ASSERT_EQ(f.device->files().size(), 1u);
         EXPECT_EQ(f.device->files()[0].name, "README.TXT");
         EXPECT_EQ(f.device->files()[0].size, 9u);
-
         upload(f.pc, "NEW.TXT", patternOf(200), 0x00);
-        f.pc.takePort();
-        f.pc.exchange({0x22}, {0x06, 0x22});
-        f.pc.exchange(namePackage(0x22, "README.TXT") + Bytes{0x16}, {0x06, 0x16});
-        f.pc.exchange({0x22}, {0x06, 0x22});
-        f.pc.exchange(namePackage(0x22, "OLD.TXT") + Bytes{0x16}, {0x06, 0x16});
-        f.pc.givePortBack();
-
-        // A name with a path in it never reaches outside the directory.
-        f.pc.takePort();
-        f.pc.exchange({0x03}, {0x06, 0x03});
-        f.pc.exchange(uploadHeader("../ESCAPE.TXT", 0x00), {0x06, 0x16});
-        f.pc.exchange({0x03}, {0x06, 0x03});
-        f.pc.exchange(dataPackage(bytesOf("x")), {0x06, 0x16});
-        f.pc.exchange({0x04}, {0x15, 14});
-        f.pc.givePortBack();
+        f.pc.transaction({{"22", "06 22"}, {namePackage(0x22, "README.TXT"), "06 16"},
+                          {"22", "06 22"}, {namePackage(0x22, "OLD.TXT"), "06 16"}});
+        upload(f.pc, "../ESCAPE.TXT", bytesOf("x"), 0x00, "15 0E");  // refused when it is to be stored
         EXPECT_EQ(f.device->freeSpace(), 4800u);
     }
-
-    {
-        std::ifstream stored(directory / "NEW.TXT", std::ios::binary);
-        EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(stored), {}), patternOf(200));
-    }
+    EXPECT_EQ(readFileBytes((directory / "NEW.TXT").string()), patternOf(200));
     EXPECT_TRUE(fs::exists(directory / "OLD.TXT"));
     EXPECT_FALSE(fs::exists(directory / "README.TXT"));
-    EXPECT_FALSE(fs::exists(root / "ESCAPE.TXT"));
-    fs::remove_all(root);
+    EXPECT_FALSE(fs::exists(root.file("ESCAPE.TXT")));
 }
 
-TEST(SimulatedDeviceFaults, NakReplacesTheChosenConfirmation) {
-    Fixture f;
-    f.device->putFile("A.TXT", "a");
-    f.device->setFaults({.nak = Faults::Nak{.at = 2, .code = 21, .confirming = 0x16}});
-    f.pc.takePort();
-    f.pc.exchange({0x23}, {0x06, 0x23});
-    f.pc.exchange(namePackage(0x23, "NONE") + Bytes{0x16}, {0x15, 24});  // first SYNC confirmation: a real refusal
-    f.pc.givePortBack();
-    f.pc.takePort();
-    f.pc.exchange({0x23}, {0x06, 0x23});
-    f.pc.exchange(namePackage(0x23, "A.TXT") + Bytes{0x16}, {0x15, 21});
-    f.pc.givePortBack();
-    EXPECT_TRUE(f.device->hasFile("A.TXT")) << "a refused delete deletes nothing";
-    EXPECT_EQ(f.device->events().back(), "refused with NAK 21 where 0x16 was to be confirmed");
-    f.pc.takePort();
-    f.pc.exchange({0x23}, {0x06, 0x23});
-    f.pc.exchange(namePackage(0x23, "A.TXT") + Bytes{0x16}, {0x06, 0x16});  // the fault fired once
-    f.pc.givePortBack();
-}
-
-TEST(SimulatedDeviceFaults, DeviceCancelsTheChosenDownloadPackage) {
-    Fixture f({.packageSize = 10});
-    f.device->putFile("A.TXT", patternOf(30));
-    f.device->setFaults({.cancelDownloadAt = 2});
-    f.pc.takePort();
-    f.pc.exchange({0x21}, {0x06, 0x21});
-    f.pc.exchange(namePackage(0x21, "A.TXT") + Bytes{0x16}, {0x06, 0x16});
-    f.pc.exchange({}, Bytes{0x03});
-    f.pc.exchange({0x06, 0x03}, Bytes{0x0A, 0x00} + patternOf(10) + Bytes{0x16});
-    f.pc.exchange({0x06, 0x16}, {0x43});
-    f.pc.send({0x06, 0x43});
-    f.pc.givePortBack();
-    EXPECT_EQ(f.device->events().back(), "cancelled sending A.TXT");
-}
-
-TEST(SimulatedDeviceFaults, ShortPackageAndWrongSyncAreSentAsAsked) {
-    Fixture f;
-    f.device->putFile("A.TXT", patternOf(10));
-    f.device->setFaults({.shortPackage = Faults::ShortPackage{.at = 1, .delivered = 6}});
-    f.pc.takePort();
-    f.pc.exchange({0x21}, {0x06, 0x21});
-    f.pc.exchange(namePackage(0x21, "A.TXT") + Bytes{0x16}, {0x06, 0x16});
-    f.pc.exchange({}, Bytes{0x03});
-    f.pc.exchange({0x06, 0x03}, Bytes{0x0A, 0x00} + Bytes(patternOf(6)));
-    EXPECT_TRUE(f.pc.receive(1).empty()) << "nothing after the short package";
-    f.pc.givePortBack();  // the PC gives up; the device answers its switch
-
-    f.device->setFaults({.wrongSync = Faults::WrongSync{.at = 1, .byte = 0x99}});
-    f.pc.takePort();
-    f.pc.exchange({0x25}, {0x06, 0x25, 0x00, 0x3D, 0x09, 0x0A, 0x00, 0x3D, 0x09, 0x00, 0x99});
-    f.pc.givePortBack();
-}
-
-TEST(SimulatedDeviceFaults, SilenceAfterTheChosenByteLastsAcrossPortsUntilFaultsAreSetAgain) {
-    auto device = std::make_shared<SimulatedDevice>();
-    device->setFaults({.silenceAfterBytes = 3});
-    {
-        SimulatedPort port(device);
-        ScriptedPc pc(port);
-        pc.exchange({0xFF}, {0xFE, 0x78});
-        pc.send({0xFF});
-        EXPECT_EQ(hex(pc.receive(2)), "FE") << "one byte more, then silence";
-    }
-    {
-        SimulatedPort port(device);
-        ScriptedPc pc(port);
-        pc.send({0xFF});
-        EXPECT_THROW(port.readByte(), PortExceptions::CannotReadFromPort);
-        EXPECT_TRUE(device->isSilent());
-        device->clearFaults();
-        pc.exchange({0xFF}, {0xFE, 0x78});
-    }
-}
-
-TEST(SimulatedDevicePacing, TransfersTakeAtLeastTheirWireTime) {
-    Fixture f({.packageSize = 80, .pacing = true});
+TEST(SimulatedDevice, PacedTransfersTakeAtLeastTheirWireTime) {
+    Fixture f({.pacing = true});
     f.device->putFile("A.TXT", patternOf(800));
-    f.pc.takePort();
+    f.pc.exchange("0B 00", "06 00");
     const auto start = std::chrono::steady_clock::now();
-    f.pc.exchange({0x21}, {0x06, 0x21});
-    f.pc.exchange(namePackage(0x21, "A.TXT") + Bytes{0x16}, {0x06, 0x16});
+    f.pc.exchange("21", "06 21");
+    f.pc.exchange(namePackage(0x21, "A.TXT"), "06 16");
     EXPECT_EQ(f.pc.receiveData(), patternOf(800));
-    const auto elapsed = std::chrono::steady_clock::now() - start;
     // 4 confirmation bytes, 10 packages of 1 + 2 + 80 + 1 bytes and END_OF_FILE, 11/19200 s each.
-    const auto wireTime = PacedLine::byteTime * (4 + 10 * 84 + 1);
-    EXPECT_GE(elapsed, wireTime);
-    f.pc.givePortBack();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, PacedLine::byteTime * (4 + 10 * 84 + 1));
 }
 
-TEST(SimulatedBusOpening, NumbersWithoutDeviceFailLikeMissingPortsAndEachOpenIsFresh) {
+TEST(SimulatedBus, NumbersWithoutDeviceFailLikeMissingPortsEachOpenIsFreshAndSilenceLastsAcrossOpens) {
     SimulatedBus bus;
     SimulatedDevice& first = bus.attach(3, {.typeCode = 0x72});
     bus.attach(7, {.typeCode = 0x05});
     EXPECT_THROW(openSerialPort(4), PortExceptions::ErrorOnInitialization);
+    for (int open = 0; open < 2; ++open) {  // a new open is a new session: taking is confirmed with 0 again
+        auto port = openSerialPort(3);
+        ScriptedPc(*port).exchange("FF", "FE 72");
+        ScriptedPc(*port).exchange("0B 00", "06 00");
+    }
+    ScriptedPc(*openSerialPort(7)).exchange("FF", "FE 05");
 
-    auto port = openSerialPort(3);
-    ScriptedPc(*port).exchange({0xFF}, {0xFE, 0x72});
-    ScriptedPc(*port).exchange({0x0B, 0x00}, {0x06, 0x00});
-    port.reset();
-    // A new open is a new session: taking the port is confirmed with 0x00 again.
-    port = openSerialPort(3);
-    ScriptedPc(*port).exchange({0x0B, 0x00}, {0x06, 0x00});
-    ScriptedPc(*openSerialPort(7)).exchange({0xFF}, {0xFE, 0x05});
-    EXPECT_EQ(&bus.device(3), &first);
+    first.setFaults({.silenceAfterBytes = 3});
+    ScriptedPc(*openSerialPort(3)).exchange("FF FF", "FE 72 FE");  // three bytes, then silence
+    ScriptedPc(*openSerialPort(3)).exchange("FF", "");
+    EXPECT_TRUE(first.isSilent());
+    first.clearFaults();
+    ScriptedPc(*openSerialPort(3)).exchange("FF", "FE 72");
 
     bus.detach(3);
     EXPECT_THROW(openSerialPort(3), PortExceptions::ErrorOnInitialization);
