@@ -4,14 +4,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "LinkTestSupport.h"
 #include "NativeHost.h"
 #include "TestFiles.h"
 #include "link/LocalFile.h"
-#include "link/NBException.h"
 
 namespace {
 #ifdef _WIN32
@@ -26,46 +26,31 @@ class LocalFileTest : public ::testing::Test {
 protected:
     // The name as the file class sees it: a path of the test program's OS.
     std::string nameOf(const std::string& leaf) const { return hostPath(dir.file(leaf)); }
-
     void createWith(const std::string& leaf, const std::string& content) const {
         std::ofstream(nameOf(leaf), std::ios::binary) << content;
     }
-
-    template <typename Exception, typename Action>
-    std::string messageOf(Action action) const {
-        try {
-            action();
-        } catch (const Exception& raised) {
-            return raised.description;
-        }
-        ADD_FAILURE() << "expected an exception";
-        return {};
+    // Checks each action's exception class and text ("<method> --  <text>").
+    void expectRaised(const std::vector<std::pair<std::function<void()>, std::string>>& cases) const {
+        for (const auto& [action, expected] : cases) EXPECT_EQ(raisedBy(action), expected);
     }
 
     TempDir dir;
+    std::uint8_t buffer[16] = {};
 };
 }  // namespace
 
-TEST_F(LocalFileTest, WrittenBytesReadBackWithSizeAndEndOfFileGivesZero) {
+TEST_F(LocalFileTest, WrittenBytesReplaceTheOldContentAndReadBackWithSizeNameAndEndOfFile) {
+    createWith("data.bin", "a much longer old content");
     const std::vector<std::uint8_t> bytes{0, 1, 0x1A, 0x80, 0xFF, '\r', '\n'};
-    {
-        auto file = openLocalFile(nameOf("data.bin"), LocalFile::WriteMode);
-        EXPECT_EQ(file->writeBuffer(bytes.data(), 7), 7u);
-    }
+    EXPECT_EQ(openLocalFile(nameOf("data.bin"), LocalFile::WriteMode)->writeBuffer(bytes.data(), 7), 7u);
+    EXPECT_EQ(readFileBytes(dir.file("data.bin")), bytes);
+
     auto file = openLocalFile(nameOf("data.bin"), LocalFile::ReadMode);
     EXPECT_EQ(file->getSize(), 7u);
-    std::uint8_t read[16] = {};
-    EXPECT_EQ(file->readBuffer(read, sizeof read), 7u);
-    EXPECT_EQ(std::vector<std::uint8_t>(read, read + 7), bytes);
-    EXPECT_EQ(file->readBuffer(read, sizeof read), 0u) << "the end of a file is no error";
-}
-
-TEST_F(LocalFileTest, WriteModeReplacesAnExistingFile) {
-    createWith("old.txt", "a much longer old content");
-    auto file = openLocalFile(nameOf("old.txt"), LocalFile::WriteMode);
-    file->writeBuffer(reinterpret_cast<const std::uint8_t*>("new"), 3);
-    file.reset();
-    EXPECT_EQ(readFileBytes(dir.file("old.txt")), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+    EXPECT_EQ(file->getBaseName(), "data.bin");
+    EXPECT_EQ(file->readBuffer(buffer, sizeof buffer), 7u);
+    EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + 7), bytes);
+    EXPECT_EQ(file->readBuffer(buffer, sizeof buffer), 0u) << "the end of a file is no error";
 }
 
 TEST_F(LocalFileTest, QuotedPathOpensWithoutQuotesButAFailedOpenShowsThemAndTheMode) {
@@ -75,74 +60,46 @@ TEST_F(LocalFileTest, QuotedPathOpensWithoutQuotesButAFailedOpenShowsThemAndTheM
     EXPECT_EQ(file->getBaseName(), "quoted.txt");
 
     const std::string missing = "\"" + nameOf("missing.txt") + "\"";
-    EXPECT_EQ(messageOf<FileExceptions::CannotOpenFile>([&] { openLocalFile(missing, LocalFile::ReadMode); }),
-              fileClass + "::" + fileClass + " -- Cannot open file " + missing + " in read-Mode.");
     const std::string noFolder = nameOf("no-such-folder") + separator + "x.txt";
-    EXPECT_EQ(messageOf<FileExceptions::CannotOpenFile>([&] { openLocalFile(noFolder, LocalFile::WriteMode); }),
-              fileClass + "::" + fileClass + " -- Cannot open file " + noFolder + " in write-Mode.");
+    const std::string head = "CannotOpenFile: " + fileClass + "::" + fileClass + " -- Cannot open file ";
+    expectRaised({{[&] { openLocalFile(missing, LocalFile::ReadMode); }, head + missing + " in read-Mode."},
+                  {[&] { openLocalFile(noFolder, LocalFile::WriteMode); }, head + noFolder + " in write-Mode."}});
 }
 
-TEST_F(LocalFileTest, ReadingAWriteFileAndWritingAReadFileAreRefused) {
+TEST_F(LocalFileTest, ReadingAWriteFileWritingAReadFileFailedDeletesAndEveryCallAfterAnEraseAreRefused) {
     createWith("in.txt", "abc");
-    auto reader = openLocalFile(nameOf("in.txt"), LocalFile::ReadMode);
-    const std::uint8_t byte = 'x';
-    EXPECT_EQ(messageOf<FileExceptions::CannotWriteToFile>([&] { reader->writeBuffer(&byte, 1); }),
-              fileClass + "::writeBuffer --  Can't write to file " + nameOf("in.txt") + ". File is opened readonly.");
-    reader.reset();
+    const std::string in = nameOf("in.txt"), out = nameOf("out.bin"), w = nameOf("w.txt"), c = fileClass;
+    EXPECT_EQ(raisedBy([&] { openLocalFile(in, LocalFile::ReadMode)->writeBuffer(buffer, 1); }),
+              "CannotWriteToFile: " + c + "::writeBuffer --  Can't write to file " + in + ". File is opened readonly.");
     EXPECT_EQ(readFileBytes(dir.file("in.txt")).size(), 3u) << "nothing may be written to a file opened for reading";
-
-    auto writer = openLocalFile(nameOf("out.txt"), LocalFile::WriteMode);
-    std::uint8_t buffer[4];
-    EXPECT_EQ(messageOf<FileExceptions::CannotReadFromFile>([&] { writer->readBuffer(buffer, 4); }),
-              fileClass + "::readBuffer --  Can't read from file " + nameOf("out.txt") +
-                  ". File is opened with writeonly-flag.");
-}
-
-TEST_F(LocalFileTest, EraseDeletesTheFileAndEveryLaterCallSaysItWasErased) {
-    auto file = openLocalFile(nameOf("partial.bin"), LocalFile::WriteMode);
-    file->writeBuffer(reinterpret_cast<const std::uint8_t*>("part"), 4);
-    file->erase();
-    EXPECT_FALSE(pathExists(dir.file("partial.bin")));
-
-    const std::string name = nameOf("partial.bin");
-    std::uint8_t buffer[4] = {};
-    EXPECT_EQ(messageOf<FileExceptions::FileNotFound>([&] { file->writeBuffer(buffer, 4); }),
-              fileClass + "::writeBuffer --  File " + name + " was erased.");
-    EXPECT_EQ(messageOf<FileExceptions::FileNotFound>([&] { file->readBuffer(buffer, 4); }),
-              fileClass + "::readBuffer --  File " + name + " was erased.");
-    EXPECT_EQ(messageOf<FileExceptions::FileNotFound>([&] { file->erase(); }),
-              fileClass + "::erase --  File " + name + " was erased.");
-    EXPECT_EQ(messageOf<FileExceptions::CannotReadFileSize>([&] { file->getSize(); }),
-              fileClass + "::getSize --  Can't detect size of file " + name + ".");
-}
-
-TEST_F(LocalFileTest, EraseOfAFileThatCannotBeDeletedSaysSoAndStaysErased) {
-    // The file is gone from under the object before it erases it.
-    createWith("gone.txt", "abc");
-    auto file = openLocalFile(nameOf("gone.txt"), LocalFile::ReadMode);
-    std::unique_ptr<LocalFile> keeper;
+    auto writer = openLocalFile(nameOf("out.bin"), LocalFile::WriteMode);
+    writer->writeBuffer(buffer, 4);
+    writer->erase();
+    EXPECT_FALSE(pathExists(dir.file("out.bin")));
+    // A file gone from under its object before it erases it.
+    auto gone = openLocalFile(nameOf("in.txt"), LocalFile::ReadMode);
 #ifdef _WIN32
-    // Windows cannot delete a file another reader holds open.
-    keeper = openLocalFile(nameOf("gone.txt"), LocalFile::ReadMode);
+    auto keeper = openLocalFile(nameOf("in.txt"), LocalFile::ReadMode);  // Windows cannot delete a file held open
 #else
-    removeLink(dir.file("gone.txt"));
+    removeLink(dir.file("in.txt"));
 #endif
-    EXPECT_EQ(messageOf<FileExceptions::CannotDeleteFile>([&] { file->erase(); }),
-              fileClass + "::erase --  Can't delete file " + nameOf("gone.txt") + ".");
-    EXPECT_EQ(messageOf<FileExceptions::FileNotFound>([&] { file->erase(); }),
-              fileClass + "::erase --  File " + nameOf("gone.txt") + " was erased.");
-}
-
-TEST_F(LocalFileTest, BaseNameIsTheLastPathComponent) {
-    createWith("base.txt", "");
-    EXPECT_EQ(openLocalFile(nameOf("base.txt"), LocalFile::ReadMode)->getBaseName(), "base.txt");
+    expectRaised({
+        {[&] { openLocalFile(w, LocalFile::WriteMode)->readBuffer(buffer, 4); },
+         "CannotReadFromFile: " + c + "::readBuffer --  Can't read from file " + w + ". File is opened with writeonly-flag."},
+        {[&] { gone->erase(); }, "CannotDeleteFile: " + c + "::erase --  Can't delete file " + in + "."},
+        {[&] { gone->erase(); }, "FileNotFound: " + c + "::erase --  File " + in + " was erased."},
+        {[&] { writer->writeBuffer(buffer, 4); }, "FileNotFound: " + c + "::writeBuffer --  File " + out + " was erased."},
+        {[&] { writer->readBuffer(buffer, 4); }, "FileNotFound: " + c + "::readBuffer --  File " + out + " was erased."},
+        {[&] { writer->erase(); }, "FileNotFound: " + c + "::erase --  File " + out + " was erased."},
+        {[&] { writer->getSize(); }, "CannotReadFileSize: " + c + "::getSize --  Can't detect size of file " + out + "."},
+    });
 }
 
 TEST_F(LocalFileTest, FilesOf4GiBOrMoreHaveNoSizeRatherThanAWrongOne) {
     createWith("huge.bin", "");
     std::filesystem::resize_file(nameOf("huge.bin"), (std::uintmax_t{1} << 32) + 5);  // sparse
     auto file = openLocalFile(nameOf("huge.bin"), LocalFile::ReadMode);
-    EXPECT_EQ(messageOf<FileExceptions::CannotReadFileSize>([&] { file->getSize(); }),
-              fileClass + "::getSize --  Can't detect size of file " + nameOf("huge.bin") + ".")
+    EXPECT_EQ(raisedBy([&] { file->getSize(); }),
+              "CannotReadFileSize: " + fileClass + "::getSize --  Can't detect size of file " + nameOf("huge.bin") + ".")
         << "the low 32 bits (5) would send a wrong size to the device";
 }
