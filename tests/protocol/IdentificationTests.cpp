@@ -5,129 +5,66 @@
 namespace {
 const Bytes infoAnswer = bytesOf("INFOI") + bytesOf("MN2-000417ABCDEFGHIJKLMNOPQRSTUVWXYZ0123");
 
-class IdentificationTest : public ::testing::Test {
-protected:
-    std::optional<DeviceInfo> identify(bool askForName = true, bool allowOtherTypes = false) {
-        port = script.openPort();
-        return identifyDevice(*port, 7, askForName, allowOtherTypes);
-    }
-    DeviceScript script;
-    std::unique_ptr<SerialPort> port;
-    PauseLog pauses;
-};
+// The version query, answered with `version` and confirmed.
+void scriptVersion(DeviceScript& script, std::uint8_t version) {
+    script.pc({0x0C}).device({0x06, 0x0C, 0x00, version, 0x16}).pc({0x06, 0x16});
+}
+void scriptSerial(DeviceScript& script) {
+    script.pc({0xAE}).device({0x4F}).pc(bytesOf("INFO N")).device(infoAnswer).pc({0xFF});
+}
 }  // namespace
 
-TEST_F(IdentificationTest, FileCapableModelGivesTypeVersionAndSerial) {
-    script.pc({0xFF}).device({0xFE, 0x72});
-    script.pc({0x0C}).device({0x06, 0x0C, 0x01, 0x02, 0x16});
-    script.pc({0x06, 0x16});
-    script.pc({0xAE}).device({0x4F});
-    script.pc(bytesOf("INFO N")).device(infoAnswer);
-    script.pc({0xFF});
-    const auto record = identify();
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->typeCode, 0x72u);
-    EXPECT_EQ(record->protocolVersion, 0x0102);
-    EXPECT_STREQ(record->serial, "MN2-000417AB");
-    EXPECT_EQ(record->portNumber, 7u);
-    EXPECT_EQ(record->index, 0u);
-    EXPECT_EQ(record->portHeld, 0u);
-    EXPECT_EQ(script.log(), (std::vector<std::string>{"open", "purge", "FF", "0C", "06", "16", "AE",
-                                                      "[49 4E 46 4F 20 4E]", "FF", "purge"}));
-    EXPECT_EQ(hexOf(script.written()), hexOf(script.scriptedPc()));
-}
-
-TEST_F(IdentificationTest, SilentOrForeignPortsYieldNoDevice) {
-    EXPECT_FALSE(identify()) << "no answer at all";
-    DeviceScript wrongAnswer;
-    wrongAnswer.pc({0xFF}).device({0x06, 0x72});
-    EXPECT_FALSE(identifyDevice(*wrongAnswer.openPort(), 1, true, false));
-    DeviceScript unknownType;
-    unknownType.pc({0xFF}).device({0xFE, 0x50});
-    EXPECT_FALSE(identifyDevice(*unknownType.openPort(), 1, true, true));
-}
-
-TEST_F(IdentificationTest, DeviceWithoutVersionAnswerGetsVersionZero) {
-    script.pc({0xFF}).device({0xFE, 0x05});
-    script.pc({0x0C});
-    script.pc({0xAE}).device({0x4F});
-    script.pc(bytesOf("INFO N")).device(infoAnswer);
-    script.pc({0xFF});
-    const auto record = identify();
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->protocolVersion, 0);
-    EXPECT_STREQ(record->serial, "MN2-000417AB");
-}
-
-TEST_F(IdentificationTest, VersionAnswerWithoutSyncGivesVersionZeroAndNoAck) {
-    script.pc({0xFF}).device({0xFE, 0x74});
-    script.pc({0x0C}).device({0x06, 0x0C, 0x00, 0x01, 0x15});
-    script.pc({0xAE}).device({0x4F});
-    script.pc(bytesOf("INFO N")).device(infoAnswer);
-    script.pc({0xFF});
-    const auto record = identify();
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->protocolVersion, 0);
-    EXPECT_EQ(script.writes(), (std::vector<std::string>{"FF", "0C", "AE", "[49 4E 46 4F 20 4E]", "FF"}));
-    EXPECT_EQ(script.log()[4], "purge") << "a wrong version answer is purged";
-}
-
-TEST_F(IdentificationTest, SerialQueryAnsweredOtherwiseKeepsXxxAndStillEndsWithFF) {
-    script.pc({0xFF}).device({0xFE, 0x78});
-    script.pc({0x0C}).device({0x06, 0x0C, 0x00, 0x01, 0x16});
-    script.pc({0x06, 0x16});
-    script.pc({0xAE}).device({0x15});
-    script.pc({0xFF});
-    const auto record = identify();
-    ASSERT_TRUE(record);
-    EXPECT_STREQ(record->serial, "xxx");
-    EXPECT_EQ(script.log().back(), "purge");
-    EXPECT_EQ(hexOf(script.written()), hexOf(script.scriptedPc()));
-}
-
-TEST_F(IdentificationTest, SerialQueryWithoutAnswerDropsTheDevice) {
-    script.pc({0xFF}).device({0xFE, 0x78});
-    script.pc({0x0C}).device({0x06, 0x0C, 0x00, 0x01, 0x16});
-    script.pc({0x06, 0x16});
-    EXPECT_FALSE(identify());
-}
-
-TEST_F(IdentificationTest, OtherTypesOnlyWhenAskedForAndNeverWithSerialQuery) {
-    script.pc({0xFF}).device({0xFE, 0x35});
-    EXPECT_FALSE(identify(true, false));
-
-    DeviceScript other;
-    other.pc({0xFF}).device({0xFE, 0x35});
-    other.pc({0x0C}).device({0x06, 0x0C, 0x00, 0x03, 0x16});
-    other.pc({0x06, 0x16});
-    const auto record = identifyDevice(*other.openPort(), 2, true, true);
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->typeCode, 0x35u);
-    EXPECT_EQ(record->protocolVersion, 3);
-    EXPECT_STREQ(record->serial, "xxx");
-    EXPECT_EQ(hexOf(other.written()), hexOf(other.scriptedPc()));
-}
-
-TEST_F(IdentificationTest, WithoutNameQueryTheSerialIsXxx) {
-    script.pc({0xFF}).device({0xFE, 0x05});
-    script.pc({0x0C}).device({0x06, 0x0C, 0x00, 0x01, 0x16});
-    script.pc({0x06, 0x16});
-    const auto record = identify(false);
-    ASSERT_TRUE(record);
-    EXPECT_STREQ(record->serial, "xxx");
-    EXPECT_EQ(hexOf(script.written()), hexOf(script.scriptedPc()));
-}
-
-TEST_F(IdentificationTest, DeviceOfAnotherKindIsAskedUpToFiveTimesForItsEightBytes) {
-    script.pc({0xFF}).device({0xFE, 0x90});
-    script.pc({0x05, 0x05}).device(bytesOf("ABC"));
-    script.pc({0x05, 0x05});
-    script.pc({0x05, 0x05}).device(bytesOf("12345678"));
-    const auto record = identify();
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->typeCode, 0x90u);
-    EXPECT_STREQ(record->serial, "12345678");
-    EXPECT_EQ(record->protocolVersion, 0);
-    EXPECT_EQ(script.log(), (std::vector<std::string>{"open", "purge", "FF", "purge", "[05 05]", "purge",
-                                                      "[05 05]", "purge", "[05 05]"}));
+TEST(Identification, YieldsTheDeviceRecordOrNothing) {
+    PauseLog pauses;
+    const struct {
+        const char* behaviour;
+        std::function<void(DeviceScript&)> exchange;
+        bool askForName, allowOtherTypes;
+        std::string expected;  // "type version serial", empty for no device
+        Log log;               // the whole log, when it matters
+    } cases[] = {
+        {"file-capable model", [](auto& s) {
+             s.pc({0xFF}).device({0xFE, 0x72}).pc({0x0C}).device({0x06, 0x0C, 0x01, 0x02, 0x16}).pc({0x06, 0x16});
+             scriptSerial(s);
+         }, true, false, "114 258 MN2-000417AB", {"open", "purge", "FF", "0C", "06", "16", "AE", "[49 4E 46 4F 20 4E]", "FF", "purge"}},
+        {"silent port", [](auto&) {}, true, false, "", {}},
+        {"wrong answer", [](auto& s) { s.pc({0xFF}).device({0x06, 0x72}); }, true, false, "", {}},
+        {"unknown type", [](auto& s) { s.pc({0xFF}).device({0xFE, 0x50}); }, true, true, "", {}},
+        {"no version answer", [](auto& s) {
+             s.pc({0xFF}).device({0xFE, 0x05}).pc({0x0C});
+             scriptSerial(s);
+         }, true, false, "5 0 MN2-000417AB", {}},
+        {"version answer without SYNC, purged and not confirmed", [](auto& s) {
+             s.pc({0xFF}).device({0xFE, 0x74}).pc({0x0C}).device({0x06, 0x0C, 0x00, 0x01, 0x15});
+             scriptSerial(s);
+         }, true, false, "116 0 MN2-000417AB", {"open", "purge", "FF", "0C", "purge", "AE", "[49 4E 46 4F 20 4E]", "FF", "purge"}},
+        {"serial query answered otherwise", [](auto& s) {
+             scriptVersion(s.pc({0xFF}).device({0xFE, 0x78}), 1);
+             s.pc({0xAE}).device({0x15}).pc({0xFF});
+         }, true, false, "120 1 xxx", {"open", "purge", "FF", "0C", "06", "16", "AE", "FF", "purge"}},
+        {"serial query without answer", [](auto& s) { scriptVersion(s.pc({0xFF}).device({0xFE, 0x78}), 1); }, true, false, "", {}},
+        {"other type not asked for", [](auto& s) { s.pc({0xFF}).device({0xFE, 0x35}); }, true, false, "", {}},
+        {"other type asked for, never with the serial query", [](auto& s) { scriptVersion(s.pc({0xFF}).device({0xFE, 0x35}), 3); },
+         true, true, "53 3 xxx", {}},
+        {"without the name query", [](auto& s) { scriptVersion(s.pc({0xFF}).device({0xFE, 0x05}), 1); }, false, false, "5 1 xxx", {}},
+        {"another kind, asked up to five times for its eight bytes", [](auto& s) {
+             s.pc({0xFF}).device({0xFE, 0x90}).pc({0x05, 0x05}).device(bytesOf("ABC"));
+             s.pc({0x05, 0x05, 0x05, 0x05}).device(bytesOf("12345678"));
+         }, true, false, "144 0 12345678", {"open", "purge", "FF", "purge", "[05 05]", "purge", "[05 05]", "purge", "[05 05]"}},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.behaviour);
+        DeviceScript script;
+        testCase.exchange(script);
+        const auto port = script.openPort();
+        const auto record = identifyDevice(*port, 7, testCase.askForName, testCase.allowOtherTypes);
+        std::ostringstream found;
+        if (record) {
+            found << record->typeCode << " " << record->protocolVersion << " " << record->serial;
+            EXPECT_EQ((std::vector{record->portNumber, record->index, record->portHeld}), (std::vector{7u, 0u, 0u}));
+            script.expectComplete();
+        }
+        EXPECT_EQ(found.str(), testCase.expected);
+        if (!testCase.log.empty()) { EXPECT_EQ(script.log(), testCase.log); }
+    }
 }

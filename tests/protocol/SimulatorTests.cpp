@@ -1,6 +1,7 @@
 // Every transaction against the simulated device, and what each injected
 // fault turns into: the right code and text, the port given back, the
 // object usable again, local files deleted or left alone as they should be.
+#include <algorithm>
 #include <array>
 #include <filesystem>
 
@@ -19,7 +20,7 @@ protected:
                                                .stepTimeout = devsim::Milliseconds(500)})) {}
 
     // The object is idle and a new transaction runs on it.
-    void expectUsableAfterwards(SLVFamilyDevice& device) {
+    void expectUsableAfterwards() {
         EXPECT_FALSE(device.isBusy()) << "the device object stayed busy";
         EXPECT_EQ(device.currentPortMode(), IDLE) << "the port was not given back";
         simulated.clearFaults();
@@ -29,58 +30,33 @@ protected:
         EXPECT_EQ(second, simulated.freeSpace());
     }
 
-    std::optional<NBException> download(SLVFamilyDevice& device, const std::string& name,
-                                        const std::string& local) {
-        return errorOf([&] { device.sendFile(name, local, 1000, nullptr); });
-    }
-
     PauseLog pauses;
     devsim::SimulatedBus bus;
     devsim::SimulatedDevice& simulated;
     ScratchDirectory scratch;
+    SLVFamilyDevice device{minnowRecord()};
 };
 
 Bytes fileContent(std::size_t size) { return countingBytes(size, 7); }
 }  // namespace
 
-TEST_F(SimulatorTest, IdentificationReadsTypeVersionAndSerial) {
-    const auto port = bus.open(simulatedPort);
-    const auto record = identifyDevice(*port, simulatedPort, true, false);
+TEST_F(SimulatorTest, IdentificationFileListAndDiskSpaceShowTheDevice) {
+    const auto record = identifyDevice(*bus.open(simulatedPort), simulatedPort, true, false);
     ASSERT_TRUE(record);
-    EXPECT_EQ(record->typeCode, 0x72u);
-    EXPECT_EQ(record->protocolVersion, 1);
-    EXPECT_STREQ(record->serial, "MN2-000417-X");
-    EXPECT_EQ(record->portNumber, 3u);
-}
+    EXPECT_EQ(std::to_string(record->typeCode) + " " + std::to_string(record->protocolVersion) + " " + record->serial + " " +
+                  std::to_string(record->portNumber), "114 1 MN2-000417-X 3");
 
-TEST_F(SimulatorTest, FileListAndDiskSpaceShowTheDevicesFiles) {
     simulated.putFile("NOTES.TXT", fileContent(300), {2005, 6, 7, 8, 9, 10});
     simulated.putFile("BOOK.BRL", fileContent(4000), {1999, 12, 31, 23, 59, 58});
-    SLVFamilyDevice device(minnowRecord());
-    const auto entries = device.sendFileList(200);
-    ASSERT_EQ(entries.size(), 2u);
-    for (const FileListEntry& entry : entries) {
-        if (std::string(entry.name) == "NOTES.TXT") {
-            EXPECT_EQ(entry.size, 300u);
-            EXPECT_EQ(entry.year, 5);
-            EXPECT_EQ(entry.month, 6);
-            EXPECT_EQ(entry.second, 10);
-        } else {
-            EXPECT_STREQ(entry.name, "BOOK.BRL");
-            EXPECT_EQ(entry.size, 4000u);
-            EXPECT_EQ(entry.year, 99);
-        }
-    }
-    std::uint32_t first = 0, second = 0;
-    device.sendDiskSpace(first, second);
-    EXPECT_EQ(second, 100000u);
-    expectUsableAfterwards(device);
+    Log found = described(device.sendFileList(200));
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (Log{"BOOK.BRL 99-12-31 23:59:58 4000", "NOTES.TXT 5-6-7 8:9:10 300"}));
+    expectUsableAfterwards();  // the disk space
 }
 
-TEST_F(SimulatorTest, DownloadUploadRenameDeleteAndBrailleTableRoundTrip) {
+TEST_F(SimulatorTest, DownloadUploadReplaceRenameDeleteAndBrailleTableRoundTrip) {
     const Bytes content = fileContent(1234);
     simulated.putFile("SOURCE.TXT", content);
-    SLVFamilyDevice device(minnowRecord());
 
     const std::string local = scratch.path("copy.txt");
     device.sendFile("SOURCE.TXT", local, 1234, nullptr);
@@ -89,10 +65,14 @@ TEST_F(SimulatorTest, DownloadUploadRenameDeleteAndBrailleTableRoundTrip) {
     device.receiveFile(local, nullptr, 0x00, "COPY.TXT");
     EXPECT_EQ(simulated.fileData("COPY.TXT"), std::optional<devsim::Bytes>(content));
     EXPECT_EQ(simulated.freeSpace(), 100000u - 1234u);
+    ScratchDirectory::write(local, bytesOf("new text"));
+    expectError([&] { device.receiveFile(local, nullptr, 0x00, "COPY.TXT"); }, 18, "SLVFamilyDevice::receiveFile--");
+    EXPECT_EQ(hexOf(ScratchDirectory::read(local)), hexOf(bytesOf("new text"))) << "the user's file was changed";
+    device.receiveFile(local, nullptr, 0x01, "COPY.TXT");
+    EXPECT_EQ(simulated.fileData("COPY.TXT"), std::optional<devsim::Bytes>(bytesOf("new text"))) << "not replaced";
 
     device.renameFile("COPY.TXT", "MOVED.TXT");
-    EXPECT_FALSE(simulated.hasFile("COPY.TXT"));
-    EXPECT_TRUE(simulated.hasFile("MOVED.TXT"));
+    EXPECT_TRUE(!simulated.hasFile("COPY.TXT") && simulated.hasFile("MOVED.TXT")) << "not renamed";
     device.deleteFile("MOVED.TXT");
     EXPECT_FALSE(simulated.hasFile("MOVED.TXT"));
 
@@ -101,175 +81,61 @@ TEST_F(SimulatorTest, DownloadUploadRenameDeleteAndBrailleTableRoundTrip) {
     device.receiveBrailleTable(table, "NORDIC", 4, true);
     const auto loaded = simulated.brailleTable(4);
     ASSERT_TRUE(loaded);
-    EXPECT_EQ(loaded->name, "NORDIC");
-    EXPECT_TRUE(loaded->backwardSearch);
+    EXPECT_TRUE(loaded->name == "NORDIC" && loaded->backwardSearch) << loaded->name;
     EXPECT_EQ(loaded->table, devsim::Bytes(table.begin(), table.end()));
-    expectUsableAfterwards(device);
+    expectUsableAfterwards();
 }
 
-TEST_F(SimulatorTest, UploadOverAnExistingFileNeedsTheReplaceFlag) {
-    simulated.putFile("SAME.TXT", std::string("old"));
-    const std::string local = scratch.path("SAME.TXT");
-    ScratchDirectory::write(local, bytesOf("new text"));
-    SLVFamilyDevice device(minnowRecord());
-    const auto error = errorOf([&] { device.receiveFile(local, nullptr, 0x00); });
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, 18);
-    EXPECT_STREQ(error->description, "SLVFamilyDevice::receiveFile--");
-    EXPECT_EQ(hexOf(ScratchDirectory::read(local)), hexOf(bytesOf("new text")));
-    device.receiveFile(local, nullptr, 0x01);
-    EXPECT_EQ(simulated.fileData("SAME.TXT"), std::optional<devsim::Bytes>(bytesOf("new text")));
-    expectUsableAfterwards(device);
-}
-
-TEST_F(SimulatorTest, NakCodesBecomeTheirExceptions) {
-    simulated.putFile("A.TXT", std::string("data"));
-    const std::string local = scratch.path("a.txt");
-    SLVFamilyDevice device(minnowRecord());
+TEST_F(SimulatorTest, EachInjectedFaultRaisesItsErrorAndLeavesTheObjectUsable) {
+    using devsim::Faults;
+    simulated.putFile("LONG.TXT", fileContent(1000));
+    const std::string local = scratch.path("long.txt"), upload = scratch.path("up.txt");
+    std::uint32_t a, b;
+    const std::function<void()> download = [&] { device.sendFile("LONG.TXT", local, 1000, nullptr); },
+                                list = [&] { device.sendFileList(200); }, diskSpace = [&] { device.sendDiskSpace(a, b); };
     const struct {
-        std::uint8_t code;
-        std::uint8_t confirming;
+        Faults faults;
         std::function<void()> operation;
-        std::int32_t expectedCode;
-        std::string description;
-    } cases[] = {
-        {24, 0x16, [&] { device.sendFile("A.TXT", local, 4, nullptr); }, 19,
-         "SLVFamilyDevice::sendFile--File not found on device."},
-        {21, 0x23, [&] { device.deleteFile("A.TXT"); }, 23, "SLVFamilyDevice::deleteFile-- Editor is open."},
-        {16, 0x22, [&] { device.renameFile("A.TXT", "B.TXT"); }, 23,
-         "SLVFamilyDevice::renameFile--Cannot rename requested file."},
-        {17, 0x25, [&] { std::uint32_t a, b; device.sendDiskSpace(a, b); }, 23,
-         "SLVFamilyDevice::sendDiskSpace--Cannot retrieve disk info."},
-        {22, 0x20, [&] { device.sendFileList(200); }, 15, "SLVFamilyDevice::sendFileList--Buffer overflow."},
-    };
-    for (const auto& testCase : cases) {
-        simulated.setFaults({.nak = devsim::Faults::Nak{.at = 1, .code = testCase.code,
-                                                         .confirming = testCase.confirming}});
-        const auto error = errorOf(testCase.operation);
-        ASSERT_TRUE(error) << testCase.description;
-        EXPECT_EQ(error->code, testCase.expectedCode) << testCase.description;
-        EXPECT_EQ(std::string(error->description), testCase.description);
-        EXPECT_FALSE(std::filesystem::exists(local)) << "a failed download left its partial file";
-        expectUsableAfterwards(device);
-    }
-    EXPECT_TRUE(simulated.hasFile("A.TXT"));
-}
-
-TEST_F(SimulatorTest, DeviceCancelDuringADownloadDeletesThePartialFile) {
-    simulated.putFile("LONG.TXT", fileContent(1000));
-    simulated.setFaults({.cancelDownloadAt = 3});
-    SLVFamilyDevice device(minnowRecord());
-    const std::string local = scratch.path("long.txt");
-    const auto error = download(device, "LONG.TXT", local);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, 30);
-    EXPECT_STREQ(error->description, "SLVFamilyDevice::sendFile--Transmission canceled by user (device side).");
-    EXPECT_FALSE(std::filesystem::exists(local));
-    expectUsableAfterwards(device);
-}
-
-TEST_F(SimulatorTest, PcCancelStopsDownloadAndUploadAtTheNextPackage) {
-    simulated.putFile("LONG.TXT", fileContent(1000));
-    SLVFamilyDevice device(minnowRecord());
-    auto cancelAfterFirstPackage = [&device](const DeviceInfo*, std::uint32_t, std::uint32_t done, double,
-                                             std::int32_t) {
-        if (done > 0) device.cancelTransfer();
-    };
-    const std::string local = scratch.path("long.txt");
-    const auto downloadError = errorOf([&] { device.sendFile("LONG.TXT", local, 1000, cancelAfterFirstPackage); });
-    ASSERT_TRUE(downloadError);
-    EXPECT_EQ(downloadError->code, 30);
-    EXPECT_STREQ(downloadError->description, "SLVFamilyDevice::sendFile--Transmission canceled by user (PC side).");
-    EXPECT_FALSE(std::filesystem::exists(local));
-    expectUsableAfterwards(device);
-
-    ScratchDirectory::write(local, fileContent(1000));
-    const auto uploadError = errorOf([&] { device.receiveFile(local, cancelAfterFirstPackage, 0x00, "UP.TXT"); });
-    ASSERT_TRUE(uploadError);
-    EXPECT_EQ(uploadError->code, 30);
-    EXPECT_FALSE(simulated.hasFile("UP.TXT")) << "a cancelled upload was stored";
-    EXPECT_EQ(hexOf(ScratchDirectory::read(local)), hexOf(fileContent(1000)));
-    expectUsableAfterwards(device);
-}
-
-TEST_F(SimulatorTest, SilenceMidTransferRaisesTheReadErrorAndReleasesThePort) {
-    simulated.putFile("LONG.TXT", fileContent(1000));
-    SLVFamilyDevice device(minnowRecord());
-    const std::string local = scratch.path("silent.txt");
-    // Two packages take the device 6 + 2 * 84 = 174 bytes; silence inside
-    // the third one leaves it short.
-    const struct {
-        std::uint64_t after;
         std::int32_t code;
-    } cases[] = {{0, 12}, {1, 12}, {5, 12}, {174, 12}, {200, 15}};
-    for (const auto& testCase : cases) {
-        simulated.setFaults({.silenceAfterBytes = testCase.after});
-        const auto error = download(device, "LONG.TXT", local);
-        ASSERT_TRUE(error) << "silence after " << testCase.after << " bytes";
-        EXPECT_EQ(error->code, testCase.code) << "silence after " << testCase.after << " bytes: " << error->description;
-        EXPECT_FALSE(std::filesystem::exists(local));
-        expectUsableAfterwards(device);
-    }
-    const std::string upload = scratch.path("up.txt");
+        const char* text;
+    } cases[] = {
+        {{.nak = Faults::Nak{.at = 1, .code = 24, .confirming = 0x16}}, [&] { device.sendFile("LONG.TXT", local, 4, nullptr); },
+         19, "SLVFamilyDevice::sendFile--File not found on device."},
+        {{.nak = Faults::Nak{.at = 1, .code = 21, .confirming = 0x23}}, [&] { device.deleteFile("LONG.TXT"); }, 23,
+         "SLVFamilyDevice::deleteFile-- Editor is open."},
+        {{.nak = Faults::Nak{.at = 1, .code = 16, .confirming = 0x22}}, [&] { device.renameFile("LONG.TXT", "B.TXT"); },
+         23, "SLVFamilyDevice::renameFile--Cannot rename requested file."},
+        {{.nak = Faults::Nak{.at = 1, .code = 17, .confirming = 0x25}}, diskSpace, 23,
+         "SLVFamilyDevice::sendDiskSpace--Cannot retrieve disk info."},
+        {{.nak = Faults::Nak{.at = 1, .code = 22, .confirming = 0x20}}, list, 15,
+         "SLVFamilyDevice::sendFileList--Buffer overflow."},
+        {{.cancelDownloadAt = 3}, download, 30, "SLVFamilyDevice::sendFile--Transmission canceled by user (device side)."},
+        // Two packages take the device 6 + 2 * 84 = 174 bytes; silence inside
+        // the third one leaves it short.
+        {{.silenceAfterBytes = 0}, download, 12, ""},   {{.silenceAfterBytes = 1}, download, 12, ""},
+        {{.silenceAfterBytes = 5}, download, 12, ""},   {{.silenceAfterBytes = 174}, download, 12, ""},
+        {{.silenceAfterBytes = 200}, download, 15, ""},
+        {{.silenceAfterBytes = 40}, [&] { device.receiveFile(upload, nullptr, 0x00); }, 12, ""},
+        {{.shortPackage = Faults::ShortPackage{.at = 2, .delivered = 10}}, download, 15,
+         "SLVFamilyDevice::sendFile--Wrong number of data bytes(page frame error)."},
+        {{.shortPackage = Faults::ShortPackage{.at = 1, .delivered = 3}}, list, 15,
+         "SLVFamilyDevice::sendFileList--Wrong number of data bytes(page frame error)."},
+        {{.wrongSync = Faults::WrongSync{.at = 1, .byte = 0x17}}, diskSpace, 15,
+         "SLVFamilyDevice::sendDiskSpace--Missing SYNC in transaction GET_DISK_SPACE."},
+        // The first SYNC of a download confirms the name; the second closes package 1.
+        {{.wrongSync = Faults::WrongSync{.at = 2, .byte = 0x17}}, download, 15, "SLVFamilyDevice::sendFile--Missing SYNC."},
+    };
     ScratchDirectory::write(upload, fileContent(500));
-    simulated.setFaults({.silenceAfterBytes = 40});
-    const auto error = errorOf([&] { device.receiveFile(upload, nullptr, 0x00); });
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, 12);
-    EXPECT_EQ(hexOf(ScratchDirectory::read(upload)), hexOf(fileContent(500)));
-    expectUsableAfterwards(device);
-}
-
-TEST_F(SimulatorTest, ShortPackageRaisesThePageFrameError) {
-    simulated.putFile("LONG.TXT", fileContent(1000));
-    SLVFamilyDevice device(minnowRecord());
-    simulated.setFaults({.shortPackage = devsim::Faults::ShortPackage{.at = 2, .delivered = 10}});
-    const std::string local = scratch.path("short.txt");
-    const auto error = download(device, "LONG.TXT", local);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, 15);
-    EXPECT_STREQ(error->description, "SLVFamilyDevice::sendFile--Wrong number of data bytes(page frame error).");
-    EXPECT_FALSE(std::filesystem::exists(local));
-    expectUsableAfterwards(device);
-
-    simulated.setFaults({.shortPackage = devsim::Faults::ShortPackage{.at = 1, .delivered = 3}});
-    const auto listError = errorOf([&] { device.sendFileList(200); });
-    ASSERT_TRUE(listError);
-    EXPECT_STREQ(listError->description,
-                 "SLVFamilyDevice::sendFileList--Wrong number of data bytes(page frame error).");
-    expectUsableAfterwards(device);
-}
-
-TEST_F(SimulatorTest, WrongByteForSyncIsNamedByTheStepThatMissedIt) {
-    simulated.putFile("LONG.TXT", fileContent(1000));
-    SLVFamilyDevice device(minnowRecord());
-    simulated.setFaults({.wrongSync = devsim::Faults::WrongSync{.at = 1, .byte = 0x17}});
-    const auto spaceError = errorOf([&] { std::uint32_t a, b; device.sendDiskSpace(a, b); });
-    ASSERT_TRUE(spaceError);
-    EXPECT_STREQ(spaceError->description, "SLVFamilyDevice::sendDiskSpace--Missing SYNC in transaction GET_DISK_SPACE.");
-    expectUsableAfterwards(device);
-
-    // The first SYNC of a download confirms the name; the second closes package 1.
-    const std::string local = scratch.path("sync.txt");
-    simulated.setFaults({.wrongSync = devsim::Faults::WrongSync{.at = 2, .byte = 0x17}});
-    const auto packageError = download(device, "LONG.TXT", local);
-    ASSERT_TRUE(packageError);
-    EXPECT_EQ(packageError->code, 15);
-    EXPECT_STREQ(packageError->description, "SLVFamilyDevice::sendFile--Missing SYNC.");
-    EXPECT_FALSE(std::filesystem::exists(local));
-    expectUsableAfterwards(device);
-}
-
-TEST_F(SimulatorTest, UploadLargerThanTheFreeSpaceIsRefusedBeforeThePortIsTaken) {
-    simulated.setFreeSpace(99);
-    const std::string local = scratch.path("big.txt");
-    ScratchDirectory::write(local, fileContent(100));
-    SLVFamilyDevice device(minnowRecord());
-    const auto error = errorOf([&] { device.receiveFile(local, nullptr, 0x00); });
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, 25);
-    EXPECT_FALSE(simulated.hasFile("big.txt"));
-    expectUsableAfterwards(device);
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE("row " + std::to_string(&testCase - cases) + " " + testCase.text);
+        simulated.setFaults(testCase.faults);
+        expectError(testCase.operation, testCase.code, testCase.text);
+        EXPECT_FALSE(std::filesystem::exists(local)) << "a failed download left its partial file";
+        EXPECT_EQ(hexOf(ScratchDirectory::read(upload)), hexOf(fileContent(500))) << "the user's file was changed";
+        expectUsableAfterwards();
+    }
+    EXPECT_TRUE(simulated.hasFile("LONG.TXT"));
+    EXPECT_FALSE(simulated.hasFile("up.txt")) << "a failed upload was stored";
 }
 
 TEST_F(SimulatorTest, MonitorLoopReportsTheDevicesLines) {
@@ -279,14 +145,14 @@ TEST_F(SimulatorTest, MonitorLoopReportsTheDevicesLines) {
                                          .monitorDelay = devsim::Milliseconds(50)});
         DeviceInfo info = minnowRecord();
         info.portNumber = 5;
-        SLVFamilyDevice device(info);
-        std::vector<std::string> lines;
-        device.startMonitorMode([&](const DeviceInfo*, const char* line, std::int32_t number, std::int32_t) {
+        SLVFamilyDevice watched(info);
+        Log lines;
+        watched.startMonitorMode([&](const DeviceInfo*, const char* line, std::int32_t number, std::int32_t) {
             lines.push_back(std::string(line) + "@" + std::to_string(number));
-            if (lines.size() == 2) device.stopMonitorMode();
+            if (lines.size() == 2) watched.stopMonitorMode();
         });
-        EXPECT_EQ(lines, (std::vector<std::string>{"FIRST LINE@1", "SECOND@2"}));
-        EXPECT_EQ(device.currentPortMode(), IDLE);
+        EXPECT_EQ(lines, (Log{"FIRST LINE@1", "SECOND@2"}));
+        EXPECT_EQ(watched.currentPortMode(), IDLE);
         if (kind == devsim::MonitorFrameKind::A) {
             EXPECT_EQ(monitored.monitorHandshakeReplies(), 1u);
         }

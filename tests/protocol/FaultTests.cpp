@@ -1,0 +1,250 @@
+// What each fault on the wire and each refused request turns into: the
+// code and text, the port given back, local files deleted or left alone.
+#include <array>
+
+#include "ProtocolTestSupport.h"
+#include "protocol/LocalPathName.h"
+
+namespace {
+const std::string listPrefix = "SLVFamilyDevice::sendFileList--", downloadPrefix = "SLVFamilyDevice::sendFile--",
+                  uploadPrefix = "SLVFamilyDevice::receiveFile--", parsePrefix = listPrefix + "Error while parsing fileListBuffer. ";
+
+struct ExpectedDeviceError {
+    unsigned deviceCode;
+    std::int32_t code;
+    const char *typeName, *text;
+};
+
+const ExpectedDeviceError deviceErrorTable[] = {
+    {1, 15, "ErrorInProtocol", "Invalid package size."},       {2, 15, "ErrorInProtocol", "Missing BEGIN_OF_FILE marker."},
+    {3, 15, "ErrorInProtocol", "Missing END_OF_FILE marker."}, {4, 15, "ErrorInProtocol", "Missing file attribute flag byte."},
+    {5, 15, "ErrorInProtocol", "Missing start of file data marker."}, {6, 15, "ErrorInProtocol", "Missing GET_FILE command."},
+    {7, 15, "ErrorInProtocol", "Missing DELETE_FILE command."}, {8, 15, "ErrorInProtocol", "Missing RENAME_FILE command."},
+    {9, 23, "ErrorOnDevice", "Cannot open temp file."},         {10, 23, "ErrorOnDevice", "Cannot close temp file."},
+    {11, 23, "ErrorOnDevice", "Cannot rename temp file."},      {12, 23, "ErrorOnDevice", "Cannot delete temp file."},
+    {13, 23, "ErrorOnDevice", "Cannot open requested file."},   {14, 23, "ErrorOnDevice", "Cannot write to file."},
+    {15, 23, "ErrorOnDevice", "Cannot delete requested file."}, {16, 23, "ErrorOnDevice", "Cannot rename requested file."},
+    {17, 23, "ErrorOnDevice", "Cannot retrieve disk info."},    {18, 15, "ErrorInProtocol", "Page frame error."},
+    {19, 18, "FileAlreadyExitsOnDevice", ""},                   {20, 15, "ErrorInProtocol", "Connection timeout."},
+    {21, 23, "ErrorOnDevice", " Editor is open."},              {22, 15, "ErrorInProtocol", "Buffer overflow."},
+    {23, 30, "TransmissionCanceledByUser", "Transmission canceled by user (PC side)."},
+    {24, 19, "FileNotFoundOnDevice", "File not found on device."},
+    {26, 23, "ErrorOnDevice", "Wrong command confirmed (Wrong ACK)."},
+};
+
+// A file list of the given bytes in packages of 80, ended unless refused.
+void scriptList(DeviceScript& script, const Bytes& list, bool ended = true) {
+    script.acquire().command(0x20);
+    for (std::size_t at = 0; at < list.size(); at += 80) {
+        script.devicePackage(Bytes(list.begin() + at, list.begin() + std::min(at + 80, list.size())));
+    }
+    (ended ? script.device({0x04}) : script).release();
+}
+
+Bytes simpleRecord(const std::string& name) {
+    return Bytes{0x1C, static_cast<std::uint8_t>(name.size())} + bytesOf(name) + Bytes{0xEE, 0, 24, 1, 2, 3, 4, 5, 0, 0, 0, 9};
+}
+
+enum class Operation { List, Download, DownloadCancelledOnPc, Upload, UploadCancelledOnPc, Delete, Rename };
+
+class ScriptedFaultTest : public ScriptedDeviceTest {
+protected:
+    void run(SLVFamilyDevice& device, Operation operation) {
+        auto cancel = [&](auto...) { device.cancelTransfer(); };
+        auto cancelAfterData = [&](const DeviceInfo*, std::uint32_t, std::uint32_t done, double, std::int32_t) {
+            if (done > 0) device.cancelTransfer();
+        };
+        switch (operation) {
+            case Operation::List: device.sendFileList(200); break;
+            case Operation::Download: device.sendFile("A", downloaded, 1000, nullptr); break;
+            case Operation::DownloadCancelledOnPc: device.sendFile("A", downloaded, 100, cancel); break;
+            case Operation::Upload: device.receiveFile(uploaded, nullptr, 0x00); break;
+            case Operation::UploadCancelledOnPc: device.receiveFile(uploaded, cancelAfterData, 0x00); break;
+            case Operation::Delete: device.deleteFile("A.TXT"); break;
+            case Operation::Rename: device.renameFile("A", "B"); break;
+        }
+    }
+    const std::string downloaded = scratch.path("downloaded"), uploaded = scratch.path("upload");
+};
+}  // namespace
+
+TEST(DeviceObjectConstruction, AcceptsOnlyTheFamilyAndKeepsAFullSerialText) {
+    DeviceInfo info = minnowRecord();
+    for (std::uint32_t typeCode : {0x90u, 0x00u, 0x73u}) {
+        info.typeCode = typeCode;
+        SCOPED_TRACE("type code " + std::to_string(typeCode));
+        expectError([&] { SLVFamilyDevice device(info); }, 16, "SLVFamilyDevice::SLVFamilyDevice: Contructor called for illegal device.");
+    }
+    std::memset(info.serial, 'S', 43);
+    info.serial[43] = '\0';
+    for (std::uint32_t typeCode : {0x04u, 0x05u, 0x35u, 0x36u, 0x38u, 0x72u, 0x74u, 0x78u}) {
+        info.typeCode = typeCode;
+        SLVFamilyDevice device(info);
+        EXPECT_EQ(std::string(device.deviceInfo().serial), std::string(43, 'S')) << "type code " << typeCode;
+        EXPECT_TRUE(device.currentPortMode() == IDLE && !device.isBusy()) << "type code " << typeCode;
+    }
+}
+
+TEST(DeviceErrorTable, EveryDeviceErrorCodeRaisesItsExceptionWithItsText) {
+    PauseLog pauses;
+    for (unsigned code = 0; code < 256; ++code) {
+        ExpectedDeviceError expected{code, 15, "ErrorInProtocol", " No detailled description available."};
+        for (const ExpectedDeviceError& entry : deviceErrorTable) expected = entry.deviceCode == code ? entry : expected;
+        DeviceScript script;
+        script.acquire().pc({0x23}).device({0x15, static_cast<std::uint8_t>(code)}).release();
+        SLVFamilyDevice device(minnowRecord());
+        const auto error = errorOf([&] { device.deleteFile("A.TXT"); });
+        ASSERT_TRUE(error) << "device code " << code << " raised nothing";
+        EXPECT_EQ(error->code, expected.code) << "device code " << code;
+        EXPECT_STREQ(error->typeName, expected.typeName) << "device code " << code;
+        EXPECT_EQ(error->description, "SLVFamilyDevice::deleteFile--" + std::string(expected.text)) << "device code " << code;
+        script.expectReleased(device);
+    }
+}
+
+TEST_F(ScriptedFaultTest, EachFaultRaisesItsErrorReleasesThePortAndDeletesOnlyThePartialFile) {
+    const struct {
+        const char* behaviour;
+        std::function<void(DeviceScript&)> exchange;
+        Operation operation;
+        std::int32_t code;
+        std::string text;
+    } faults[] = {
+        {"confirmation with another byte", [](auto& s) { s.acquire().pc({0x23}).device({0x06, 0x22}).release(); },
+         Operation::Delete, 29, "SLVFamilyDevice::deleteFile-- Wrong command byte received."},
+        {"confirmation without ACK or NAK", [](auto& s) { s.acquire().pc({0x23}).device({0x16}).release(); },
+         Operation::Delete, 15, "SLVFamilyDevice::deleteFile-- Missing ACK and NAK"},
+        {"ACK and then silence", [](auto& s) { s.acquire().pc({0x23}).device({0x06}).release(); }, Operation::Delete, 12, ""},
+        {"rename refused at the second command", [](auto& s) {
+             s.acquire().command(0x22).namePackage("A", 0x22).pc({0x22}).device({0x15, 19}).release();
+         }, Operation::Rename, 18, "SLVFamilyDevice::renameFile--"},
+        {"rename refused at the new name", [](auto& s) {
+             s.acquire().command(0x22).namePackage("A", 0x22).command(0x22);
+             s.pc(lengthBytes(2) + bytesOf("B") + Bytes{0x22, 0x16}).device({0x15, 19}).release();
+         }, Operation::Rename, 18, "SLVFamilyDevice::renameFile--"},
+        {"list with an unexpected marker", [](auto& s) { s.acquire().command(0x20).device({0x15, 0x11}).pc({0x0B, 0x00}); },
+         Operation::List, 15, listPrefix + "Missing RECEIVE_DATA_BLOCK."},
+        {"list package of 81 bytes after one of 80", [](auto& s) {
+             s.acquire().command(0x20).devicePackage(simpleRecord(std::string(66, 'N')));
+             s.device({0x03}).pc({0x06, 0x03}).device(lengthBytes(81)).release();
+         }, Operation::List, 15, listPrefix + "Requested package size exceeds maximum size."},
+        {"list beyond 32000 bytes", [](auto& s) { scriptList(s, Bytes(32001, 0x1C), false); }, Operation::List, 15,
+         listPrefix + "File list exceeds maximum size of 32000 bytes."},
+        {"record without its marker", [](auto& s) { scriptList(s, {0x1D, 0x01}); }, Operation::List, 15,
+         parsePrefix + "Missing BEGIN_OF_FILE."},
+        {"list ending inside a record", [](auto& s) { scriptList(s, simpleRecord("CUT.TXT") + Bytes{0x1C, 0x05, 'A', 'B'}); },
+         Operation::List, 15, parsePrefix + "List ends inside a file record."},
+        {"list ending after a marker", [](auto& s) { scriptList(s, {0x1C}); }, Operation::List, 15,
+         parsePrefix + "List ends inside a file record."},
+        {"name of 68 bytes in the list", [](auto& s) { scriptList(s, simpleRecord(std::string(68, 'L'))); },
+         Operation::List, 15, parsePrefix + "File name too long."},
+        {"download with an unexpected marker", [](auto& s) {
+             s.acquire().command(0x21).namePackage("A", 0x21).device({0x20}).release();
+         }, Operation::Download, 15, downloadPrefix + "Missing RECEIVE_DATA_BLOCK or CANCEL_UPLOAD."},
+        {"download cancelled on the PC", [](auto& s) {
+             s.acquire().command(0x21).namePackage("A", 0x21).device({0x03}).pc({0x15, 0x17}).release();
+         }, Operation::DownloadCancelledOnPc, 30, downloadPrefix + "Transmission canceled by user (PC side)."},
+        {"download cancelled on the device", [](auto& s) {
+             s.acquire().command(0x21).namePackage("A", 0x21).devicePackage(Bytes(80, 7));
+             s.device({0x43}).pc({0x06, 0x43}).release();
+         }, Operation::Download, 30, downloadPrefix + "Transmission canceled by user (device side)."},
+        {"upload larger than the free space", [](auto& s) { s.diskSpace(199); }, Operation::Upload, 25,
+         uploadPrefix + "Not enough disk space for file " + uploaded + "."},
+        {"upload cancelled on the PC", [](auto& s) {
+             s.diskSpace(1000).acquire().command(0x03).header("upload", 0x00).pcPackage(countingBytes(78));
+             s.pc({0x43}).device({0x06, 0x43}).release();
+         }, Operation::UploadCancelledOnPc, 30, uploadPrefix + "Transmission canceled by user (PC side)."},
+    };
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(fault.behaviour);
+        DeviceScript script;
+        fault.exchange(script);
+        ScratchDirectory::write(uploaded, countingBytes(200));
+        SLVFamilyDevice device(minnowRecord());
+        expectError([&] { run(device, fault.operation); }, fault.code, fault.text);
+        script.expectComplete();
+        script.expectReleased(device);
+        EXPECT_FALSE(std::filesystem::exists(downloaded)) << "the partial download was kept";
+        EXPECT_EQ(hexOf(ScratchDirectory::read(uploaded)), hexOf(countingBytes(200))) << "the user's file was changed";
+    }
+}
+
+TEST_F(ScriptedFaultTest, RequestsThatCannotGoOutAreRefusedBeforeThePortOrAFileIsTouched) {
+    const std::array<std::uint8_t, 256> table{};
+    const std::string name66(66, 'N'), directory = scratch.path("dir") + localPathSeparator, noName = "Local path has no file name: ",
+                      tooLong = "File name is longer than 65 bytes: " + name66, braille = "SLVFamilyDevice::receiveBrailleTable -- ",
+                      badSlot = braille + "Slotnumber for braille table transmission is out of range.";
+    const struct {
+        std::uint16_t protocolVersion;
+        std::function<void(SLVFamilyDevice&)> request;
+        std::int32_t code;
+        std::string text;
+    } requests[] = {
+        {1, [&](auto& d) { d.sendFile("", downloaded, 1, nullptr); }, 21, downloadPrefix + "SourceFileName ist empty."},
+        {1, [&](auto& d) { d.sendFile("A", "", 1, nullptr); }, 20, downloadPrefix + "targetFileName ist empty."},
+        {1, [&](auto& d) { d.sendFile(name66, downloaded, 1, nullptr); }, 21, downloadPrefix + tooLong},
+        {1, [&](auto& d) { d.receiveFile("", nullptr, 0); }, 21, uploadPrefix + "SourceFileName ist empty."},
+        {1, [&](auto& d) { d.receiveFile("\"\"", nullptr, 0); }, 20, uploadPrefix + noName + "\"\""},
+        {1, [&](auto& d) { d.receiveFile("\"", nullptr, 0); }, 20, uploadPrefix + noName + "\""},
+        {1, [&](auto& d) { d.receiveFile(directory, nullptr, 0); }, 20, uploadPrefix + noName + directory},
+        {1, [&](auto& d) { d.receiveFile(uploaded, nullptr, 0, std::string(65, 'T')); }, 20, uploadPrefix + "TargetFilename too long."},
+        {1, [&](auto& d) { d.deleteFile(name66); }, 21, "SLVFamilyDevice::deleteFile--" + tooLong},
+        {1, [&](auto& d) { d.renameFile("A", name66); }, 20, "SLVFamilyDevice::renameFile--" + tooLong},
+        {0, [&](auto& d) { d.deleteFile("A"); }, 31,
+         "SLVFamilyDevice::deleteFile--The delete file operation is not supported in the device's firmware version."},
+        {0, [&](auto& d) { d.renameFile("A", "B"); }, 31,
+         "SLVFamilyDevice::renameFile--The rename file operation is not supported in the device's firmware version."},
+        {1, [&](auto& d) { d.receiveBrailleTable(table, "T", 0, false); }, 22, badSlot},
+        {1, [&](auto& d) { d.receiveBrailleTable(table, "T", 10, false); }, 22, badSlot},
+        {0, [&](auto& d) { d.receiveBrailleTable(table, "T", 1, true); }, 31,
+         braille + "Backward search in braille tables is not implemented in the target device's firmware version"},
+    };
+    ScratchDirectory::write(uploaded, {1});
+    for (const auto& request : requests) {
+        SLVFamilyDevice device(minnowRecord(request.protocolVersion));
+        expectError([&] { request.request(device); }, request.code, request.text);
+    }
+    EXPECT_TRUE(script.log().empty()) << "the port was touched";
+    EXPECT_FALSE(std::filesystem::exists(downloaded));
+}
+
+TEST_F(ScriptedFaultTest, SecondTransactionOnABusyObjectRaisesMethodCollision) {
+    script.acquire().command(0x21).namePackage("A", 0x21).device({0x04}).release();
+    SLVFamilyDevice device(minnowRecord());
+    std::uint32_t first, second;
+    device.sendFile("A", downloaded, 0, [&](auto...) {
+        expectError([&] { device.sendDiskSpace(first, second); }, 28,
+                    "SLVFamilyDevice::sendDiskSpace--Port is blocked by other transfer transaction.");
+    });
+    script.expectComplete();
+    script.expectReleased(device);
+}
+
+TEST_F(ScriptedFaultTest, PortThatCannotBeOpenedOrWrittenLeavesTheObjectUsable) {
+    SLVFamilyDevice device(minnowRecord());
+    {
+        ScopedPortOpener refusing([](int) -> std::unique_ptr<SerialPort> {
+            throw PortExceptions::UnableToOpenPort("WinSerialPort::initializePort --  Port \"COM3\" can't be opened.");
+        });
+        expectError([&] { device.deleteFile("A"); }, 10, "");
+        script.expectReleased(device);
+    }
+    script.failWrites(true);
+    std::uint32_t first, second;
+    expectError([&] { device.sendDiskSpace(first, second); }, 11, "");  // the monitor switch fails
+    script.expectReleased(device);
+    EXPECT_EQ(script.log(), (Log{"open", "close"}));
+    script.failWrites(false);
+    script.acquire().command(0x23).namePackage("A", 0x23).release();
+    device.deleteFile("A");
+    script.expectComplete();
+}
+
+TEST(LastPathComponent, TakesTheTextAfterTheLastSeparatorWithoutEnclosingQuotes) {
+    const std::pair<std::string, std::optional<std::string>> windows[] = {
+        {"C:\\dir\\name.txt", "name.txt"}, {"\"C:\\dir\\name.txt\"", "name.txt"}, {"name.txt", "name.txt"},
+        {"C:\\dir\\", ""}, {"", std::nullopt}, {"\"", std::nullopt}, {"\"\"", std::nullopt}};
+    for (const auto& [path, name] : windows) EXPECT_EQ(lastPathComponent(path, '\\'), name) << path;
+    EXPECT_EQ(lastPathComponent("/home/u/name.txt", '/'), "name.txt");
+    EXPECT_EQ(lastPathComponent("/name.txt", '/'), "name.txt");
+}
