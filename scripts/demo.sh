@@ -3,7 +3,8 @@
 # the nimbrel tool as a new user would, natively and then under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/build.sh
+echo "Building (both builds; the first run takes several minutes)..."
+scripts/build.sh > "${TMPDIR:-/tmp}/nimbrel-demo-build.log" 2>&1 || { cat "${TMPDIR:-/tmp}/nimbrel-demo-build.log"; exit 1; }
 
 bin="$PWD/build/linux/bin"
 winbuild="$PWD/build/windows"
@@ -22,7 +23,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-step() { printf '\n\033[1m== %s\033[0m\n$ %s\n' "$1" "${*:2}"; }
+# A step's title, then the command as one would type it.
+step() {
+  printf '\n\033[1m== %s\033[0m\n$' "$1"
+  if [ $# -eq 2 ]; then printf ' %s' "$2"; else printf ' %q' "${@:2}"; fi
+  printf '\n'
+}
 nimbrel() { "$bin/nimbrel" "$@"; }
 
 # What the two devices hold: letters, notes and books in braille, and the

@@ -45,10 +45,17 @@ void tellFirmwareTooOld(const DeviceInfo& device) {
 }
 
 void printDevices(const std::vector<NamedDevice>& devices) {
-    std::printf("%-10s %-28s %-10s %s\n", "Port", "Device", "Model", "Serial number");
+    // Columns as wide as their longest entry: device paths can be long.
+    int portWidth = 10, nameWidth = 20;
+    for (const NamedDevice& device : devices) {
+        portWidth = std::max(portWidth, static_cast<int>(portLabel(static_cast<int>(device.info.portNumber)).size()));
+        nameWidth = std::max(nameWidth, static_cast<int>(device.name.size()));
+    }
+    std::printf("%-*s  %-*s  %-10s  %s\n", portWidth, "Port", nameWidth, "Device", "Model", "Serial number");
     for (const NamedDevice& device : devices) {
         const char* model = modelName(device.info.typeCode);
-        std::printf("%-10s %-28s %-10s %s\n", portLabel(static_cast<int>(device.info.portNumber)).c_str(),
+        std::printf("%-*s  %-*s  %-10s  %s\n", portWidth,
+                    portLabel(static_cast<int>(device.info.portNumber)).c_str(), nameWidth,
                     device.name.c_str(), model ? model : "?", device.info.serial);
     }
 }
