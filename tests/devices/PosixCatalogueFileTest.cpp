@@ -5,51 +5,25 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "TestFiles.h"
 #include "TestStorage.h"
-#include "devices/DeviceCatalogue.h"
 #include "devices/FileCatalogueStore.h"
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string contentsOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        value ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~ScopedEnvironment() { old_.empty() ? ::unsetenv(name_) : ::setenv(name_, old_.c_str(), 1); }
-
-private:
-    const char* name_;
-    std::string old_;
-};
-
-}  // namespace
-
-TEST(CatalogueFile, TheUsersCatalogueLivesUnderXdgConfigHomeAndHoldsOneEntryALine) {
+TEST(CatalogueFile, TheUsersCatalogueLivesUnderXdgConfigHomeOrDotConfigAndHoldsOneEntryALine) {
     TestStorage storage;
-    const ScopedEnvironment config("XDG_CONFIG_HOME", storage.where().c_str());
-
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::setenv("XDG_CONFIG_HOME", storage.where().c_str(), 1);
     DeviceCatalogue catalogue;
     catalogue.loadCatalogue();
     catalogue.nameDevice("CV8-0042", 0x78);
     catalogue.nameDevice("CV8-0043", 0x78);
     catalogue.saveIndexCounters();
-
     const fs::path file = fs::path(storage.where()) / "nimbrel" / "devices";
-    EXPECT_EQ(contentsOf(file),
+    const auto bytes = readFileBytes(file.string());
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
               "# Nimbrel device catalogue: per-model counters and remembered device names.\n"
               "counter\tSLV_INDEX\t0\n"
               "counter\tMN2_INDEX\t0\n"
@@ -57,39 +31,28 @@ TEST(CatalogueFile, TheUsersCatalogueLivesUnderXdgConfigHomeAndHoldsOneEntryALin
               "counter\tCV8_INDEX\t2\n"
               "name\tCV8\tCV8-0042\tCorvia 80\n"
               "name\tCV8\tCV8-0043\tCorvia 80 (2)\n");
-    for (const auto& entry : fs::directory_iterator(file.parent_path())) {
+    for (const auto& entry : fs::directory_iterator(file.parent_path()))
         EXPECT_EQ(entry.path().filename(), "devices") << "a temporary file was left behind";
-    }
-}
 
-TEST(CatalogueFile, WithoutXdgConfigHomeTheCatalogueLivesInDotConfig) {
-    const ScopedEnvironment home("HOME", "/home/someone");
-    {
-        const ScopedEnvironment config("XDG_CONFIG_HOME", nullptr);
-        EXPECT_EQ(FileCatalogueStore::userFile(), fs::path("/home/someone/.config/nimbrel/devices"));
+    ::setenv("HOME", "/home/someone", 1);
+    for (const char* config : {static_cast<const char*>(nullptr), "relative/dir"}) {
+        config ? ::setenv("XDG_CONFIG_HOME", config, 1) : ::unsetenv("XDG_CONFIG_HOME");
+        EXPECT_EQ(FileCatalogueStore::userFile(), fs::path("/home/someone/.config/nimbrel/devices"))
+            << "XDG_CONFIG_HOME " << (config ? config : "unset") << " is not to be used";
     }
-    const ScopedEnvironment relative("XDG_CONFIG_HOME", "relative/dir");
-    EXPECT_EQ(FileCatalogueStore::userFile(), fs::path("/home/someone/.config/nimbrel/devices"))
-        << "a relative XDG_CONFIG_HOME is to be ignored";
+    ::setenv("HOME", home.c_str(), 1);  // a later test of this program names its own storage
+    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(CatalogueFile, NamesWithTabsLineBreaksBackslashesAndControlBytesSurviveAReload) {
     TestStorage storage;
     const std::string awkwardName = "Desk\t\"one\"\nsecond line\\end\r\x01\x7F \xC3\xA9";
     const std::string awkwardSerial = "A\tB\\n";
-    {
-        DeviceCatalogue catalogue(storage.open());
-        catalogue.loadCatalogue();
-        catalogue.nameDevice(awkwardSerial, 0x05);
-        catalogue.nameDevice("PLAIN", 0x05);
-        catalogue.saveIndexCounters();
-        catalogue.storeDeviceName(0x05, awkwardSerial, awkwardName);
-    }
-
-    DeviceCatalogue catalogue(storage.open());
-    catalogue.loadCatalogue();
-    EXPECT_EQ(catalogue.rememberedNames().at(awkwardSerial), awkwardName);
-    EXPECT_EQ(catalogue.rememberedNames().at("PLAIN"), "Solvane (2)");
+    storage.listing({{awkwardSerial, 0x05}, {"PLAIN", 0x05}});
+    storage.loaded().storeDeviceName(0x05, awkwardSerial, awkwardName);
+    const auto names = storage.loaded().rememberedNames();
+    EXPECT_EQ(names.at(awkwardSerial), awkwardName);
+    EXPECT_EQ(names.at("PLAIN"), "Solvane (2)");
     EXPECT_EQ(escapeCatalogueText(awkwardSerial), "A\\tB\\\\n");
     EXPECT_EQ(escapeCatalogueText("\x01\x7F"), "\\x01\\x7F");
 }
@@ -98,15 +61,10 @@ TEST(CatalogueFile, LinesThatAreNotUnderstoodArePassedOverAndTheRestIsKept) {
     TestStorage storage;
     const fs::path file = fs::path(storage.where()) / "nimbrel" / "devices";
     fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << "counter\tCV8_INDEX\tmany\n"
-                                             "name\tXYZ\tS1\tUnknown model\n"
-                                             "garbage without tabs\n"
-                                             "name\tCV8\tS2\n"
-                                             "name\tMN2\tS3\tMinnow (7)\r\n"
-                                             "counter\tMN2_INDEX\t7\n";
-
-    DeviceCatalogue catalogue(storage.open());
-    catalogue.loadCatalogue();
+    std::ofstream(file, std::ios::binary) << "counter\tCV8_INDEX\tmany\nname\tXYZ\tS1\tUnknown model\n"
+                                             "garbage without tabs\nname\tCV8\tS2\n"
+                                             "name\tMN2\tS3\tMinnow (7)\r\ncounter\tMN2_INDEX\t7\n";
+    DeviceCatalogue catalogue = storage.loaded();
     EXPECT_EQ(catalogue.rememberedNames(), (std::map<std::string, std::string>{{"S3", "Minnow (7)"}}));
     EXPECT_EQ(catalogue.indexCounter(0x72), 7u);
     EXPECT_EQ(catalogue.indexCounter(0x78), 0u);

@@ -58,16 +58,13 @@ private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* self = reinterpret_cast<TestHolder*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
         static const UINT server = ::RegisterWindowMessageA("Korvel_Server");
-        const struct {
-            UINT message;
-            WPARAM wParam;
-            LPARAM lParam;
-            const char* name;
-        } known[] = {{server, 1, 2, "query"}, {server, 100, 1, "release"}, {server, 100, 0, "giveback"},
-                     {WM_USER + 113, 0, 0, "0x471"}, {WM_USER + 114, 0, 0, "0x472"}};
-        std::string request = message == server ? "unexpected " + std::to_string(wParam) + "/" + std::to_string(lParam) : "";
-        for (const auto& k : known)
-            if (k.message == message && k.wParam == wParam && k.lParam == lParam) request = k.name;
+        std::string request;
+        if (message == server && wParam == 1 && lParam == 2) request = "query";
+        else if (message == server && wParam == 100 && lParam == 1) request = "release";
+        else if (message == server && wParam == 100 && lParam == 0) request = "giveback";
+        else if (message == WM_USER + 113 && wParam == 0 && lParam == 0) request = "0x471";
+        else if (message == WM_USER + 114 && wParam == 0 && lParam == 0) request = "0x472";
+        else if (message == server) request = "unexpected " + std::to_string(wParam) + "/" + std::to_string(lParam);
         if (self != nullptr && !request.empty()) {
             {
                 std::lock_guard<std::mutex> lock(self->mutex_);

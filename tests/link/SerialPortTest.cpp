@@ -12,38 +12,36 @@
 #ifdef _WIN32
 #include "link/WinSerialPort.h"
 const std::string portClass = "WinSerialPort";
-std::string nameOfPort(int number, const std::string&) { return "\\\\.\\COM" + std::to_string(number); }
-std::string unmappedName(int number) { return nameOfPort(number, ""); }
-// COM<n> is reached through its link in the Wine prefix.
-std::string peerLinkFor(int number, const std::string&) { return comLink(number); }
-void mapPort(int number, const std::string& target) { pointLink(comLink(number), target); }
 constexpr int unmapped = 38;
+const std::string unmappedName = "\\\\.\\COM38";
 #else
 #include "link/PosixSerialPort.h"
 const std::string portClass = "PosixSerialPort";
-std::string nameOfPort(int, const std::string& path) { return path; }
-std::string unmappedName(int number) { return "COM" + std::to_string(number); }
-void mapPort(int number, const std::string& target) { setPortPath(number, target); }
-std::string peerLinkFor(int number, const std::string& path) {
-    mapPort(number, path);
-    return path;
-}
 constexpr int unmapped = 7;
+const std::string unmappedName = "COM7";
 #endif
 
 namespace {
 class SerialPortTest : public ::testing::Test {
 protected:
-    ~SerialPortTest() override {
-#ifndef _WIN32
-        clearPortPaths();
-#endif
+#ifdef _WIN32
+    // COM<n> is reached through its link in the Wine prefix, which its peer replaces.
+    std::string portName(int number) const { return "\\\\.\\COM" + std::to_string(number); }
+    std::string mapPort(int number) const {
+        pointLink(comLink(number), dir.file("COM" + std::to_string(number)));
+        return comLink(number);
     }
-    // The path the peer of port `number` links its pseudo-terminal to.
-    std::string peerPath(int number) { return peerLinkFor(number, dir.file("COM" + std::to_string(number))); }
-    std::string readError(const std::string& methodAndDashes, int number) {
+#else
+    ~SerialPortTest() override { clearPortPaths(); }
+    std::string portName(int number) const { return dir.file("COM" + std::to_string(number)); }
+    std::string mapPort(int number) const {
+        setPortPath(number, portName(number));
+        return portName(number);
+    }
+#endif
+    std::string readError(const std::string& methodAndDashes, int number) const {
         return "CannotReadFromPort: " + portClass + "::" + methodAndDashes + "Error while reading from port \"" +
-               nameOfPort(number, dir.file("COM" + std::to_string(number))) + "\".";
+               portName(number) + "\".";
     }
 
     TempDir dir;
@@ -52,14 +50,14 @@ protected:
 }  // namespace
 
 TEST_F(SerialPortTest, OpensThroughItsNumberAfterPurgeAndSettleAndExchangesBytes) {
-    PtyPeer peer(dir, peerPath(20), exchangeScript);
+    PtyPeer peer(dir, mapPort(20), exchangeScript);
     std::unique_ptr<SerialPort> port = openSerialPort(20);
     EXPECT_EQ(pauses.taken(), (std::vector<std::uint32_t>{50, 500})) << "purge, then settle";
     expectExchange(*port, peer);
 }
 
 TEST_F(SerialPortTest, ShortReadsReturnTheCountThatArrivedAndReadsThatGetNothingFail) {
-    PtyPeer peer(dir, peerPath(21), "wait:1 send:11 sleep:50 send:22");
+    PtyPeer peer(dir, mapPort(21), "wait:1 send:11 sleep:50 send:22");
     std::unique_ptr<SerialPort> port = openSerialPort(21);
     port->writeByte(0x01);
     std::uint8_t answer[3] = {};
@@ -73,20 +71,20 @@ TEST_F(SerialPortTest, ShortReadsReturnTheCountThatArrivedAndReadsThatGetNothing
 }
 
 TEST_F(SerialPortTest, WritesFailOnceThePeerIsGone) {
-    auto peer = std::make_unique<PtyPeer>(dir, peerPath(24));
+    auto peer = std::make_unique<PtyPeer>(dir, mapPort(24));
     std::unique_ptr<SerialPort> port = openSerialPort(24);
     peer.reset();
     const std::uint8_t byte = 0x1B;
-    EXPECT_EQ(raisedBy([&] { port->writeBuffer(&byte, 1); }), "CannotWriteToPort: " + portClass +
-              "::writeBuffer -- Error while writing Buffer to port \"" + nameOfPort(24, dir.file("COM24")) + "\".");
+    EXPECT_EQ(raisedBy([&] { port->writeBuffer(&byte, 1); }),
+              "CannotWriteToPort: " + portClass + "::writeBuffer -- Error while writing Buffer to port \"" + portName(24) + "\".");
 }
 
 TEST_F(SerialPortTest, PortsWithNothingBehindThemAreInitializationErrorsWithoutWaiting) {
     const std::string head = "ErrorOnInitialization: " + portClass + "::initializePort --  Error while reading Settings for Port \"";
-    EXPECT_EQ(raisedBy([] { openSerialPort(unmapped); }), head + unmappedName(unmapped) + "\" ")
+    EXPECT_EQ(raisedBy([] { openSerialPort(unmapped); }), head + unmappedName + "\" ")
         << "a number without a mapping is a port that does not exist";
-    mapPort(22, dir.file("nothing-here"));
-    EXPECT_EQ(raisedBy([] { openSerialPort(22); }), head + nameOfPort(22, dir.file("nothing-here")) + "\" ");
+    mapPort(22);  // to a path where nothing is
+    EXPECT_EQ(raisedBy([] { openSerialPort(22); }), head + portName(22) + "\" ");
     EXPECT_TRUE(pauses.taken().empty());
 #ifdef _WIN32
     removeLink(comLink(22));
