@@ -4,58 +4,40 @@
 // the shell does (EnumObjects, then Next until the end).
 #include "BuiltModules.h"
 #include "namespace/ItemIdAllocator.h"
-#include "namespace/ItemRecord.h"
 #include "shell/ComObject.h"
 #include "shell/ModuleState.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-#include <optional>
+#include <algorithm>
 #include <string>
 #include <vector>
 
-inline constexpr char catalogueKey[] = "Software\\Korvel\\Nimbrel\\DEVICES";
 inline constexpr SHCONTF viewFlags = 0x100;
 
-// COM for the thread and the resource module for the prompts.
+// COM for the thread, the resource module for the prompts, and no remembered
+// device names before or after.
 class ComAndTexts {
 public:
-    ComAndTexts()
+    ComAndTexts() : texts_(loadResourcesOf(L"Nimbrel.dll"))
     {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        texts_ = loadResourcesOf(L"Nimbrel.dll");
         moduleState().setResourceModule(texts_.get());
+        forgetDeviceNames();
     }
     ~ComAndTexts()
     {
+        forgetDeviceNames();
         moduleState().setResourceModule(nullptr);
         CoUninitialize();
     }
     bool textsLoaded() const { return texts_.valid(); }
+    static void forgetDeviceNames() { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Korvel\\Nimbrel\\DEVICES"); }
 
 private:
     UniqueModule texts_;
 };
-
-// Removes the remembered device names and counters of the current user.
-inline void forgetDeviceNames()
-{
-    RegDeleteTreeA(HKEY_CURRENT_USER, catalogueKey);
-}
-
-// A string value of the catalogue; none when it is absent.
-inline std::optional<std::string> catalogueValue(const std::string& subkey, const std::string& name)
-{
-    const std::string key = std::string(catalogueKey) + (subkey.empty() ? "" : "\\" + subkey);
-    char data[256] = {};
-    DWORD size = sizeof data;
-    if (RegGetValueA(HKEY_CURRENT_USER, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, data, &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    return std::string(data);
-}
 
 // The items of one enumeration: each identifier as the shell got it.
 struct Listing {
@@ -63,13 +45,20 @@ struct Listing {
     std::vector<UniqueIdList> items;
 
     ItemRecord record(std::size_t index) const { return *readLastItemRecord(items.at(index).get()); }
+    PCUITEMID_CHILD id(std::size_t index) const { return items.at(index).get(); }
     std::vector<std::string> names() const
     {
         std::vector<std::string> names;
         for (const auto& item : items) names.emplace_back(fieldText(readLastItemRecord(item.get())->name));
         return names;
     }
-    PCUITEMID_CHILD id(std::size_t index) const { return items.at(index).get(); }
+    // The identifier of the item named `name`: the device's order is its own.
+    PCUITEMID_CHILD named(const std::string& name) const
+    {
+        const auto all = names();
+        const auto at = std::find(all.begin(), all.end(), name);
+        return at == all.end() ? nullptr : id(static_cast<std::size_t>(at - all.begin()));
+    }
 };
 
 // `folder` is any pointer to a shell folder.
@@ -84,8 +73,7 @@ Listing listFolder(const Folder& folder, SHCONTF flags = viewFlags)
         return listing;
     }
     PITEMID_CHILD item = nullptr;
-    ULONG fetched = 0;
-    while (enumerator->Next(1, &item, &fetched) == S_OK) listing.items.emplace_back(item);
+    while (enumerator->Next(1, &item, nullptr) == S_OK) listing.items.emplace_back(item);
     return listing;
 }
 

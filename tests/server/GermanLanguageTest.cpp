@@ -8,13 +8,11 @@
 
 namespace {
 
-using RegisterFunction = HRESULT(STDAPICALLTYPE*)();
-
 std::wstring textOf(HMODULE module, UINT id)
 {
     const wchar_t* text = nullptr;
     const int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
-    return length > 0 ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
+    return std::wstring(text ? text : L"", static_cast<size_t>(length > 0 ? length : 0));
 }
 
 // Registers the server at path through its own DllRegisterServer, then
@@ -23,57 +21,38 @@ UniqueModule registerAndLoad(const std::wstring& path)
 {
     {
         UniqueModule first(LoadLibraryW(path.c_str()));
-        if (!first) {
-            return {};
-        }
-        auto registerServer = reinterpret_cast<RegisterFunction>(GetProcAddress(first.get(), "DllRegisterServer"));
-        if (!registerServer || registerServer() != S_OK) {
-            return {};
-        }
+        const auto registerServer = first ? GetProcAddress(first.get(), "DllRegisterServer") : nullptr;
+        if (!registerServer || reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(registerServer)() != S_OK) return {};
     }
     return UniqueModule(LoadLibraryW(path.c_str()));
 }
 
-class GermanLanguageTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(PRIMARYLANGID(GetUserDefaultLangID()), LANG_GERMAN)
-            << "this test needs a German user language; got " << GetUserDefaultLangID();
-        ASSERT_EQ(GetModuleHandleW(L"NimbrelDEU.dll"), nullptr);
-    }
-
-    RegistryGuard guard;
-};
-
-TEST_F(GermanLanguageTest, SatelliteBesideTheRegisteredServerProvidesTheTexts)
+TEST(GermanLanguage, TheSatelliteBesideTheRegisteredServerGivesItsTextsAndWithoutItTheServerKeepsEnglish)
 {
+    ASSERT_EQ(PRIMARYLANGID(GetUserDefaultLangID()), LANG_GERMAN)
+        << "this test needs a German user language; got " << GetUserDefaultLangID();
+    ASSERT_EQ(GetModuleHandleW(L"NimbrelDEU.dll"), nullptr);
+    RegistryGuard guard;
     UniqueModule server = registerAndLoad(builtModulePath(L"Nimbrel.dll"));
     ASSERT_TRUE(server);
     HMODULE satellite = GetModuleHandleW(L"NimbrelDEU.dll");
     ASSERT_NE(satellite, nullptr) << "start-up should have loaded the German satellite";
     EXPECT_EQ(textOf(satellite, IDS_CAPTION_ERROR), L"Ein Fehler ist aufgetreten!");
     EXPECT_EQ(textOf(satellite, IDS_NO_DEVICES), L"Es sind keine unterst\u00fctzten Ger\u00e4te angeschlossen.");
-
     server.reset();
     EXPECT_EQ(GetModuleHandleW(L"NimbrelDEU.dll"), nullptr) << "unloading the server should release its satellite";
-}
 
-TEST_F(GermanLanguageTest, WithoutTheSatelliteTheServerKeepsItsEnglishTexts)
-{
     wchar_t tempPath[MAX_PATH] = {};
     ASSERT_GT(GetTempPathW(MAX_PATH, tempPath), 0u);
-    const std::wstring folder = std::wstring(tempPath) + L"NimbrelAlone";
+    const std::wstring folder = std::wstring(tempPath) + L"NimbrelAlone", copy = folder + L"\\Nimbrel.dll";
     CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring copy = folder + L"\\Nimbrel.dll";
     ASSERT_TRUE(CopyFileW(builtModulePath(L"Nimbrel.dll").c_str(), copy.c_str(), FALSE));
-    {
-        UniqueModule server = registerAndLoad(copy);
-        ASSERT_TRUE(server);
-        EXPECT_EQ(registeredServerPath(), copy);
-        EXPECT_EQ(GetModuleHandleW(L"NimbrelDEU.dll"), nullptr) << "no satellite lies beside the registered server";
-        EXPECT_EQ(textOf(server.get(), IDS_CAPTION_ERROR), L"An error occurred!");
-    }
+    server = registerAndLoad(copy);
+    ASSERT_TRUE(server);
+    EXPECT_EQ(registeredServerPath(), copy);
+    EXPECT_EQ(GetModuleHandleW(L"NimbrelDEU.dll"), nullptr) << "no satellite lies beside the registered server";
+    EXPECT_EQ(textOf(server.get(), IDS_CAPTION_ERROR), L"An error occurred!");
+    server.reset();
     DeleteFileW(copy.c_str());
     RemoveDirectoryW(folder.c_str());
 }

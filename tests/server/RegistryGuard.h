@@ -1,18 +1,17 @@
 #pragma once
 // Puts the namespace's registration in the test prefix back as it was:
 // registered from the same path, or not registered at all.
+#include "server/Registration.h"
+
 #include <string>
 
 class RegistryGuard {
 public:
-    RegistryGuard();
-    ~RegistryGuard();
+    RegistryGuard() = default;
     RegistryGuard(const RegistryGuard&) = delete;
     RegistryGuard& operator=(const RegistryGuard&) = delete;
+    ~RegistryGuard() { previousPath_.empty() ? unregisterServer() : registerServer(previousPath_); }
 
 private:
-    std::wstring previousPath_;  // empty: was not registered
+    std::wstring previousPath_ = registeredServerPath();  // empty: was not registered
 };
-
-// Runs regsvr32 with the arguments and returns its exit code.
-unsigned long runRegsvr32(const std::wstring& arguments);

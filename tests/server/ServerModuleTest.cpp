@@ -25,15 +25,7 @@ protected:
         ASSERT_TRUE(module_) << "Nimbrel.dll does not load: " << GetLastError();
         getClassObject = reinterpret_cast<GetClassObjectFunction>(GetProcAddress(module_.get(), "DllGetClassObject"));
         canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(GetProcAddress(module_.get(), "DllCanUnloadNow"));
-        ASSERT_NE(getClassObject, nullptr);
-        ASSERT_NE(canUnloadNow, nullptr);
-    }
-
-    ComPtr<IClassFactory> factory()
-    {
-        ComPtr<IClassFactory> result;
-        EXPECT_EQ(getClassObject(CLSID_NimbrelFolder, IID_PPV_ARGS(&result)), S_OK);
-        return result;
+        ASSERT_TRUE(getClassObject && canUnloadNow);
     }
 
     GetClassObjectFunction getClassObject = nullptr;
@@ -43,78 +35,62 @@ private:
     UniqueModule module_;
 };
 
-TEST_F(ServerModuleTest, ClassObjectIsRefusedForNullOutAndForeignClasses)
+TEST_F(ServerModuleTest, TheFactoryMakesRootFoldersOnlyAndTheModuleStaysWhileAFolderOrALockLives)
 {
     EXPECT_EQ(getClassObject(CLSID_NimbrelFolder, IID_IClassFactory, nullptr), E_POINTER);
     void* object = reinterpret_cast<void*>(1);
     EXPECT_EQ(getClassObject(CLSID_ShellDesktop, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(getClassObject(CLSID_NimbrelFolder, IID_IShellFolder, &object), E_NOINTERFACE);
-}
 
-TEST_F(ServerModuleTest, FactoryIsMadeOnceEvenWhenThreadsAskTogether)
-{
-    std::vector<IClassFactory*> seen(8, nullptr);
-    std::vector<std::thread> threads;
-    for (size_t i = 0; i < seen.size(); ++i) {
-        threads.emplace_back([&, i] { getClassObject(CLSID_NimbrelFolder, IID_PPV_ARGS(&seen[i])); });
-    }
-    for (auto& thread : threads) {
-        thread.join();
-    }
-    for (IClassFactory* factory : seen) {
-        ASSERT_NE(factory, nullptr);
-        EXPECT_EQ(factory, seen[0]) << "every caller should get the one factory";
-    }
-    for (IClassFactory* factory : seen) {
-        factory->Release();
-    }
-    EXPECT_EQ(canUnloadNow(), S_OK) << "the module's own factory must not keep it loaded";
-}
-
-TEST_F(ServerModuleTest, FactoryMakesTheRootFolderWithItsClassIdAndNoAggregation)
-{
-    ComPtr<IClassFactory> classFactory = factory();
+    ASSERT_EQ(canUnloadNow(), S_OK);
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(getClassObject(CLSID_NimbrelFolder, IID_PPV_ARGS(&factory)), S_OK);
     ComPtr<IShellFolder> folder;
-    ASSERT_EQ(classFactory->CreateInstance(nullptr, IID_PPV_ARGS(&folder)), S_OK);
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&folder)), S_OK);
     ComPtr<IPersistFolder> persist;
     ASSERT_EQ(folder.As(&persist), S_OK);
     CLSID classId{};
     ASSERT_EQ(persist->GetClassID(&classId), S_OK);
     EXPECT_TRUE(IsEqualCLSID(classId, CLSID_NimbrelFolder));
     EXPECT_EQ(persist->Initialize(nullptr), S_OK);
-
-    IUnknown* object = reinterpret_cast<IUnknown*>(1);
-    EXPECT_EQ(classFactory->CreateInstance(folder.Get(), IID_IUnknown, reinterpret_cast<void**>(&object)),
-              CLASS_E_NOAGGREGATION);
+    object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory->CreateInstance(folder.Get(), IID_IUnknown, &object), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(object, nullptr);
-    EXPECT_EQ(classFactory->CreateInstance(nullptr, IID_IShellFolder, nullptr), E_POINTER);
-}
-
-TEST_F(ServerModuleTest, ModuleStaysLoadedWhileAFolderOrALockLives)
-{
-    ASSERT_EQ(canUnloadNow(), S_OK);
-    ComPtr<IClassFactory> classFactory = factory();
-    ComPtr<IShellFolder> folder;
-    ASSERT_EQ(classFactory->CreateInstance(nullptr, IID_PPV_ARGS(&folder)), S_OK);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IShellFolder, nullptr), E_POINTER);
     EXPECT_EQ(canUnloadNow(), S_FALSE) << "a folder is alive";
+    persist.Reset();
     folder.Reset();
     EXPECT_EQ(canUnloadNow(), S_OK) << "the last folder is gone";
-
-    ASSERT_EQ(classFactory->LockServer(TRUE), S_OK);
+    ASSERT_EQ(factory->LockServer(TRUE), S_OK);
     EXPECT_EQ(canUnloadNow(), S_FALSE) << "the server is locked";
-    ASSERT_EQ(classFactory->LockServer(FALSE), S_OK);
+    ASSERT_EQ(factory->LockServer(FALSE), S_OK);
     EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+TEST_F(ServerModuleTest, FactoryIsMadeOnceEvenWhenThreadsAskTogether)
+{
+    std::vector<IClassFactory*> seen(8, nullptr);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < seen.size(); ++i)
+        threads.emplace_back([&, i] { getClassObject(CLSID_NimbrelFolder, IID_PPV_ARGS(&seen[i])); });
+    for (auto& thread : threads) thread.join();
+    for (IClassFactory* factory : seen) {
+        EXPECT_EQ(factory, seen[0]) << "every caller should get the one factory";
+        if (factory) factory->Release();
+    }
+    EXPECT_NE(seen[0], nullptr);
+    EXPECT_EQ(canUnloadNow(), S_OK) << "the module's own factory must not keep it loaded";
 }
 
 TEST(ResourceModuleChoice, EveryGermanRegionSelectsTheSatelliteAndNothingElseDoes)
 {
-    EXPECT_TRUE(wantsGermanResources(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN)));
-    EXPECT_TRUE(wantsGermanResources(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_AUSTRIAN)));
-    EXPECT_TRUE(wantsGermanResources(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_SWISS)));
-    EXPECT_FALSE(wantsGermanResources(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)));
-    EXPECT_FALSE(wantsGermanResources(MAKELANGID(LANG_DUTCH, SUBLANG_DUTCH)));
-    EXPECT_FALSE(wantsGermanResources(0x0447)) << "only the low 10 bits are the primary language";
+    const std::pair<LANGID, bool> languages[] = {
+        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), true},        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_AUSTRIAN), true},
+        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_SWISS), true},  {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), false},
+        {MAKELANGID(LANG_DUTCH, SUBLANG_DUTCH), false},         {0x0447, false},  // only the low 10 bits are the language
+    };
+    for (const auto& [language, german] : languages) EXPECT_EQ(wantsGermanResources(language), german) << language;
 }
 
 TEST(ClipboardFormats, AllFormatsAndTheDragImageMessageAreRegisteredByName)

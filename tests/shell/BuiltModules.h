@@ -5,17 +5,12 @@
 
 #include <string>
 
-inline std::wstring testFolder()
+inline std::wstring builtModulePath(const wchar_t* name)
 {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.rfind(L'\\'));
-}
-
-inline std::wstring builtModulePath(const wchar_t* name)
-{
-    return testFolder() + L"\\" + name;
+    const std::wstring program(path);
+    return program.substr(0, program.rfind(L'\\') + 1) + name;
 }
 
 // Resources only: no code of the module runs.
