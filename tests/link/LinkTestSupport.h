@@ -15,13 +15,9 @@
 inline std::string comLink(int portNumber) { return std::string(NIMBREL_PORT_DIR) + "/COM" + std::to_string(portNumber); }
 
 // Records the fixed waits asked for and returns at once.
-class RecordedPauses {
-public:
-    std::vector<std::uint32_t> taken() const { return pauses_; }
-
-private:
-    std::vector<std::uint32_t> pauses_;
-    ScopedPause scope_{[this](std::uint32_t ms) { pauses_.push_back(ms); }};
+struct RecordedPauses {
+    std::vector<std::uint32_t> taken;
+    ScopedPause scope{[this](std::uint32_t ms) { taken.push_back(ms); }};
 };
 
 // What an action raised, as "<class name>: <description>"; the class name

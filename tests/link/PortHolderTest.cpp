@@ -19,13 +19,13 @@
 namespace {
 // A top-level holder window on a thread of its own that answers the
 // holder messages and records them: "query", "release", "giveback" for the
-// resident server, "0x471" and "0x472" for the sibling program. A holder
-// that does not pump looks at no message until the test ends (a hung one).
+// resident server, "0x471" and "0x472" for the sibling program. It answers
+// a query with `queryAnswer` and a release request by calling `release`. A
+// holder that does not pump looks at no message until the test ends (a hung one).
 class TestHolder {
 public:
-    using Answer = std::function<LRESULT(const std::string& request)>;
-
-    TestHolder(bool server, Answer answer, bool pumps = true) : answer_(std::move(answer)) {
+    TestHolder(bool server, LRESULT queryAnswer, std::function<void()> release = {}, bool pumps = true)
+        : queryAnswer_(queryAnswer), release_(std::move(release)) {
         thread_ = std::thread([this, server, pumps] {
             WNDCLASSA windowClass{};
             windowClass.lpfnWndProc = windowProc;
@@ -70,13 +70,15 @@ private:
                 std::lock_guard<std::mutex> lock(self->mutex_);
                 self->requests_.push_back(request);
             }
-            return self->answer_(request);
+            if ((request == "release" || request == "0x471") && self->release_) self->release_();
+            return request == "query" || request == "0x472" ? self->queryAnswer_ : 0;
         }
         if (message == WM_DESTROY) ::PostQuitMessage(0);
         return ::DefWindowProcA(window, message, wParam, lParam);
     }
 
-    Answer answer_;
+    LRESULT queryAnswer_;
+    std::function<void()> release_;
     UniqueKernelHandle resume_{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     UniqueKernelHandle ready_{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     HWND window_ = nullptr;
@@ -101,24 +103,19 @@ TEST_F(PortHolderTest, HolderLendsItsPortAndGetsItBackOnceAfterTheClose) {
         bool server;
         int port;
         LRESULT queryAnswer;  // the sibling program says its port in bits 8 to 15
-        const char* release;
         std::vector<std::string> requests;  // query, release and, after the close, the give-back notice
-    } cases[] = {{true, 25, 25, "release", {"query", "release", "giveback"}},
-                 {false, 26, 0x1A07, "0x471", {"0x472", "0x471", "0x472"}}};
+    } cases[] = {{true, 25, 25, {"query", "release", "giveback"}}, {false, 26, 0x1A07, {"0x472", "0x471", "0x472"}}};
     for (const auto& c : cases) {
         SCOPED_TRACE("holder on COM" + std::to_string(c.port));
         PtyPeer peer(dir, dir.file("pty"));
         pointLink(comLink(c.port), dir.path());  // held: the open is refused
-        TestHolder holder(c.server, [&](const std::string& request) -> LRESULT {
-            if (request == c.release) pointLink(comLink(c.port), dir.file("pty"));  // lets go of the port
-            return request == "query" || request == "0x472" ? c.queryAnswer : 0;
-        });
+        TestHolder holder(c.server, c.queryAnswer, [&] { pointLink(comLink(c.port), dir.file("pty")); });  // lets go
         RecordedPauses pauses;
         {
             WinSerialPort port(c.port);
             EXPECT_TRUE(port.borrowed());
             EXPECT_EQ(holder.requests(), std::vector<std::string>(c.requests.begin(), c.requests.end() - 1));
-            EXPECT_EQ(pauses.taken(), (std::vector<std::uint32_t>{750, 50, 500}));
+            EXPECT_EQ(pauses.taken, (std::vector<std::uint32_t>{750, 50, 500}));
             port.writeByte(0x42);
             EXPECT_EQ(peer.capturedAtLeast(1), std::vector<std::uint8_t>{0x42}) << "the borrowed port reaches the device";
         }
@@ -140,26 +137,25 @@ TEST_F(PortHolderTest, HolderOfAnotherPortIsNotAskedHolderThatNeverLetsGoIsAsked
     for (const auto& c : cases) {
         SCOPED_TRACE("holder on COM" + std::to_string(c.port));
         pointLink(comLink(c.port), dir.path());
-        TestHolder holder(true, [&](const std::string& request) -> LRESULT { return request == "query" ? c.queryAnswer : 0; },
-                          c.pumps);
+        TestHolder holder(true, c.queryAnswer, {}, c.pumps);
         RecordedPauses pauses;
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(raisedBy([&] { WinSerialPort port(c.port); }), cannotOpen(c.port));
         std::cout << "COM" << c.port << ": refused after "
                   << std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() << " s\n";
         EXPECT_EQ(holder.requests(), c.requests);
-        EXPECT_EQ(pauses.taken(), c.pauses);
+        EXPECT_EQ(pauses.taken, c.pauses);
     }
 }
 
 TEST_F(PortHolderTest, FindPrefersTheResidentServerAndWithoutAHolderARefusedOpenFailsAtOnce) {
     {
-        TestHolder sibling(false, [](const std::string&) -> LRESULT { return 0x0300; });
+        TestHolder sibling(false, 0x0300);
         ASSERT_TRUE(findPortHolder());
         EXPECT_EQ(portHolderState().kind, 1);
         EXPECT_EQ(queryHolderPort(), 3) << "0x0300 means COM3";
         {
-            TestHolder server(true, [](const std::string&) -> LRESULT { return 0; });
+            TestHolder server(true, 0);
             ASSERT_TRUE(findPortHolder());
             EXPECT_EQ(portHolderState().kind, 0) << "with both present the resident server is chosen";
             EXPECT_EQ(portHolderState().serverMessage, ::RegisterWindowMessageA("Korvel_Server"));
@@ -174,6 +170,6 @@ TEST_F(PortHolderTest, FindPrefersTheResidentServerAndWithoutAHolderARefusedOpen
     pointLink(comLink(23), dir.path());  // Wine refuses a folder with "access denied"
     RecordedPauses pauses;
     EXPECT_EQ(raisedBy([] { WinSerialPort port(23); }), cannotOpen(23));
-    EXPECT_TRUE(pauses.taken().empty()) << "no holder, no waiting";
+    EXPECT_TRUE(pauses.taken.empty()) << "no holder, no waiting";
     removeLink(comLink(23));
 }

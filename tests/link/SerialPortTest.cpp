@@ -52,7 +52,7 @@ protected:
 TEST_F(SerialPortTest, OpensThroughItsNumberAfterPurgeAndSettleAndExchangesBytes) {
     PtyPeer peer(dir, mapPort(20), exchangeScript);
     std::unique_ptr<SerialPort> port = openSerialPort(20);
-    EXPECT_EQ(pauses.taken(), (std::vector<std::uint32_t>{50, 500})) << "purge, then settle";
+    EXPECT_EQ(pauses.taken, (std::vector<std::uint32_t>{50, 500})) << "purge, then settle";
     expectExchange(*port, peer);
 }
 
@@ -70,13 +70,14 @@ TEST_F(SerialPortTest, ShortReadsReturnTheCountThatArrivedAndReadsThatGetNothing
         << "a count of 0 reads nothing and fails like a silent line";
 }
 
-TEST_F(SerialPortTest, WritesFailOnceThePeerIsGone) {
+TEST_F(SerialPortTest, WritesAndReadsFailOnceThePeerIsGone) {
     auto peer = std::make_unique<PtyPeer>(dir, mapPort(24));
     std::unique_ptr<SerialPort> port = openSerialPort(24);
     peer.reset();
     const std::uint8_t byte = 0x1B;
     EXPECT_EQ(raisedBy([&] { port->writeBuffer(&byte, 1); }),
               "CannotWriteToPort: " + portClass + "::writeBuffer -- Error while writing Buffer to port \"" + portName(24) + "\".");
+    EXPECT_THROW(port->readByte(), PortExceptions::CannotReadFromPort);
 }
 
 TEST_F(SerialPortTest, PortsWithNothingBehindThemAreInitializationErrorsWithoutWaiting) {
@@ -85,7 +86,7 @@ TEST_F(SerialPortTest, PortsWithNothingBehindThemAreInitializationErrorsWithoutW
         << "a number without a mapping is a port that does not exist";
     mapPort(22);  // to a path where nothing is
     EXPECT_EQ(raisedBy([] { openSerialPort(22); }), head + portName(22) + "\" ");
-    EXPECT_TRUE(pauses.taken().empty());
+    EXPECT_TRUE(pauses.taken.empty());
 #ifdef _WIN32
     removeLink(comLink(22));
 #else
