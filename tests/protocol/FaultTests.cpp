@@ -41,29 +41,8 @@ void scriptList(DeviceScript& script, const Bytes& list, bool ended = true) {
     (ended ? script.device({0x04}) : script).release();
 }
 
-Bytes simpleRecord(const std::string& name) {
-    return Bytes{0x1C, static_cast<std::uint8_t>(name.size())} + bytesOf(name) + Bytes{0xEE, 0, 24, 1, 2, 3, 4, 5, 0, 0, 0, 9};
-}
-
-enum class Operation { List, Download, DownloadCancelledOnPc, Upload, UploadCancelledOnPc, Delete, Rename };
-
 class ScriptedFaultTest : public ScriptedDeviceTest {
 protected:
-    void run(SLVFamilyDevice& device, Operation operation) {
-        auto cancel = [&](auto...) { device.cancelTransfer(); };
-        auto cancelAfterData = [&](const DeviceInfo*, std::uint32_t, std::uint32_t done, double, std::int32_t) {
-            if (done > 0) device.cancelTransfer();
-        };
-        switch (operation) {
-            case Operation::List: device.sendFileList(200); break;
-            case Operation::Download: device.sendFile("A", downloaded, 1000, nullptr); break;
-            case Operation::DownloadCancelledOnPc: device.sendFile("A", downloaded, 100, cancel); break;
-            case Operation::Upload: device.receiveFile(uploaded, nullptr, 0x00); break;
-            case Operation::UploadCancelledOnPc: device.receiveFile(uploaded, cancelAfterData, 0x00); break;
-            case Operation::Delete: device.deleteFile("A.TXT"); break;
-            case Operation::Rename: device.renameFile("A", "B"); break;
-        }
-    }
     const std::string downloaded = scratch.path("downloaded"), uploaded = scratch.path("upload");
 };
 }  // namespace
@@ -103,57 +82,63 @@ TEST(DeviceErrorTable, EveryDeviceErrorCodeRaisesItsExceptionWithItsText) {
 }
 
 TEST_F(ScriptedFaultTest, EachFaultRaisesItsErrorReleasesThePortAndDeletesOnlyThePartialFile) {
+    using Request = std::function<void(SLVFamilyDevice&)>;
+    const Request list = [](auto& d) { d.sendFileList(200); }, deleteA = [](auto& d) { d.deleteFile("A.TXT"); },
+                  rename = [](auto& d) { d.renameFile("A", "B"); },
+                  download = [&](auto& d) { d.sendFile("A", downloaded, 1000, nullptr); },
+                  downloadCancelled = [&](auto& d) { d.sendFile("A", downloaded, 100, [&](auto...) { d.cancelTransfer(); }); },
+                  upload = [&](auto& d) { d.receiveFile(uploaded, nullptr, 0x00); },
+                  uploadCancelled = [&](auto& d) {
+                      d.receiveFile(uploaded, [&](auto, auto, std::uint32_t done, auto...) { if (done) d.cancelTransfer(); }, 0);
+                  };
     const struct {
         const char* behaviour;
         std::function<void(DeviceScript&)> exchange;
-        Operation operation;
+        Request request;
         std::int32_t code;
         std::string text;
     } faults[] = {
         {"confirmation with another byte", [](auto& s) { s.acquire().pc({0x23}).device({0x06, 0x22}).release(); },
-         Operation::Delete, 29, "SLVFamilyDevice::deleteFile-- Wrong command byte received."},
+         deleteA, 29, "SLVFamilyDevice::deleteFile-- Wrong command byte received."},
         {"confirmation without ACK or NAK", [](auto& s) { s.acquire().pc({0x23}).device({0x16}).release(); },
-         Operation::Delete, 15, "SLVFamilyDevice::deleteFile-- Missing ACK and NAK"},
-        {"ACK and then silence", [](auto& s) { s.acquire().pc({0x23}).device({0x06}).release(); }, Operation::Delete, 12, ""},
+         deleteA, 15, "SLVFamilyDevice::deleteFile-- Missing ACK and NAK"},
+        {"ACK and then silence", [](auto& s) { s.acquire().pc({0x23}).device({0x06}).release(); }, deleteA, 12, ""},
         {"rename refused at the second command", [](auto& s) {
              s.acquire().command(0x22).namePackage("A", 0x22).pc({0x22}).device({0x15, 19}).release();
-         }, Operation::Rename, 18, "SLVFamilyDevice::renameFile--"},
+         }, rename, 18, "SLVFamilyDevice::renameFile--"},
         {"rename refused at the new name", [](auto& s) {
              s.acquire().command(0x22).namePackage("A", 0x22).command(0x22);
              s.pc(lengthBytes(2) + bytesOf("B") + Bytes{0x22, 0x16}).device({0x15, 19}).release();
-         }, Operation::Rename, 18, "SLVFamilyDevice::renameFile--"},
+         }, rename, 18, "SLVFamilyDevice::renameFile--"},
         {"list with an unexpected marker", [](auto& s) { s.acquire().command(0x20).device({0x15, 0x11}).pc({0x0B, 0x00}); },
-         Operation::List, 15, listPrefix + "Missing RECEIVE_DATA_BLOCK."},
+         list, 15, listPrefix + "Missing RECEIVE_DATA_BLOCK."},
         {"list package of 81 bytes after one of 80", [](auto& s) {
-             s.acquire().command(0x20).devicePackage(simpleRecord(std::string(66, 'N')));
+             s.acquire().command(0x20).devicePackage(fileRecord(std::string(66, 'N')));
              s.device({0x03}).pc({0x06, 0x03}).device(lengthBytes(81)).release();
-         }, Operation::List, 15, listPrefix + "Requested package size exceeds maximum size."},
-        {"list beyond 32000 bytes", [](auto& s) { scriptList(s, Bytes(32001, 0x1C), false); }, Operation::List, 15,
+         }, list, 15, listPrefix + "Requested package size exceeds maximum size."},
+        {"list beyond 32000 bytes", [](auto& s) { scriptList(s, Bytes(32001, 0x1C), false); }, list, 15,
          listPrefix + "File list exceeds maximum size of 32000 bytes."},
-        {"record without its marker", [](auto& s) { scriptList(s, {0x1D, 0x01}); }, Operation::List, 15,
+        {"record without its marker", [](auto& s) { scriptList(s, {0x1D, 0x01}); }, list, 15,
          parsePrefix + "Missing BEGIN_OF_FILE."},
-        {"list ending inside a record", [](auto& s) { scriptList(s, simpleRecord("CUT.TXT") + Bytes{0x1C, 0x05, 'A', 'B'}); },
-         Operation::List, 15, parsePrefix + "List ends inside a file record."},
-        {"list ending after a marker", [](auto& s) { scriptList(s, {0x1C}); }, Operation::List, 15,
+        {"list ending inside a record", [](auto& s) { scriptList(s, fileRecord("CUT.TXT") + Bytes{0x1C, 0x05, 'A', 'B'}); },
+         list, 15, parsePrefix + "List ends inside a file record."},
+        {"list ending after a marker", [](auto& s) { scriptList(s, {0x1C}); }, list, 15,
          parsePrefix + "List ends inside a file record."},
-        {"name of 68 bytes in the list", [](auto& s) { scriptList(s, simpleRecord(std::string(68, 'L'))); },
-         Operation::List, 15, parsePrefix + "File name too long."},
-        {"download with an unexpected marker", [](auto& s) {
-             s.acquire().command(0x21).namePackage("A", 0x21).device({0x20}).release();
-         }, Operation::Download, 15, downloadPrefix + "Missing RECEIVE_DATA_BLOCK or CANCEL_UPLOAD."},
-        {"download cancelled on the PC", [](auto& s) {
-             s.acquire().command(0x21).namePackage("A", 0x21).device({0x03}).pc({0x15, 0x17}).release();
-         }, Operation::DownloadCancelledOnPc, 30, downloadPrefix + "Transmission canceled by user (PC side)."},
+        {"name of 68 bytes in the list", [](auto& s) { scriptList(s, fileRecord(std::string(68, 'L'))); },
+         list, 15, parsePrefix + "File name too long."},
+        {"download with an unexpected marker", [](auto& s) { s.getFile("A").device({0x20}).release(); }, download, 15, downloadPrefix + "Missing RECEIVE_DATA_BLOCK or CANCEL_UPLOAD."},
+        {"download cancelled on the PC", [](auto& s) { s.getFile("A").device({0x03}).pc({0x15, 0x17}).release(); },
+         downloadCancelled, 30, downloadPrefix + "Transmission canceled by user (PC side)."},
         {"download cancelled on the device", [](auto& s) {
-             s.acquire().command(0x21).namePackage("A", 0x21).devicePackage(Bytes(80, 7));
+             s.getFile("A").devicePackage(Bytes(80, 7));
              s.device({0x43}).pc({0x06, 0x43}).release();
-         }, Operation::Download, 30, downloadPrefix + "Transmission canceled by user (device side)."},
-        {"upload larger than the free space", [](auto& s) { s.diskSpace(199); }, Operation::Upload, 25,
+         }, download, 30, downloadPrefix + "Transmission canceled by user (device side)."},
+        {"upload larger than the free space", [](auto& s) { s.diskSpace(199); }, upload, 25,
          uploadPrefix + "Not enough disk space for file " + uploaded + "."},
         {"upload cancelled on the PC", [](auto& s) {
              s.diskSpace(1000).acquire().command(0x03).header("upload", 0x00).pcPackage(countingBytes(78));
              s.pc({0x43}).device({0x06, 0x43}).release();
-         }, Operation::UploadCancelledOnPc, 30, uploadPrefix + "Transmission canceled by user (PC side)."},
+         }, uploadCancelled, 30, uploadPrefix + "Transmission canceled by user (PC side)."},
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.behaviour);
@@ -161,9 +146,8 @@ TEST_F(ScriptedFaultTest, EachFaultRaisesItsErrorReleasesThePortAndDeletesOnlyTh
         fault.exchange(script);
         ScratchDirectory::write(uploaded, countingBytes(200));
         SLVFamilyDevice device(minnowRecord());
-        expectError([&] { run(device, fault.operation); }, fault.code, fault.text);
-        script.expectComplete();
-        script.expectReleased(device);
+        expectError([&] { fault.request(device); }, fault.code, fault.text);
+        script.expectFinished(device);
         EXPECT_FALSE(std::filesystem::exists(downloaded)) << "the partial download was kept";
         EXPECT_EQ(hexOf(ScratchDirectory::read(uploaded)), hexOf(countingBytes(200))) << "the user's file was changed";
     }
@@ -209,15 +193,14 @@ TEST_F(ScriptedFaultTest, RequestsThatCannotGoOutAreRefusedBeforeThePortOrAFileI
 }
 
 TEST_F(ScriptedFaultTest, SecondTransactionOnABusyObjectRaisesMethodCollision) {
-    script.acquire().command(0x21).namePackage("A", 0x21).device({0x04}).release();
+    script.getFile("A").device({0x04}).release();
     SLVFamilyDevice device(minnowRecord());
     std::uint32_t first, second;
     device.sendFile("A", downloaded, 0, [&](auto...) {
         expectError([&] { device.sendDiskSpace(first, second); }, 28,
                     "SLVFamilyDevice::sendDiskSpace--Port is blocked by other transfer transaction.");
     });
-    script.expectComplete();
-    script.expectReleased(device);
+    script.expectFinished(device);
 }
 
 TEST_F(ScriptedFaultTest, PortThatCannotBeOpenedOrWrittenLeavesTheObjectUsable) {
@@ -229,12 +212,12 @@ TEST_F(ScriptedFaultTest, PortThatCannotBeOpenedOrWrittenLeavesTheObjectUsable) 
         expectError([&] { device.deleteFile("A"); }, 10, "");
         script.expectReleased(device);
     }
-    script.failWrites(true);
+    script.failWrites = true;
     std::uint32_t first, second;
     expectError([&] { device.sendDiskSpace(first, second); }, 11, "");  // the monitor switch fails
     script.expectReleased(device);
     EXPECT_EQ(script.log(), (Log{"open", "close"}));
-    script.failWrites(false);
+    script.failWrites = false;
     script.acquire().command(0x23).namePackage("A", 0x23).release();
     device.deleteFile("A");
     script.expectComplete();

@@ -61,8 +61,7 @@ TEST_F(MonitorTest, FramesOfEitherKindBecomeLineReports) {
         reports.clear();
         runUntilSilent(device);
         EXPECT_EQ(reports, testCase.expected);
-        lineScript.expectComplete();
-        lineScript.expectReleased(device);
+        lineScript.expectFinished(device);
     }
 }
 
@@ -117,7 +116,6 @@ TEST_F(MonitorTest, TransactionOnAnotherThreadBorrowsTheMonitorPortAndGivesItBac
     device.stopMonitorMode();
     monitor.join();
     EXPECT_EQ(script.writes(), (Log{"[79 72 01 07 16]", "0B", "01", "0B", "00", "25", "06", "16", "0B", "01", "0A", "0B", "00"}));
-    script.expectComplete();
-    script.expectReleased(device);
+    script.expectFinished(device);
     EXPECT_TRUE(reports.empty());
 }

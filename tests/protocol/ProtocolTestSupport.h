@@ -3,6 +3,7 @@
 // a scratch directory and error checks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -56,6 +57,11 @@ inline Bytes uploadHeader(const std::string& name, std::uint8_t flag) {
     return lengthBytes(name.size() + 4) + Bytes{0x1C} + bytesOf(name) + Bytes{0x05, flag, 0x0F, 0x16};
 }
 
+// A file record as the device lists it; day, hour and minute are 7, 8, 9.
+inline Bytes fileRecord(const std::string& name, Bytes year = {0, 24}, std::uint8_t month = 1, std::uint8_t second = 5,
+                        Bytes size = {0, 0, 0, 9}) {
+    return Bytes{0x1C, std::uint8_t(name.size())} + bytesOf(name) + Bytes{0xEE} + year + Bytes{month, 7, 8, 9, second} + size;
+}
 // File list entries as "NAME year-month-day hour:minute:second size".
 inline Log described(const std::vector<FileListEntry>& entries) {
     Log result;
@@ -93,6 +99,7 @@ public:
     DeviceScript& namePackage(const std::string& name, std::uint8_t command) {
         return pc(lengthBytes(name.size() + 1) + bytesOf(name) + Bytes{command, 0x16}).device({0x06, 0x16});
     }
+    DeviceScript& getFile(const std::string& name) { return acquire().command(0x21).namePackage(name, 0x21); }
     DeviceScript& header(const std::string& name, std::uint8_t flag) {
         return pc(uploadHeader(name, flag)).device({0x06, 0x16});
     }
@@ -112,17 +119,12 @@ public:
     std::unique_ptr<SerialPort> openPort();
     Log log() const { return locked([this] { return log_; }); }
     Log writes() const {  // the log without open, close and purge
-        Log result;
-        for (const std::string& entry : log()) {
-            if (entry != "open" && entry != "close" && entry != "purge") result.push_back(entry);
-        }
+        Log all = log(), result;
+        std::copy_if(all.begin(), all.end(), std::back_inserter(result), [](auto& e) { return e.size() == 2 || e[0] == '['; });
         return result;
     }
     int openPorts() const { return locked([this] { return openPorts_; }); }
-    void failWrites(bool fail) {  // CannotWriteToPort until cleared
-        std::lock_guard lock(mutex_);
-        failWrites_ = fail;
-    }
+    std::atomic<bool> failWrites{false};  // CannotWriteToPort while set
     // Every scripted PC byte written and nothing more, every device byte read.
     void expectComplete() const {
         std::lock_guard lock(mutex_);
@@ -137,6 +139,7 @@ public:
         EXPECT_FALSE(device.isBusy()) << "the device object stayed busy";
         EXPECT_EQ(device.currentPortMode(), IDLE);
     }
+    void expectFinished(SLVFamilyDevice& device) const { expectComplete(), expectReleased(device); }
 
 private:
     friend class ScriptedPort;
@@ -152,7 +155,6 @@ private:
     Bytes scriptedPc_, readable_, written_;
     Log log_;
     int openPorts_ = 0;
-    bool failWrites_ = false;
     ScopedPortOpener opener_{[this](int) { return openPort(); }};
 };
 
@@ -192,7 +194,7 @@ private:
     }
     void write(const Bytes& bytes, std::string entry) {
         std::lock_guard lock(s_.mutex_);
-        if (s_.failWrites_) throw PortExceptions::CannotWriteToPort("ScriptedPort::write -- failed");
+        if (s_.failWrites) throw PortExceptions::CannotWriteToPort("ScriptedPort::write -- failed");
         s_.log_.push_back(std::move(entry));
         s_.written_ = s_.written_ + bytes;
     }

@@ -1,13 +1,11 @@
 // Every transaction against the simulated device, and what each injected
 // fault turns into: the right code and text, the port given back, the
 // object usable again, local files deleted or left alone as they should be.
-#include <algorithm>
 #include <array>
 #include <filesystem>
 
 #include "ProtocolTestSupport.h"
 #include "devsim/SimulatedBus.h"
-#include "protocol/Identification.h"
 
 namespace {
 constexpr int simulatedPort = 3;
@@ -39,20 +37,6 @@ protected:
 
 Bytes fileContent(std::size_t size) { return countingBytes(size, 7); }
 }  // namespace
-
-TEST_F(SimulatorTest, IdentificationFileListAndDiskSpaceShowTheDevice) {
-    const auto record = identifyDevice(*bus.open(simulatedPort), simulatedPort, true, false);
-    ASSERT_TRUE(record);
-    EXPECT_EQ(std::to_string(record->typeCode) + " " + std::to_string(record->protocolVersion) + " " + record->serial + " " +
-                  std::to_string(record->portNumber), "114 1 MN2-000417-X 3");
-
-    simulated.putFile("NOTES.TXT", fileContent(300), {2005, 6, 7, 8, 9, 10});
-    simulated.putFile("BOOK.BRL", fileContent(4000), {1999, 12, 31, 23, 59, 58});
-    Log found = described(device.sendFileList(200));
-    std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, (Log{"BOOK.BRL 99-12-31 23:59:58 4000", "NOTES.TXT 5-6-7 8:9:10 300"}));
-    expectUsableAfterwards();  // the disk space
-}
 
 TEST_F(SimulatorTest, DownloadUploadReplaceRenameDeleteAndBrailleTableRoundTrip) {
     const Bytes content = fileContent(1234);

@@ -6,13 +6,6 @@
 #include "ProtocolTestSupport.h"
 
 namespace {
-Bytes fileRecord(const std::string& name, Bytes year, std::uint8_t month, std::uint8_t second, Bytes size) {
-    return Bytes{0x1C, static_cast<std::uint8_t>(name.size())} + bytesOf(name) + Bytes{0xEE} + year +
-           Bytes{month, 7, 8, 9, second} + size;
-}
-
-Bytes simpleRecord(const std::string& name) { return fileRecord(name, {0, 24}, 1, 5, {0, 0, 0, 9}); }
-
 // Progress calls as "total done percent estimate".
 using Progress = std::vector<std::string>;
 
@@ -28,7 +21,7 @@ protected:
         };
     }
     void scriptDownload(const std::string& name, const std::vector<Bytes>& packages) {
-        script.acquire().command(0x21).namePackage(name, 0x21);
+        script.getFile(name);
         for (const Bytes& package : packages) script.devicePackage(package);
         script.device({0x04}).release();
     }
@@ -43,8 +36,7 @@ TEST_F(WireTest, FileListOfTwoPackagesWithARecordSplitBetweenThem) {
     script.acquire().command(0x20).devicePackage(Bytes(records.begin(), records.begin() + 25)).devicePackage(Bytes(records.begin() + 25, records.end())).device({0x04}).release();
     const auto entries = device.sendFileList(200);
     EXPECT_EQ(script.writes(), (Log{"0B", "00", "20", "06", "03", "06", "16", "06", "03", "06", "16", "0B", "00"}));
-    script.expectComplete();
-    script.expectReleased(device);
+    script.expectFinished(device);
     EXPECT_EQ(described(entries), (Log{"NOTES 5-6-7 8:9:10 256", "OLD.TXT 99-12-7 8:9:58 16909060"}));
 }
 
@@ -52,13 +44,12 @@ TEST_F(WireTest, FileListYearsAreSignedBigEndianAndTheMaximumCutsTheList) {
     // The cut record after the maximum is never parsed.
     script.acquire().command(0x20);
     script.devicePackage(fileRecord("A", {0xFF, 0xFE}, 1, 0, {0, 0, 0, 0}) + fileRecord("B", {0x01, 0x00}, 1, 0, {0, 0, 0, 0}) +
-                         simpleRecord("C") + Bytes{0x1C});
+                         fileRecord("C") + Bytes{0x1C});
     script.device({0x04}).release();
     script.acquire().command(0x20).device({0x04}).release();
     EXPECT_EQ(described(device.sendFileList(2)), (Log{"A -2-1-7 8:9:0 0", "B 256-1-7 8:9:0 0"}));
     EXPECT_TRUE(device.sendFileList(200).empty()) << "an empty list";
-    script.expectComplete();
-    script.expectReleased(device);
+    script.expectFinished(device);
 }
 
 TEST_F(WireTest, DiskSpaceAndTransactionsThatGoOnWhenTheDeviceIgnoresTheMonitorSwitches) {
@@ -68,15 +59,12 @@ TEST_F(WireTest, DiskSpaceAndTransactionsThatGoOnWhenTheDeviceIgnoresTheMonitorS
     script.pc({0x06, 0x16, 0x0B, 0x00}).device({0x06, 0x00});  // what acquiring wants, not releasing
     std::uint32_t first = 0, second = 0;
     device.sendDiskSpace(first, second);
-    EXPECT_EQ(first, 1048576u);
-    EXPECT_EQ(second, 65536u);
+    EXPECT_EQ(std::pair(first, second), std::pair(1048576u, 65536u));
     EXPECT_EQ(script.writes(), (Log{"0B", "00", "25", "06", "16", "0B", "00"}));
     device.sendDiskSpace(first, second);
-    EXPECT_EQ(first, 1u);
-    EXPECT_EQ(second, 2u);
+    EXPECT_EQ(std::pair(first, second), std::pair(1u, 2u));
     device.sendDiskSpace(first, second);
-    script.expectComplete();
-    script.expectReleased(device);
+    script.expectFinished(device);
 }
 
 TEST_F(WireTest, DeleteAndRenameWithNamesUpTo65Bytes) {
@@ -91,8 +79,7 @@ TEST_F(WireTest, DeleteAndRenameWithNamesUpTo65Bytes) {
                                        "0B", "00", "23", nameWrite(longest, 0x23), "16", "0B", "00",
                                        "0B", "00", "22", nameWrite("OLD.TXT", 0x22), "16", "22",
                                        nameWrite("NEW.TXT", 0x22), "16", "0B", "00"}));
-    script.expectComplete();
-    script.expectReleased(device);
+    script.expectFinished(device);
 }
 
 TEST_F(WireTest, BrailleTableGoesOutInFourPackagesWithTheSlotFlagAfterAPurge) {
@@ -105,11 +92,8 @@ TEST_F(WireTest, BrailleTableGoesOutInFourPackagesWithTheSlotFlagAfterAPurge) {
     }
     script.command(0x04).release();
     device.receiveBrailleTable(table, "GERMAN", 9, true);
-    const auto log = script.log();
-    ASSERT_GE(log.size(), 4u);
-    EXPECT_EQ(log[3], "purge") << "the port is purged before the table goes out";
-    script.expectComplete();
-    script.expectReleased(device);
+    EXPECT_EQ(script.log().at(3), "purge") << "the port is purged before the table goes out";
+    script.expectFinished(device);
 }
 
 TEST_F(WireTest, DownloadOf100BytesWritesTheFileAndReportsProgressAtStartAndFirstPackage) {
@@ -119,8 +103,7 @@ TEST_F(WireTest, DownloadOf100BytesWritesTheFileAndReportsProgressAtStartAndFirs
     device.sendFile("A.B", local, 100, recorder());
     EXPECT_EQ(script.writes(), (Log{"0B", "00", "21", "[04 00 41 2E 42 21]", "16", "06", "03", "06", "16", "06",
                                        "03", "06", "16", "0B", "00"}));
-    script.expectComplete();
-    script.expectReleased(device);
+    script.expectFinished(device);
     EXPECT_EQ(hexOf(ScratchDirectory::read(local)), hexOf(content));
     // Not after the second package: two packages are left then.
     EXPECT_EQ(progress, (Progress{"100 0 0 240", "100 80 80 160"}));
@@ -161,8 +144,7 @@ TEST_F(WireTest, UploadOf100BytesQueriesTheSpaceFirstAndWaitsBetween) {
                                     "[4E 00 " + hexOf(Bytes(content.begin(), content.begin() + 78)) + " 16]", "03",
                                     "[16 00 " + hexOf(Bytes(content.begin() + 78, content.end())) + " 16]", "04",
                                     "0B", "00", "close"}));
-    script.expectComplete();
-    script.expectReleased(device);
+    script.expectFinished(device);
     EXPECT_EQ(pauses.waits(), (std::vector<std::uint32_t>{500, 100}));
     EXPECT_EQ(progress, (Progress{"100 0 0 240", "100 78 78 160"}));
 }
@@ -186,6 +168,5 @@ TEST_F(WireTest, UploadCancelledBeforeTheFirstByteEndsQuietly) {
     ScratchDirectory::write(local, Bytes(5, 1));
     script.diskSpace(1000).acquire().release();
     device.receiveFile(local, [&](auto...) { device.cancelTransfer(); }, 0x00);
-    script.expectComplete();
-    script.expectReleased(device);
+    script.expectFinished(device);
 }
