@@ -18,7 +18,7 @@ TEST(DeviceCatalogue, ModelTableNamesTheFourFileCapableModels) {
     EXPECT_EQ(numberedName(*findModel(0x74), 12), "Corvia 40 (12)");
 }
 
-TEST(DeviceCatalogue, NewDevicesOfAModelGetTheModelNameThenNumbersAfterAllDevicesEverSeen) {
+TEST(DeviceCatalogue, NewDevicesGetTheModelNameThenNumbersAfterAllEverSeenAndRenamesShowAtTheNextListing) {
     TestStorage storage;
     storage.loaded();
     const StoredCounters counters = storage.open()->readCounters();
@@ -40,6 +40,12 @@ TEST(DeviceCatalogue, NewDevicesOfAModelGetTheModelNameThenNumbersAfterAllDevice
     }
     EXPECT_EQ(storage.open()->readNames(*findModel(corvia80)).size(), 3u);
     EXPECT_EQ(storage.loaded().indexCounter(solvane), 0u);
+
+    DeviceCatalogue catalogue = storage.loaded();
+    EXPECT_TRUE(catalogue.storeDeviceName(corvia80, "CV8-B", "Kitchen"));
+    EXPECT_EQ(catalogue.rememberedNames().at("CV8-B"), "Corvia 80 (2)") << "the names held change only at the next load";
+    EXPECT_EQ(storage.listing({{"CV8-A", corvia80}, {"CV8-B", corvia80}}), (std::vector<std::string>{"Corvia 80", "Kitchen"}));
+    EXPECT_EQ(storage.loaded().indexCounter(corvia80), 3u) << "a rename uses up no number";
 }
 
 TEST(DeviceCatalogue, DevicesWithoutSerialTextShareOneNameAcrossModelsAndUnknownTypesAreNeitherNamedNorStored) {
@@ -52,16 +58,6 @@ TEST(DeviceCatalogue, DevicesWithoutSerialTextShareOneNameAcrossModelsAndUnknown
     EXPECT_EQ(catalogue.nameDevice("OTHER", 0x04), "");
     EXPECT_FALSE(catalogue.storeDeviceName(0x90, "OTHER", "Something"));
     EXPECT_EQ(storage.loaded().rememberedNames().size(), 1u);
-}
-
-TEST(DeviceCatalogue, ARenamedDeviceShowsItsNewNameAtTheNextListingWithCountersUnchanged) {
-    TestStorage storage;
-    storage.listing({{"SLV-1", solvane}, {"SLV-2", solvane}});
-    DeviceCatalogue catalogue = storage.loaded();
-    EXPECT_TRUE(catalogue.storeDeviceName(solvane, "SLV-2", "Kitchen"));
-    EXPECT_EQ(catalogue.rememberedNames().at("SLV-2"), "Solvane (2)") << "the names held change only at the next load";
-    EXPECT_EQ(storage.listing({{"SLV-1", solvane}, {"SLV-2", solvane}}), (std::vector<std::string>{"Solvane", "Kitchen"}));
-    EXPECT_EQ(storage.loaded().indexCounter(solvane), 2u);
 }
 
 TEST(DeviceCatalogue, NamesAndSerialsOf40CharactersOrMoreAreReadWholeAndLaterDevicesKeepTheirs) {
