@@ -116,7 +116,8 @@ TEST_F(ColumnsTest, ResetColumnsReplacesTheColumnsForDevicesOrFiles)
                                       nullptr, nullptr));
     ASSERT_TRUE(list) << "cannot make a list control, error " << GetLastError();
     using Columns = std::vector<std::tuple<std::string, int, int>>;  // text, width, alignment
-    const Columns devices = {{"Device", 210, LVCFMT_LEFT}, {"Port", 60, LVCFMT_LEFT}, {"Serial number", 140, LVCFMT_LEFT}};
+    const Columns devices = {
+        {"Device", 210, LVCFMT_LEFT}, {"Port", 60, LVCFMT_LEFT}, {"Serial number", 140, LVCFMT_LEFT}};
     const Columns files = {{"File", 210, LVCFMT_LEFT}, {"Size", 80, LVCFMT_RIGHT}, {"Modified", 130, LVCFMT_LEFT}};
     for (bool showsDevices : {true, false}) {
         resetColumns(list.get(), showsDevices);

@@ -33,7 +33,9 @@ TEST(DllFolderTest, TheRegisteredModuleStaysWhileAnEnumeratorLivesListsTwoDevice
     UniqueModule server(LoadLibraryW(builtModulePath(L"Nimbrel.dll").c_str()));
     ASSERT_TRUE(server) << "cannot load Nimbrel.dll, error " << GetLastError();
     using Export = HRESULT(STDAPICALLTYPE*)();
-    const auto exported = [&](const char* name) { return reinterpret_cast<Export>(GetProcAddress(server.get(), name)); };
+    const auto exported = [&](const char* name) {
+        return reinterpret_cast<Export>(GetProcAddress(server.get(), name));
+    };
     const Export canUnloadNow = exported("DllCanUnloadNow");
     struct Unregister {
         Export call;
@@ -50,7 +52,8 @@ TEST(DllFolderTest, TheRegisteredModuleStaysWhileAnEnumeratorLivesListsTwoDevice
     const std::string pidFile = folder.file("devsim.pid");
     ToolProcess devices({nativeTool("nimbrel-devsim"),
                          {"-q", "--pid-file", pidFile, "--device",
-                          "link=" + portLink(5) + ",model=CV8,serial=CV8-E2E1,text=HELLO.TXT:hello world,seed=DATA.BIN:1500",
+                          "link=" + portLink(5) +
+                              ",model=CV8,serial=CV8-E2E1,text=HELLO.TXT:hello world,seed=DATA.BIN:1500",
                           "--device", "link=" + portLink(6) + ",model=MN2,serial=MN2-E2E2,text=SIX.TXT:66"},
                          pidFile,
                          pidFile});

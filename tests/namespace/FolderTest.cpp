@@ -58,7 +58,8 @@ protected:
     ComPtr<NamespaceFolder> filesOn4(std::initializer_list<const char*> names, Listing& files)
     {
         auto& device = bus_.attach(4, corvia80("CV8-0004"));
-        for (const char* name : names) device.putFile(name, std::string(std::strlen(name), 'x'), {.year = 2023, .month = 11});
+        for (const char* name : names)
+            device.putFile(name, std::string(std::strlen(name), 'x'), {.year = 2023, .month = 11});
         auto root = makeRoot();
         files = listFolder(root);
         EXPECT_EQ(files.items.size(), names.size());
@@ -328,7 +329,8 @@ TEST_F(FolderTest, EnumeratorsWalkSkipResetCloneKeepTheirOwnListAndKeepTheModule
     UniqueIdList third(items[0]);
     ASSERT_EQ(clone->Next(1, items, nullptr), S_OK);
     UniqueIdList cloneThird(items[0]);
-    EXPECT_EQ(std::memcmp(third.get(), cloneThird.get(), itemIdBytes), 0) << "the clone goes on where its original stood";
+    EXPECT_EQ(std::memcmp(third.get(), cloneThird.get(), itemIdBytes), 0)
+        << "the clone goes on where its original stood";
     EXPECT_EQ(enumerator->Reset(), S_OK);
     EXPECT_EQ(enumerator->Skip(0), S_OK);
     EXPECT_EQ(enumerator->Skip(3), S_OK);

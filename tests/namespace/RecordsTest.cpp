@@ -146,11 +146,11 @@ TEST(ItemId, CloningCopiesEveryItemAndTheTerminatorAndTheLastItemIsFoundOnlyWher
     list.push_back(0);
     EXPECT_EQ(bytesOf(clone, 0, list.size()), list) << "both items, the terminator and one trailing zero";
     EXPECT_EQ(fieldText(readLastItemRecord(clone)->name), "B.TXT");
-    EXPECT_EQ(reinterpret_cast<const unsigned char*>(lastItem(clone)), reinterpret_cast<const unsigned char*>(clone) + 5);
+    EXPECT_EQ(static_cast<const void*>(lastItem(clone)), reinterpret_cast<const unsigned char*>(clone) + 5);
     EXPECT_EQ(ids.allocator.cloneIdList(nullptr), nullptr);
 
     const ITEMIDLIST* one = ids(ids.allocator.createItemId(file("C.TXT")));
-    EXPECT_EQ(reinterpret_cast<const unsigned char*>(lastItemRecord(one)), reinterpret_cast<const unsigned char*>(one) + 2);
+    EXPECT_EQ(static_cast<const void*>(lastItemRecord(one)), reinterpret_cast<const unsigned char*>(one) + 2);
     EXPECT_EQ(lastItem(one), one);
     const unsigned char empty[] = {0, 0}, foreign[] = {4, 0, 'z', 'z', 0, 0};
     EXPECT_EQ(lastItemRecord(nullptr), nullptr);
@@ -182,7 +182,8 @@ TEST(ItemOrder, EachColumnOrdersByItsOwnFieldAndUnknownColumnsCompareEqual)
     const Row rows[] = {
         {"names ignore case", 0, file("notes.txt", 5, 1), file("NOTES.TXT", 6, 2), 0},
         {"names collate", 0, file("apple"), file("BANANA"), -1},
-        {"device names", 0, makeDeviceRecord("corvia 80", 1, "a", 0x78), makeDeviceRecord("Corvia 80 (2)", 2, "b", 0x78), -1},
+        {"device names", 0, makeDeviceRecord("corvia 80", 1, "a", 0x78), makeDeviceRecord("Corvia 80 (2)", 2, "b", 0x78),
+         -1},
         {"sizes are unsigned", 1, file("a", 5, 0x80000000u), file("b", 5, 1), 1},
         {"equal sizes", 1, file("a", 5, 7), file("b", 5, 7), 0},
         {"date before time", 2, file("a", 99, 1, 12, 31), file("b", 0, 1, 1, 1), -1},

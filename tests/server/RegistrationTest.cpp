@@ -15,8 +15,7 @@ namespace {
 
 const char classKey[] = "CLSID\\{7D41B3C2-58A0-4E1F-9C36-0B2E84F5A917}";
 const char nameSpaceParent[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\NameSpace";
-const char nameSpaceKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\NameSpace\\{7D41B3C2-58A0-4E1F-9C36-0B2E84F5A917}";
+const std::string nameSpaceKey = std::string(nameSpaceParent) + "\\{7D41B3C2-58A0-4E1F-9C36-0B2E84F5A917}";
 
 bool keyExists(HKEY root, const char* path)
 {
@@ -64,7 +63,8 @@ protected:
     unsigned long regsvr32(const std::wstring& options)
     {
         std::wstring command = L"regsvr32.exe " + options + L"\"" + builtModulePath(L"Nimbrel.dll") + L"\"";
-        STARTUPINFOW startup{.cb = sizeof(STARTUPINFOW)};
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
         PROCESS_INFORMATION process{};
         if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
             return GetLastError() | 0x80000000ul;
@@ -84,7 +84,7 @@ TEST_F(RegistrationTest, Regsvr32WritesExactlyTheClassKeyAndTheDesktopEntryWhole
                               KEY_WRITE, nullptr, &stray, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(stray);
-    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, nameSpaceKey, "Old", REG_SZ, "x", 2), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, nameSpaceKey.c_str(), "Old", REG_SZ, "x", 2), ERROR_SUCCESS);
 
     ASSERT_EQ(regsvr32(L"/s "), 0u);
     const std::string module = narrow(builtModulePath(L"Nimbrel.dll"));
@@ -102,32 +102,24 @@ TEST_F(RegistrationTest, Regsvr32WritesExactlyTheClassKeyAndTheDesktopEntryWhole
     EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, nameSpaceParent));
 }
 
-// What Explorer does with the registration: COM finds the module through
-// InprocServer32, and the desktop resolves the junction to our folder.
-TEST_F(RegistrationTest, RegisteredClassIsCreatedThroughComAndReachedFromTheDesktop)
+// What Explorer does with the registration: the desktop resolves the
+// junction to our folder, which COM makes from the module in InprocServer32.
+TEST_F(RegistrationTest, RegisteredClassIsReachedFromTheDesktopThroughCom)
 {
     ASSERT_EQ(regsvr32(L"/s "), 0u);
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
     {
-        ComPtr<IPersistFolder> created;
-        ASSERT_EQ(CoCreateInstance(CLSID_NimbrelFolder, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&created)), S_OK);
-        CLSID classId{};
-        EXPECT_EQ(created->GetClassID(&classId), S_OK);
-        EXPECT_TRUE(IsEqualCLSID(classId, CLSID_NimbrelFolder));
-
         ComPtr<IShellFolder> desktop;
         ASSERT_EQ(SHGetDesktopFolder(&desktop), S_OK);
         std::wstring junction = std::wstring(L"::") + nimbrelClassIdText;
-        UniqueIdList idList;
-        {
-            PIDLIST_RELATIVE parsed = nullptr;
-            ASSERT_EQ(desktop->ParseDisplayName(nullptr, nullptr, junction.data(), nullptr, &parsed, nullptr), S_OK);
-            idList.reset(parsed);
-        }
+        PIDLIST_RELATIVE parsed = nullptr;
+        ASSERT_EQ(desktop->ParseDisplayName(nullptr, nullptr, junction.data(), nullptr, &parsed, nullptr), S_OK);
+        UniqueIdList idList(parsed);
         ComPtr<IShellFolder> folder;
         ASSERT_EQ(desktop->BindToObject(idList.get(), nullptr, IID_PPV_ARGS(&folder)), S_OK);
         ComPtr<IPersistFolder> persist;
         ASSERT_EQ(folder.As(&persist), S_OK);
+        CLSID classId{};
         EXPECT_EQ(persist->GetClassID(&classId), S_OK);
         EXPECT_TRUE(IsEqualCLSID(classId, CLSID_NimbrelFolder));
     }

@@ -41,10 +41,11 @@ std::wstring describeMenu(HMENU menu, bool withTexts)
     std::wstring out;
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         wchar_t text[256] = {};
-        MENUITEMINFOW info{.cbSize = sizeof(MENUITEMINFOW),
-                           .fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_SUBMENU | MIIM_STRING,
-                           .dwTypeData = text,
-                           .cch = 255};
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_SUBMENU | MIIM_STRING;
+        info.dwTypeData = text;
+        info.cch = 255;
         GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
         out += i > 0 ? L"|" : L"";
         if (info.fType & MFT_SEPARATOR) {
@@ -129,17 +130,15 @@ TEST_F(ResourcesTest, AcceleratorsMapTheKeysToTheViewCommands)
 {
     for (HMODULE module : {english.get(), german.get()}) {
         HACCEL table = LoadAcceleratorsW(module, MAKEINTRESOURCEW(IDA_VIEW));
-        ASSERT_NE(table, nullptr);
-        std::vector<ACCEL> entries(static_cast<size_t>(CopyAcceleratorTableW(table, nullptr, 0)));
+        std::vector<ACCEL> entries(table ? static_cast<size_t>(CopyAcceleratorTableW(table, nullptr, 0)) : 0);
         CopyAcceleratorTableW(table, entries.data(), static_cast<int>(entries.size()));
         std::set<std::tuple<int, int, int>> found;
         for (const ACCEL& entry : entries) found.insert({entry.fVirt & 0x7F, entry.key, entry.cmd});
         const BYTE ctrl = FVIRTKEY | FCONTROL;
-        const std::set<std::tuple<int, int, int>> expected = {
-            {ctrl, 'A', 263}, {ctrl, 'C', 268},          {ctrl, 'V', 269},           {ctrl, 'X', 267},
-            {FVIRTKEY, VK_BACK, 275}, {FVIRTKEY, VK_DELETE, 260}, {FVIRTKEY, VK_F2, 261}, {FVIRTKEY, VK_F5, 271},
-        };
-        EXPECT_EQ(found, expected);
+        EXPECT_EQ(found, (std::set<std::tuple<int, int, int>>{{ctrl, 'A', 263}, {ctrl, 'C', 268}, {ctrl, 'V', 269},
+                                                               {ctrl, 'X', 267}, {FVIRTKEY, VK_BACK, 275},
+                                                               {FVIRTKEY, VK_DELETE, 260}, {FVIRTKEY, VK_F2, 261},
+                                                               {FVIRTKEY, VK_F5, 271}}));
     }
 }
 

@@ -86,9 +86,9 @@ TEST_F(ServerModuleTest, FactoryIsMadeOnceEvenWhenThreadsAskTogether)
 TEST(ResourceModuleChoice, EveryGermanRegionSelectsTheSatelliteAndNothingElseDoes)
 {
     const std::pair<LANGID, bool> languages[] = {
-        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), true},        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_AUSTRIAN), true},
-        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_SWISS), true},  {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), false},
-        {MAKELANGID(LANG_DUTCH, SUBLANG_DUTCH), false},         {0x0447, false},  // only the low 10 bits are the language
+        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), true}, {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_AUSTRIAN), true},
+        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_SWISS), true}, {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), false},
+        {MAKELANGID(LANG_DUTCH, SUBLANG_DUTCH), false}, {0x0447, false},  // only the low 10 bits are the language
     };
     for (const auto& [language, german] : languages) EXPECT_EQ(wantsGermanResources(language), german) << language;
 }
@@ -98,17 +98,12 @@ TEST(ClipboardFormats, AllFormatsAndTheDragImageMessageAreRegisteredByName)
     moduleState().registerClipboardFormats();
     const ClipboardFormats& formats = moduleState().clipboardFormats();
     const std::pair<UINT, const char*> expected[] = {
-        {formats.fileGroupDescriptor, "FileGroupDescriptor"},
-        {formats.fileContents, "FileContents"},
-        {formats.pasteSucceeded, "Paste Succeeded"},
-        {formats.performedDropEffect, "Performed DropEffect"},
+        {formats.fileGroupDescriptor, "FileGroupDescriptor"}, {formats.fileContents, "FileContents"},
+        {formats.pasteSucceeded, "Paste Succeeded"}, {formats.performedDropEffect, "Performed DropEffect"},
         {formats.logicalPerformedDropEffect, "Logical Performed DropEffect"},
-        {formats.preferredDropEffect, "Preferred DropEffect"},
-        {formats.fileNameMap, "FileNameMap"},
-        {formats.dragContext, "DragContext"},
-        {formats.deviceFiles, "NBNSE"},
-        {formats.devicePort, "NBNSE_GETPORT"},
-        {formats.moveSystemFile, "NBNSE_MOVESYSFILE"},
+        {formats.preferredDropEffect, "Preferred DropEffect"}, {formats.fileNameMap, "FileNameMap"},
+        {formats.dragContext, "DragContext"}, {formats.deviceFiles, "NBNSE"},
+        {formats.devicePort, "NBNSE_GETPORT"}, {formats.moveSystemFile, "NBNSE_MOVESYSFILE"},
     };
     for (const auto& [number, name] : expected) {
         char registered[128] = {};

@@ -34,22 +34,19 @@ TEST(ComObject, InterfacesShareOneIdentityTheLiveCountFollowsTheObjectAndTheLast
     {
         ComPtr<Sample> sample = makeComObject<Sample>();
         ComPtr<IPersist> persist;
-        ComPtr<IOleWindow> window;
-        ComPtr<IUnknown> fromPersist, fromWindow;
-        ComPtr<IDropTarget> notServed;
-        ASSERT_EQ(sample.As(&persist), S_OK);
-        ASSERT_EQ(sample.As(&window), S_OK);
-        ASSERT_EQ(persist.As(&fromPersist), S_OK);
-        ASSERT_EQ(window.As(&fromWindow), S_OK);
-        EXPECT_EQ(fromPersist.Get(), fromWindow.Get()) << "IUnknown should be the same object from every interface";
-        EXPECT_EQ(sample.As(&notServed), E_NOINTERFACE);
-        EXPECT_EQ(notServed.Get(), nullptr);
-        EXPECT_EQ(moduleState().liveObjects(), before + 1);
-        EXPECT_FALSE(moduleState().canUnload());
+        {
+            ComPtr<IOleWindow> window;
+            ComPtr<IUnknown> fromPersist, fromWindow;
+            ComPtr<IDropTarget> notServed;
+            ASSERT_TRUE(sample.As(&persist) == S_OK && sample.As(&window) == S_OK);
+            ASSERT_TRUE(persist.As(&fromPersist) == S_OK && window.As(&fromWindow) == S_OK);
+            EXPECT_EQ(fromPersist.Get(), fromWindow.Get()) << "IUnknown should be the same object from every interface";
+            EXPECT_EQ(sample.As(&notServed), E_NOINTERFACE);
+            EXPECT_EQ(notServed.Get(), nullptr);
+            EXPECT_EQ(moduleState().liveObjects(), before + 1);
+            EXPECT_FALSE(moduleState().canUnload());
+        }
         sample.Reset();
-        window.Reset();
-        fromPersist.Reset();
-        fromWindow.Reset();
         EXPECT_FALSE(sampleDestroyed) << "one reference is still held";
         persist->AddRef();
         EXPECT_EQ(persist->Release(), 1u) << "only the IPersist reference should be left";

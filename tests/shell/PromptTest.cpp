@@ -15,7 +15,10 @@ const HWND owner = reinterpret_cast<HWND>(0x1234);
 // Points the module state at one of the built resource modules while alive.
 struct Texts {
     UniqueModule module;
-    explicit Texts(const wchar_t* name) : module(loadResourcesOf(name)) { moduleState().setResourceModule(module.get()); }
+    explicit Texts(const wchar_t* name) : module(loadResourcesOf(name))
+    {
+        moduleState().setResourceModule(module.get());
+    }
     ~Texts() { moduleState().setResourceModule(nullptr); }
 };
 
@@ -46,7 +49,8 @@ TEST(Prompt, EachKindHasItsCaptionIconAndButtonsOnlyYesConfirmsAndTheSatelliteSp
         {L"Do you really want to delete the selected file \"BRIEF.TXT\"?", L"Attention", question, owner},
         {L"Do you really want to delete 4 selected files?", L"Attention", question, owner},
         {L"Do you really want to delete 4 selected files?", L"Attention", question, owner},
-        {L"Die Datei \u201eBRIEF.TXT\u201c konnte nicht gel\u00f6scht werden.", L"Ein Fehler ist aufgetreten!", error, owner},
+        {L"Die Datei \u201eBRIEF.TXT\u201c konnte nicht gel\u00f6scht werden.", L"Ein Fehler ist aufgetreten!", error,
+         owner},
         {L"M\u00f6chten Sie die 2 ausgew\u00e4hlten Dateien wirklich l\u00f6schen?", L"Achtung", question, owner},
     };
     const auto shown = recorder.prompts();
