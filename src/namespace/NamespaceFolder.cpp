@@ -210,9 +210,10 @@ HRESULT NamespaceFolder::bindToDevice(PCUIDLIST_RELATIVE idList, REFIID riid, vo
     }
     DeviceInfo device;
     const bool found = probePort(device, static_cast<int>(record->port), true, false) == 1;
-    ComPtr<NamespaceFolder> folder;
-    folder.Attach(new NamespaceFolder(*this, std::move(ownIdList), found ? &device : nullptr));
-    return folder->QueryInterface(riid, object);
+    NamespaceFolder* folder = new NamespaceFolder(*this, std::move(ownIdList), found ? &device : nullptr);
+    const HRESULT result = folder->QueryInterface(riid, object);
+    folder->Release();  // the creation reference; the caller holds its own
+    return result;
 }
 
 HRESULT NamespaceFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** object) noexcept

@@ -97,6 +97,9 @@ TEST(DllFolderTest, TheRegisteredModuleStaysWhileAnEnumeratorLivesListsTwoDevice
     }
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(listed, (std::vector<std::pair<std::string, std::uint32_t>>{{"DATA.BIN", 1500}, {"HELLO.TXT", 11}}));
+    corvia.Reset();
+    root.Reset();
+    EXPECT_EQ(canUnloadNow(), S_OK) << "a device folder and its root go with their last references";
 }
 
 }  // namespace
