@@ -34,7 +34,7 @@ TEST(DllFolderTest, TheRegisteredModuleStaysWhileAnEnumeratorLivesListsTwoDevice
     ASSERT_TRUE(server) << "cannot load Nimbrel.dll, error " << GetLastError();
     using Export = HRESULT(STDAPICALLTYPE*)();
     const auto exported = [&](const char* name) {
-        return reinterpret_cast<Export>(GetProcAddress(server.get(), name));
+        return reinterpret_cast<Export>(reinterpret_cast<void*>(GetProcAddress(server.get(), name)));
     };
     const Export canUnloadNow = exported("DllCanUnloadNow");
     struct Unregister {
