@@ -312,8 +312,8 @@ void DeviceSession::sendFileList() {
     const std::size_t packageSize = std::clamp<std::size_t>(device_.config().packageSize, 1, MAX_DEVICE_PAYLOAD);
     for (std::size_t offset = 0; offset < list.size(); offset += packageSize)
         sendDataPackage(list.data() + offset, std::min(packageSize, list.size() - offset), false);
-    send({END_OF_FILE});
     device_.record("sent file list (" + std::to_string(files.size()) + (files.size() == 1 ? " file)" : " files)"));
+    send({END_OF_FILE});
 }
 
 void DeviceSession::sendDiskSpace() {
@@ -323,9 +323,9 @@ void DeviceSession::sendDiskSpace() {
     appendBigEndian(answer, device_.diskSize(), 4);
     appendBigEndian(answer, free, 4);
     send(answer);
+    device_.record("sent disk space (" + bytesText(free) + " free)");
     sendSync();
     awaitConfirmation(SYNC);
-    device_.record("sent disk space (" + bytesText(free) + " free)");
 }
 
 void DeviceSession::sendFile() {
@@ -347,8 +347,8 @@ void DeviceSession::sendFile() {
         device_.record("broke off sending " + name);
         throw;
     }
-    send({END_OF_FILE});
     device_.record("sent " + name + " (" + bytesText(data->size()) + ")");
+    send({END_OF_FILE});
 }
 
 void DeviceSession::receiveFile() {
@@ -398,19 +398,25 @@ void DeviceSession::receiveFile() {
                 const unsigned slot = flag & 0x0F;
                 confirm(END_OF_FILE, [&]() -> std::uint8_t {
                     if (data.size() != BRAILLE_TABLE_SIZE) return refusal::InvalidPackageSize;
-                    return device_.storeBrailleTable(slot, {name, bool(flag & FLAG_BACKWARD_SEARCH), data});
+                    const std::uint8_t refused =
+                        device_.storeBrailleTable(slot, {name, bool(flag & FLAG_BACKWARD_SEARCH), data});
+                    if (refused == 0)
+                        device_.record("loaded braille table " + name + " into slot " + std::to_string(slot) +
+                                       (flag & FLAG_BACKWARD_SEARCH ? " (backward search)" : ""));
+                    return refused;
                 });
-                device_.record("loaded braille table " + name + " into slot " + std::to_string(slot) +
-                               (flag & FLAG_BACKWARD_SEARCH ? " (backward search)" : ""));
             } else {
-                confirm(END_OF_FILE, [&] { return device_.storeUpload(name, data); });
-                device_.record("received " + name + " (" + bytesText(data.size()) + ")");
+                confirm(END_OF_FILE, [&] {
+                    const std::uint8_t refused = device_.storeUpload(name, data);
+                    if (refused == 0) device_.record("received " + name + " (" + bytesText(data.size()) + ")");
+                    return refused;
+                });
             }
             return;
         } else if (byte == CANCEL_UPLOAD) {
             // The partial file is dropped: nothing was stored yet.
-            confirm(CANCEL_UPLOAD);
             device_.record("upload of " + name + " cancelled by the PC");
+            confirm(CANCEL_UPLOAD);
             return;
         } else {
             throw Abort{byte};
@@ -420,9 +426,11 @@ void DeviceSession::receiveFile() {
 
 void DeviceSession::deleteFile() {
     confirm(DELETE_FILE);
-    const std::string name = readNamePackage(DELETE_FILE, refusal::MissingDeleteFile,
-                                             [&](const std::string& doomed) { return device_.deleteFile(doomed); });
-    device_.record("deleted " + name);
+    readNamePackage(DELETE_FILE, refusal::MissingDeleteFile, [&](const std::string& doomed) {
+        const std::uint8_t refused = device_.deleteFile(doomed);
+        if (refused == 0) device_.record("deleted " + doomed);
+        return refused;
+    });
 }
 
 void DeviceSession::renameFile() {
@@ -433,9 +441,11 @@ void DeviceSession::renameFile() {
     const std::uint8_t again = nextStep();
     if (again != RENAME_FILE) throw Abort{again};
     confirm(RENAME_FILE);
-    const std::string to = readNamePackage(RENAME_FILE, refusal::MissingRenameFile,
-                                           [&](const std::string& fresh) { return device_.renameFile(from, fresh); });
-    device_.record("renamed " + from + " to " + to);
+    readNamePackage(RENAME_FILE, refusal::MissingRenameFile, [&](const std::string& fresh) {
+        const std::uint8_t refused = device_.renameFile(from, fresh);
+        if (refused == 0) device_.record("renamed " + from + " to " + fresh);
+        return refused;
+    });
 }
 
 }  // namespace devsim
