@@ -1,32 +1,17 @@
 #pragma once
-// The byte vocabulary of the line, as the device side uses it.
+// The byte vocabulary of the line, as the device side uses it: the bytes
+// both sides name come from the protocol's own table; what only a device
+// needs to know is named here.
+#include <cstddef>
 #include <cstdint>
 
-namespace devsim::wire {
+#include "protocol/ProtocolBytes.h"
 
-inline constexpr std::uint8_t RECEIVE_DATA_BLOCK = 0x03;
-inline constexpr std::uint8_t END_OF_FILE = 0x04;
-inline constexpr std::uint8_t ATTRIBUTE_FLAG = 0x05;
-inline constexpr std::uint8_t ACK = 0x06;
-inline constexpr std::uint8_t MONITOR_MODE = 0x0B;
-inline constexpr std::uint8_t GET_PROTOCOL_VERSION = 0x0C;
-inline constexpr std::uint8_t START_OF_DATA = 0x0F;
-inline constexpr std::uint8_t NAK = 0x15;
-inline constexpr std::uint8_t SYNC = 0x16;
-inline constexpr std::uint8_t BEGIN_OF_FILE = 0x1C;
-inline constexpr std::uint8_t GET_FILE_LIST = 0x20;
-inline constexpr std::uint8_t GET_FILE = 0x21;
-inline constexpr std::uint8_t RENAME_FILE = 0x22;
-inline constexpr std::uint8_t DELETE_FILE = 0x23;
-inline constexpr std::uint8_t GET_DISK_SPACE = 0x25;
-inline constexpr std::uint8_t CANCEL_UPLOAD = 0x43;
+namespace devsim::wire {
+using namespace ::ProtocolBytes;
 
 // Identification.
-inline constexpr std::uint8_t IDENTIFY = 0xFF;
-inline constexpr std::uint8_t IDENTIFY_ANSWER = 0xFE;
-inline constexpr std::uint8_t OTHER_KIND_QUERY = 0x05;  // sent twice to a device of type 0x90
 inline constexpr std::uint8_t OTHER_KIND_TYPE = 0x90;
-inline constexpr std::uint8_t SERIAL_QUERY = 0xAE;
 inline constexpr std::uint8_t SERIAL_QUERY_OK = 0x4F;  // 'O'
 inline constexpr char SERIAL_REQUEST[] = "INFO N";
 inline constexpr char SERIAL_ANSWER[] = "INFOI";
@@ -35,10 +20,7 @@ inline constexpr unsigned SERIAL_TEXT_SIZE = 12;
 inline constexpr unsigned OTHER_KIND_SERIAL_SIZE = 8;
 
 // Monitor mode.
-inline constexpr std::uint8_t MONITOR_OFF = 0x00;
-inline constexpr std::uint8_t MONITOR_ON = 0x01;
 inline constexpr std::uint8_t PORT_GIVEN_BACK = 0x02;  // confirmed when the PC gives the port back
-inline constexpr std::uint8_t MONITOR_START_FRAME = 0x79;  // followed by type, 0x01, 0x07, 0x16
 inline constexpr unsigned MONITOR_START_FRAME_REST = 4;
 inline constexpr std::uint8_t MONITOR_END = 0x0A;
 inline constexpr std::uint8_t FRAME_A_ESCAPE = 0xFE;
