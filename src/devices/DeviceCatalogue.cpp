@@ -52,8 +52,7 @@ void DeviceCatalogue::saveIndexCounters() {
     store_->writeCounters(all);
 }
 
-bool DeviceCatalogue::storeDeviceName(std::uint32_t typeCode, const std::string& serial,
-                                      const std::string& newName) {
+bool DeviceCatalogue::storeDeviceName(std::uint32_t typeCode, const std::string& serial, const std::string& newName) {
     const DeviceModel* model = findModel(typeCode);
     return model && store_->writeName(*model, serial, newName);
 }

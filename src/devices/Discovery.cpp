@@ -63,8 +63,7 @@ struct ProbeJob {
 };
 }  // namespace
 
-std::vector<DeviceInfo> probePorts(const std::vector<int>& ports, bool askForName,
-                                   bool allowOtherTypes) {
+std::vector<DeviceInfo> probePorts(const std::vector<int>& ports, bool askForName, bool allowOtherTypes) {
     // The threads are joined once the count is zero rather than detached:
     // MinGW's thread library does not survive many detached threads ending
     // at once, and a joined thread is surely done with the count and its job.
@@ -81,8 +80,7 @@ std::vector<DeviceInfo> probePorts(const std::vector<int>& ports, bool askForNam
         running.started();
         try {
             threads.emplace_back([job = job.get(), &running] {
-                job->found = probePort(job->result, job->portNumber, job->askForName,
-                                       job->allowOtherTypes);
+                job->found = probePort(job->result, job->portNumber, job->askForName, job->allowOtherTypes);
                 running.finished();
             });
         } catch (const std::system_error&) {
@@ -126,8 +124,7 @@ ScanResult scanDevices(const std::vector<int>& ports) {
     return result;
 }
 
-std::vector<NamedDevice> listDevices(const std::vector<DeviceInfo>& devices,
-                                     DeviceCatalogue& catalogue) {
+std::vector<NamedDevice> listDevices(const std::vector<DeviceInfo>& devices, DeviceCatalogue& catalogue) {
     catalogue.loadCatalogue();
     std::vector<NamedDevice> named;
     named.reserve(devices.size());

@@ -14,8 +14,7 @@ int probePort(DeviceInfo& record, int portNumber, bool askForName, bool allowOth
 
 // Probes all `ports` at once, one thread per port, and returns the records in
 // the order of `ports`, indexed 0, 1, 2...
-std::vector<DeviceInfo> probePorts(const std::vector<int>& ports, bool askForName,
-                                   bool allowOtherTypes);
+std::vector<DeviceInfo> probePorts(const std::vector<int>& ports, bool askForName, bool allowOtherTypes);
 
 // The COM ports a scan looks at: 1 to 31.
 std::vector<int> scannedPorts();
@@ -40,5 +39,4 @@ struct NamedDevice {
 
 // Gives every device its remembered display name, in list order, and saves
 // the catalogue's counters.
-std::vector<NamedDevice> listDevices(const std::vector<DeviceInfo>& devices,
-                                     DeviceCatalogue& catalogue);
+std::vector<NamedDevice> listDevices(const std::vector<DeviceInfo>& devices, DeviceCatalogue& catalogue);

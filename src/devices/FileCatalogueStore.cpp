@@ -92,7 +92,8 @@ std::string formatContents(const CatalogueContents& contents) {
     std::ostringstream out;
     out << "# Nimbrel device catalogue: per-model counters and remembered device names.\n";
     for (std::size_t i = 0; i < modelCount; ++i) {
-        if (contents.counters[i]) out << "counter\t" << deviceModels[i].counterValue << '\t' << *contents.counters[i] << '\n';
+        if (contents.counters[i])
+            out << "counter\t" << deviceModels[i].counterValue << '\t' << *contents.counters[i] << '\n';
     }
     for (std::size_t i = 0; i < modelCount; ++i) {
         for (const RememberedName& entry : contents.names[i]) {
@@ -159,18 +160,26 @@ std::string escapeCatalogueText(const std::string& text) {
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         switch (c) {
-        case '\\': escaped += "\\\\"; break;
-        case '\t': escaped += "\\t"; break;
-        case '\n': escaped += "\\n"; break;
-        case '\r': escaped += "\\r"; break;
-        default:
-            if (byte < 0x20 || byte == 0x7F) {
-                char code[5];
-                std::snprintf(code, sizeof code, "\\x%02X", byte);
-                escaped += code;
-            } else {
-                escaped += c;
-            }
+            case '\\':
+                escaped += "\\\\";
+                break;
+            case '\t':
+                escaped += "\\t";
+                break;
+            case '\n':
+                escaped += "\\n";
+                break;
+            case '\r':
+                escaped += "\\r";
+                break;
+            default:
+                if (byte < 0x20 || byte == 0x7F) {
+                    char code[5];
+                    std::snprintf(code, sizeof code, "\\x%02X", byte);
+                    escaped += code;
+                } else {
+                    escaped += c;
+                }
         }
     }
     return escaped;
@@ -184,10 +193,14 @@ std::string unescapeCatalogueText(const std::string& text) {
             continue;
         }
         const char code = text[++i];
-        if (code == '\\') plain += '\\';
-        else if (code == 't') plain += '\t';
-        else if (code == 'n') plain += '\n';
-        else if (code == 'r') plain += '\r';
+        if (code == '\\')
+            plain += '\\';
+        else if (code == 't')
+            plain += '\t';
+        else if (code == 'n')
+            plain += '\n';
+        else if (code == 'r')
+            plain += '\r';
         else if (code == 'x' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 && hexDigit(text[i + 2]) >= 0) {
             plain += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
             i += 2;

@@ -11,7 +11,9 @@ std::string BasicLocalFile::withoutEnclosingQuotes(const std::string& path) {
     return name;
 }
 
-std::string BasicLocalFile::site(const char* operation) const { return className_ + "::" + operation + " -- "; }
+std::string BasicLocalFile::site(const char* operation) const {
+    return className_ + "::" + operation + " -- ";
+}
 
 FileExceptions::FileNotFound BasicLocalFile::erased(const char* operation) const {
     return FileExceptions::FileNotFound(site(operation) + " File " + fileName_ + " was erased.");
@@ -59,6 +61,5 @@ void BasicLocalFile::erase() {
     if (erased_) throw erased("erase");
     closeFile();
     erased_ = true;
-    if (!deleteFile())
-        throw FileExceptions::CannotDeleteFile(site("erase") + " Can't delete file " + fileName_ + ".");
+    if (!deleteFile()) throw FileExceptions::CannotDeleteFile(site("erase") + " Can't delete file " + fileName_ + ".");
 }

@@ -28,4 +28,6 @@ std::uint8_t BasicSerialPort::readByte() {
     throw errors_.noByteArrived();
 }
 
-void BasicSerialPort::writeByte(std::uint8_t byte) { writeBuffer(&byte, 1); }
+void BasicSerialPort::writeByte(std::uint8_t byte) {
+    writeBuffer(&byte, 1);
+}

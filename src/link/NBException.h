@@ -44,11 +44,11 @@ protected:
 
 // One concrete class per failure. Each takes the composed description
 // (null keeps the default text).
-#define NIMBREL_EXCEPTION_CLASS(Family, Name, Code)                                        \
-    class Name : public Family {                                                            \
-    public:                                                                                 \
-        explicit Name(const char* text = nullptr) : Family(text, Code, #Name) {}            \
-        explicit Name(const std::string& text) : Family(text.c_str(), Code, #Name) {}       \
+#define NIMBREL_EXCEPTION_CLASS(Family, Name, Code)                                   \
+    class Name : public Family {                                                      \
+    public:                                                                           \
+        explicit Name(const char* text = nullptr) : Family(text, Code, #Name) {}      \
+        explicit Name(const std::string& text) : Family(text.c_str(), Code, #Name) {} \
     };
 
 namespace FileExceptions {

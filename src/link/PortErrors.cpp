@@ -5,9 +5,13 @@
 PortErrors::PortErrors(std::string className, std::string deviceName)
     : className_(std::move(className)), deviceName_(std::move(deviceName)) {}
 
-std::string PortErrors::site(const char* operation) const { return className_ + "::" + operation; }
+std::string PortErrors::site(const char* operation) const {
+    return className_ + "::" + operation;
+}
 
-std::string PortErrors::quoted() const { return "\"" + deviceName_ + "\""; }
+std::string PortErrors::quoted() const {
+    return "\"" + deviceName_ + "\"";
+}
 
 PortExceptions::UnableToOpenPort PortErrors::cannotOpen() const {
     return PortExceptions::UnableToOpenPort(site("initializePort -- ") + " Port " + quoted() + " can't be opened.");
@@ -34,18 +38,17 @@ PortExceptions::CannotWriteToPort PortErrors::cannotWrite() const {
 }
 
 PortExceptions::CannotReadFromPort PortErrors::nothingRead() const {
-    return PortExceptions::CannotReadFromPort(site("readBuffer -- ") + " Error while reading from port " +
-                                              quoted() + ".");
+    return PortExceptions::CannotReadFromPort(site("readBuffer -- ") + " Error while reading from port " + quoted() +
+                                              ".");
 }
 
 PortExceptions::CannotReadFromPort PortErrors::lineError(std::uint32_t errorWord) const {
-    return PortExceptions::CannotReadFromPort(site("readBuffer -- ") + " Error while reading from port " +
-                                              quoted() + ". COM error: " + lineErrorText(errorWord));
+    return PortExceptions::CannotReadFromPort(site("readBuffer -- ") + " Error while reading from port " + quoted() +
+                                              ". COM error: " + lineErrorText(errorWord));
 }
 
 PortExceptions::CannotReadFromPort PortErrors::readByteFailed() const {
-    return PortExceptions::CannotReadFromPort(site("readByte --") + " Error while reading from port " + quoted() +
-                                              ".");
+    return PortExceptions::CannotReadFromPort(site("readByte --") + " Error while reading from port " + quoted() + ".");
 }
 
 PortExceptions::CannotReadFromPort PortErrors::noByteArrived() const {
@@ -55,17 +58,29 @@ PortExceptions::CannotReadFromPort PortErrors::noByteArrived() const {
 
 const char* lineErrorText(std::uint32_t errorWord) {
     switch (errorWord) {
-        case 1: return "Receive Queue overflow";
-        case 2: return "Receive Overrun Error";
-        case 4: return "Receive Parity Error";
-        case 8: return "Receive Framing error";
-        case 16: return "Break Detected";
-        case 256: return "TX Queue is full";
-        case 512: return "LPTx Timeout";
-        case 1024: return "LPTx I/O Error";
-        case 2048: return "LPTx Device not selected";
-        case 4096: return "LPTx Out-Of-Paper";
-        case 32768: return "Requested mode unsupported";
-        default: return "undefined error";
+        case 1:
+            return "Receive Queue overflow";
+        case 2:
+            return "Receive Overrun Error";
+        case 4:
+            return "Receive Parity Error";
+        case 8:
+            return "Receive Framing error";
+        case 16:
+            return "Break Detected";
+        case 256:
+            return "TX Queue is full";
+        case 512:
+            return "LPTx Timeout";
+        case 1024:
+            return "LPTx I/O Error";
+        case 2048:
+            return "LPTx Device not selected";
+        case 4096:
+            return "LPTx Out-Of-Paper";
+        case 32768:
+            return "Requested mode unsupported";
+        default:
+            return "undefined error";
     }
 }

@@ -32,8 +32,8 @@ bool borrowPortFromHolder(int portNumber, const std::function<bool()>& tryOpen);
 
 // A snapshot of the holder state, for diagnostics and tests.
 struct PortHolderState {
-    std::uintptr_t window = 0;   // 0: the last search found nothing
-    std::int32_t kind = 0;       // 0 resident device server, 1 sibling program
+    std::uintptr_t window = 0;  // 0: the last search found nothing
+    std::int32_t kind = 0;      // 0 resident device server, 1 sibling program
     std::uint32_t serverMessage = 0;
 };
 PortHolderState portHolderState();

@@ -38,8 +38,8 @@ HolderState currentState() {
 bool sendToHolder(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR& result) {
     result = 0;
     if (window == nullptr) return true;  // nobody to tell, like a send to a null window
-    return ::SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG,
-                                 holderAnswerTimeoutMs, &result) != 0;
+    return ::SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, holderAnswerTimeoutMs, &result) !=
+           0;
 }
 
 void notifyHolder(std::int32_t serverParam, UINT siblingMessage) {
@@ -74,17 +74,20 @@ int queryHolderPort() {
     const HolderState holder = currentState();
     DWORD_PTR answer = 0;
     if (holder.kind == residentServer) {
-        if (!sendToHolder(holder.window, holder.serverMessage, serverQueryPort, serverQueryPortArg, answer))
-            return -1;
+        if (!sendToHolder(holder.window, holder.serverMessage, serverQueryPort, serverQueryPortArg, answer)) return -1;
         return static_cast<int>(answer);
     }
     if (!sendToHolder(holder.window, siblingQueryOrGiveBack, 0, 0, answer)) return -1;
     return static_cast<int>((answer >> 8) & 0xFF);
 }
 
-void requestPortRelease() { notifyHolder(serverRelease, siblingRelease); }
+void requestPortRelease() {
+    notifyHolder(serverRelease, siblingRelease);
+}
 
-void announcePortReturn() { notifyHolder(serverGiveBack, siblingQueryOrGiveBack); }
+void announcePortReturn() {
+    notifyHolder(serverGiveBack, siblingQueryOrGiveBack);
+}
 
 PortHolderState portHolderState() {
     const HolderState holder = currentState();

@@ -43,9 +43,13 @@ bool PosixFile::sizeOf(std::uint32_t& size) {
     return true;
 }
 
-void PosixFile::closeFile() { fd_.reset(); }
+void PosixFile::closeFile() {
+    fd_.reset();
+}
 
-bool PosixFile::deleteFile() { return ::unlink(fileName().c_str()) == 0; }
+bool PosixFile::deleteFile() {
+    return ::unlink(fileName().c_str()) == 0;
+}
 
 std::unique_ptr<LocalFile> openLocalFile(const std::string& path, LocalFile::Mode mode) {
     return std::make_unique<PosixFile>(path, mode);

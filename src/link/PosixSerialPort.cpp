@@ -118,8 +118,7 @@ void PosixSerialPort::configure() {
     if (::tcsetattr(fd_.get(), TCSANOW, &settings) != 0) {
         // A pseudo-terminal has no parity and refuses to be asked for it.
         settings.c_cflag &= ~(PARENB | PARODD);
-        if (errno != EINVAL || ::tcsetattr(fd_.get(), TCSANOW, &settings) != 0)
-            throw errors().cannotWriteSettings();
+        if (errno != EINVAL || ::tcsetattr(fd_.get(), TCSANOW, &settings) != 0) throw errors().cannotWriteSettings();
         parityDropped_ = true;
     }
     purgeBuffers();
@@ -176,7 +175,9 @@ std::uint32_t PosixSerialPort::readOnce(std::uint8_t* bytes, std::uint32_t count
     return got;
 }
 
-std::uint32_t PosixSerialPort::takeLineErrors() { return 0; }
+std::uint32_t PosixSerialPort::takeLineErrors() {
+    return 0;
+}
 
 std::unique_ptr<SerialPort> openPlatformPort(int portNumber) {
     return std::make_unique<PosixSerialPort>(portNumber);

@@ -7,8 +7,8 @@ WinFile::WinFile(const std::string& path, Mode mode) : BasicLocalFile("WinFile",
         handle_.reset(::CreateFileA(fileName().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     } else {
-        handle_.reset(::CreateFileA(fileName().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        handle_.reset(::CreateFileA(fileName().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
     }
     if (!handle_) throw cannotOpen(path);
 }
@@ -36,9 +36,13 @@ bool WinFile::sizeOf(std::uint32_t& size) {
     return high == 0;
 }
 
-void WinFile::closeFile() { handle_.reset(); }
+void WinFile::closeFile() {
+    handle_.reset();
+}
 
-bool WinFile::deleteFile() { return ::DeleteFileA(fileName().c_str()) != FALSE; }
+bool WinFile::deleteFile() {
+    return ::DeleteFileA(fileName().c_str()) != FALSE;
+}
 
 std::unique_ptr<LocalFile> openLocalFile(const std::string& path, LocalFile::Mode mode) {
     return std::make_unique<WinFile>(path, mode);

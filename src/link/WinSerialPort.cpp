@@ -18,12 +18,13 @@ constexpr std::uint32_t purgePauseMs = 50;
 constexpr std::uint32_t settlePauseMs = 500;
 }  // namespace
 
-WinSerialPort::WinSerialPort(std::int32_t portNumber)
-    : BasicSerialPort("WinSerialPort", deviceNameOf(portNumber)) {
+WinSerialPort::WinSerialPort(std::int32_t portNumber) : BasicSerialPort("WinSerialPort", deviceNameOf(portNumber)) {
     initializePort(portNumber, 19200, 0, 8, 0);
 }
 
-WinSerialPort::~WinSerialPort() { closeAndGiveBack(); }
+WinSerialPort::~WinSerialPort() {
+    closeAndGiveBack();
+}
 
 void WinSerialPort::closeAndGiveBack() {
     handle_.reset();

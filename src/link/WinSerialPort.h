@@ -28,8 +28,8 @@ protected:
 private:
     // Parity index: 0 odd, 1 even, 2 none, 3 mark, 4 space.
     // Stop-bits index: 0 one, 1 two, 2 one and a half.
-    void initializePort(std::int32_t portNumber, std::uint32_t baudRate, std::int32_t parity,
-                        std::uint8_t dataBits, std::int32_t stopBits);
+    void initializePort(std::int32_t portNumber, std::uint32_t baudRate, std::int32_t parity, std::uint8_t dataBits,
+                        std::int32_t stopBits);
     void configure(std::uint32_t baudRate, std::int32_t parity, std::uint8_t dataBits, std::int32_t stopBits);
     bool openDevice();
     // Closes the port first, so a holder can take it again at once.

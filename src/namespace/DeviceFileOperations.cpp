@@ -13,8 +13,7 @@ namespace {
 // Runs one transaction on a device object that lives only for it. Returns
 // the error code, or nothing when the transaction went through.
 template <typename Transaction>
-std::optional<std::int32_t> runOnDevice(const NamespaceFolder& folder, Transaction&& transaction)
-{
+std::optional<std::int32_t> runOnDevice(const NamespaceFolder& folder, Transaction&& transaction) {
     try {
         SLVFamilyDevice device(folder.currentDevice());
         transaction(device);
@@ -28,8 +27,7 @@ std::optional<std::int32_t> runOnDevice(const NamespaceFolder& folder, Transacti
 }
 
 // Shows one error box; a failure to build the text must not escape.
-void tellFailure(const NamespaceFolder& folder, UINT textId, std::initializer_list<TextArg> args) noexcept
-{
+void tellFailure(const NamespaceFolder& folder, UINT textId, std::initializer_list<TextArg> args) noexcept {
     try {
         prompt::showError(folder.ownerWindow(), textId, args);
     } catch (...) {
@@ -38,8 +36,7 @@ void tellFailure(const NamespaceFolder& folder, UINT textId, std::initializer_li
 
 }  // namespace
 
-std::uint32_t deleteFileOnDevice(const NamespaceFolder& folder, const std::string& name) noexcept
-{
+std::uint32_t deleteFileOnDevice(const NamespaceFolder& folder, const std::string& name) noexcept {
     if (!runOnDevice(folder, [&](SLVFamilyDevice& device) { device.deleteFile(name); })) {
         return 1;
     }
@@ -48,8 +45,7 @@ std::uint32_t deleteFileOnDevice(const NamespaceFolder& folder, const std::strin
 }
 
 std::uint32_t renameFileOnDevice(const NamespaceFolder& folder, const std::string& oldName,
-                                 const std::string& newName) noexcept
-{
+                                 const std::string& newName) noexcept {
     const auto failure = runOnDevice(folder, [&](SLVFamilyDevice& device) { device.renameFile(oldName, newName); });
     if (!failure) {
         return 1;

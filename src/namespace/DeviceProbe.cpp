@@ -4,8 +4,7 @@
 #include "link/PortOpener.h"
 #include "protocol/ProtocolBytes.h"
 
-bool probeDevice(int portNumber, std::uint32_t expectedType) noexcept
-{
+bool probeDevice(int portNumber, std::uint32_t expectedType) noexcept {
     try {
         std::unique_ptr<SerialPort> port = openSerialPort(portNumber);
         port->purgeBuffers();

@@ -2,20 +2,17 @@
 
 namespace {
 
-FolderObjectMakers& installedMakers() noexcept
-{
+FolderObjectMakers& installedMakers() noexcept {
     static FolderObjectMakers makers;
     return makers;
 }
 
 }  // namespace
 
-void setFolderObjectMakers(const FolderObjectMakers& makers) noexcept
-{
+void setFolderObjectMakers(const FolderObjectMakers& makers) noexcept {
     installedMakers() = makers;
 }
 
-const FolderObjectMakers& folderObjectMakers() noexcept
-{
+const FolderObjectMakers& folderObjectMakers() noexcept {
     return installedMakers();
 }

@@ -12,12 +12,13 @@ struct FolderObjectMakers {
     // The folder's view; the view keeps a reference to the folder.
     HRESULT (*view)(NamespaceFolder& folder, HWND owner, REFIID riid, void** object) = nullptr;
     // The drop target of the folder itself (item null) or of one item.
-    HRESULT (*dropTarget)(NamespaceFolder& folder, HWND owner, PCUITEMID_CHILD item, REFIID riid,
-                          void** object) = nullptr;
+    HRESULT (*dropTarget)
+    (NamespaceFolder& folder, HWND owner, PCUITEMID_CHILD item, REFIID riid, void** object) = nullptr;
     // The data object of `count` items of the folder; `refreshWindow` gets
     // the Refresh command after a completed move (may be null).
-    HRESULT (*dataObject)(NamespaceFolder& folder, UINT count, PCUITEMID_CHILD_ARRAY items, HWND refreshWindow,
-                          REFIID riid, void** object) = nullptr;
+    HRESULT (*dataObject)
+    (NamespaceFolder& folder, UINT count, PCUITEMID_CHILD_ARRAY items, HWND refreshWindow, REFIID riid,
+     void** object) = nullptr;
 };
 
 void setFolderObjectMakers(const FolderObjectMakers& makers) noexcept;

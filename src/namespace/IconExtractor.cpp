@@ -7,8 +7,7 @@
 namespace {
 
 // The system image index of a file of this name; only its extension counts.
-int fileImageIndex(const std::string& name) noexcept
-{
+int fileImageIndex(const std::string& name) noexcept {
     SHFILEINFOA info{};
     SHGetFileInfoA(name.c_str(), 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES);
     return info.iIcon;
@@ -16,8 +15,7 @@ int fileImageIndex(const std::string& name) noexcept
 
 }  // namespace
 
-HIMAGELIST systemImageList(bool small) noexcept
-{
+HIMAGELIST systemImageList(bool small) noexcept {
     SHFILEINFOA info{};
     const UINT flags = SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES | (small ? SHGFI_SMALLICON : 0);
     return reinterpret_cast<HIMAGELIST>(SHGetFileInfoA(".txt", FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags));
@@ -27,8 +25,7 @@ IconExtractor::IconExtractor(PCUITEMID_CHILD item) : item_(allocator_.cloneIdLis
 
 IconExtractor::~IconExtractor() = default;
 
-const QITAB* IconExtractor::interfaces() noexcept
-{
+const QITAB* IconExtractor::interfaces() noexcept {
     static const QITAB table[] = {
         // MinGW knows no __uuidof for this interface: name its identifier.
         {&IID_IExtractIconA, OFFSETOFCLASS(IExtractIconA, IconExtractor)},
@@ -37,8 +34,7 @@ const QITAB* IconExtractor::interfaces() noexcept
     return table;
 }
 
-HRESULT IconExtractor::GetIconLocation(UINT, PSTR, UINT, int* index, UINT* outFlags) noexcept
-{
+HRESULT IconExtractor::GetIconLocation(UINT, PSTR, UINT, int* index, UINT* outFlags) noexcept {
     if (!index || !outFlags) {
         return E_FAIL;
     }
@@ -47,15 +43,14 @@ HRESULT IconExtractor::GetIconLocation(UINT, PSTR, UINT, int* index, UINT* outFl
         return E_FAIL;
     }
     return comBoundary([&] {
-        *index = record->kind == ItemKind::Device ? deviceImageIndex
-                                                  : fileImageIndex(std::string(fieldText(record->name)));
+        *index =
+            record->kind == ItemKind::Device ? deviceImageIndex : fileImageIndex(std::string(fieldText(record->name)));
         *outFlags = GIL_PERCLASS;
         return S_OK;
     });
 }
 
-HRESULT IconExtractor::Extract(PCSTR, UINT index, HICON* large, HICON* small, UINT) noexcept
-{
+HRESULT IconExtractor::Extract(PCSTR, UINT index, HICON* large, HICON* small, UINT) noexcept {
     if (!large || !small) {
         return E_FAIL;
     }

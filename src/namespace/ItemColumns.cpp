@@ -33,8 +33,7 @@ constexpr Column fileColumns[] = {
 constexpr std::size_t headerRoom = 100;
 
 // Copies as much of `text` as the list's buffer holds, with its terminator.
-void copyCut(std::string_view text, LVITEMA& entry) noexcept
-{
+void copyCut(std::string_view text, LVITEMA& entry) noexcept {
     if (!entry.pszText || entry.cchTextMax <= 0) {
         return;
     }
@@ -43,8 +42,7 @@ void copyCut(std::string_view text, LVITEMA& entry) noexcept
     entry.pszText[length] = '\0';
 }
 
-int imageOf(IShellFolder& folder, HWND viewWindow, PCUITEMID_CHILD item) noexcept
-{
+int imageOf(IShellFolder& folder, HWND viewWindow, PCUITEMID_CHILD item) noexcept {
     ComPtr<IExtractIconA> extractor;
     if (FAILED(folder.GetUIObjectOf(viewWindow, 1, &item, IID_IExtractIconA, nullptr, &extractor))) {
         return -1;
@@ -57,24 +55,22 @@ int imageOf(IShellFolder& folder, HWND viewWindow, PCUITEMID_CHILD item) noexcep
     return index;
 }
 
-std::string columnText(ItemRecord& record, int subItem)
-{
+std::string columnText(ItemRecord& record, int subItem) {
     const bool device = record.kind == ItemKind::Device;
     switch (subItem) {
-    case 0:
-        return std::string(fieldText(record.name));
-    case 1:
-        return device ? "COM " + std::to_string(record.port) : formatSize(record.size);
-    case 2:
-        return device ? std::string(fieldText(record.serial)) : formatDateTime(record);
+        case 0:
+            return std::string(fieldText(record.name));
+        case 1:
+            return device ? "COM " + std::to_string(record.port) : formatSize(record.size);
+        case 2:
+            return device ? std::string(fieldText(record.serial)) : formatDateTime(record);
     }
     return {};
 }
 
 }  // namespace
 
-void resetColumns(HWND list, bool showsDevices)
-{
+void resetColumns(HWND list, bool showsDevices) {
     while (SendMessageA(list, LVM_DELETECOLUMN, 0, 0)) {
     }
     int index = 0;
@@ -94,8 +90,7 @@ void resetColumns(HWND list, bool showsDevices)
     }
 }
 
-LRESULT fillDisplayInfo(IShellFolder& folder, HWND viewWindow, PITEMID_CHILD item, LVITEMA& entry) noexcept
-{
+LRESULT fillDisplayInfo(IShellFolder& folder, HWND viewWindow, PITEMID_CHILD item, LVITEMA& entry) noexcept {
     entry.mask |= LVIF_DI_SETITEM;
     auto* recordBytes = const_cast<ItemRecord*>(lastItemRecord(item));
     if (!recordBytes) {

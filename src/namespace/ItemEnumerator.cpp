@@ -3,8 +3,7 @@
 namespace {
 
 // One allocator serves every enumerator of the process.
-const ItemIdAllocator& enumeratorAllocator()
-{
+const ItemIdAllocator& enumeratorAllocator() {
     static const ItemIdAllocator allocator;
     return allocator;
 }
@@ -12,14 +11,11 @@ const ItemIdAllocator& enumeratorAllocator()
 }  // namespace
 
 ItemEnumerator::ItemEnumerator(NamespaceFolder& folder, std::shared_ptr<ItemRecordList> list, std::size_t position)
-    : folder_(&folder), list_(std::move(list)), position_(position)
-{
-}
+    : folder_(&folder), list_(std::move(list)), position_(position) {}
 
 ItemEnumerator::~ItemEnumerator() = default;
 
-const QITAB* ItemEnumerator::interfaces() noexcept
-{
+const QITAB* ItemEnumerator::interfaces() noexcept {
     static const QITAB table[] = {
         QITABENT(ItemEnumerator, IEnumIDList),
         {},
@@ -27,8 +23,7 @@ const QITAB* ItemEnumerator::interfaces() noexcept
     return table;
 }
 
-HRESULT ItemEnumerator::Next(ULONG count, PITEMID_CHILD* items, ULONG* fetched) noexcept
-{
+HRESULT ItemEnumerator::Next(ULONG count, PITEMID_CHILD* items, ULONG* fetched) noexcept {
     if (!items || (count != 1 && !fetched)) {
         return E_POINTER;
     }
@@ -58,8 +53,7 @@ HRESULT ItemEnumerator::Next(ULONG count, PITEMID_CHILD* items, ULONG* fetched) 
     return produced == count ? S_OK : S_FALSE;
 }
 
-HRESULT ItemEnumerator::Skip(ULONG count) noexcept
-{
+HRESULT ItemEnumerator::Skip(ULONG count) noexcept {
     const std::size_t size = list_ ? list_->size() : 0;
     const std::size_t left = size > position_ ? size - position_ : 0;
     if (count > left) {
@@ -70,8 +64,7 @@ HRESULT ItemEnumerator::Skip(ULONG count) noexcept
     return S_OK;
 }
 
-HRESULT ItemEnumerator::Reset() noexcept
-{
+HRESULT ItemEnumerator::Reset() noexcept {
     if (!list_) {
         return E_FAIL;
     }
@@ -79,8 +72,7 @@ HRESULT ItemEnumerator::Reset() noexcept
     return S_OK;
 }
 
-HRESULT ItemEnumerator::Clone(IEnumIDList** copy) noexcept
-{
+HRESULT ItemEnumerator::Clone(IEnumIDList** copy) noexcept {
     if (!copy) {
         return E_POINTER;
     }

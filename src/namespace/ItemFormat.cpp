@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-std::string formatSize(std::uint32_t bytes)
-{
+std::string formatSize(std::uint32_t bytes) {
     char separator[10] = {};
     if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, separator, sizeof separator) == 0) {
         separator[0] = '\0';
@@ -20,8 +19,7 @@ std::string formatSize(std::uint32_t bytes)
     return text + " B";
 }
 
-std::string formatDateTime(ItemRecord& record)
-{
+std::string formatDateTime(ItemRecord& record) {
     if (record.year < 1900 || record.year > 2100) record.year = 1980;
     if (record.month == 0 || record.month > 12) record.month = 5;
     if (record.day == 0 || record.day > 31) record.day = 15;

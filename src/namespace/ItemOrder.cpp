@@ -18,15 +18,15 @@ int threeWay(std::uint32_t a, std::uint32_t b) {
 
 int compareDevices(int column, const ItemRecord& a, const ItemRecord& b) {
     switch (column) {
-    case 0:
-        return collateFields(a.name, b.name);
-    case 1:
-        // Ports are unique in a listing, so equal ports never need to compare equal.
-        return static_cast<std::int32_t>(a.port) > static_cast<std::int32_t>(b.port) ? 1 : -1;
-    case 2:
-        return collateFields(a.serial, b.serial);
-    default:
-        return 0;
+        case 0:
+            return collateFields(a.name, b.name);
+        case 1:
+            // Ports are unique in a listing, so equal ports never need to compare equal.
+            return static_cast<std::int32_t>(a.port) > static_cast<std::int32_t>(b.port) ? 1 : -1;
+        case 2:
+            return collateFields(a.serial, b.serial);
+        default:
+            return 0;
     }
 }
 
@@ -41,14 +41,14 @@ int compareModified(const ItemRecord& a, const ItemRecord& b) {
 
 int compareFiles(int column, const ItemRecord& a, const ItemRecord& b) {
     switch (column) {
-    case 0:
-        return collateFields(a.name, b.name);
-    case 1:
-        return threeWay(a.size, b.size);
-    case 2:
-        return compareModified(a, b);
-    default:
-        return 0;
+        case 0:
+            return collateFields(a.name, b.name);
+        case 1:
+            return threeWay(a.size, b.size);
+        case 2:
+            return compareModified(a, b);
+        default:
+            return 0;
     }
 }
 

@@ -21,18 +21,18 @@ struct ItemRecord {
     static constexpr std::size_t serialSize = 44;  // 43 characters and the NUL
 
     ItemKind kind;
-    char name[nameSize];       // device display name or file name, ANSI
-    std::uint32_t size;        // file size in bytes
-    std::uint32_t year;        // four-digit year
+    char name[nameSize];  // device display name or file name, ANSI
+    std::uint32_t size;   // file size in bytes
+    std::uint32_t year;   // four-digit year
     std::uint8_t month;
     std::uint8_t day;
     std::uint8_t hour;
     std::uint8_t minute;
     std::uint8_t second;
     std::uint8_t padding[3];
-    std::uint32_t port;        // COM port number of a device
-    char serial[serialSize];   // the device's serial text
-    std::uint32_t model;       // the device's type code
+    std::uint32_t port;       // COM port number of a device
+    char serial[serialSize];  // the device's serial text
+    std::uint32_t model;      // the device's type code
 };
 
 static_assert(sizeof(ItemRecord) == 140);
@@ -62,8 +62,8 @@ std::uint32_t widenYear(std::int32_t twoDigitYear);
 ItemRecord makeFileRecord(const FileListEntry& entry);
 
 // A device item; all other bytes are 0.
-ItemRecord makeDeviceRecord(std::string_view displayName, std::uint32_t port,
-                            std::string_view serial, std::uint32_t model);
+ItemRecord makeDeviceRecord(std::string_view displayName, std::uint32_t port, std::string_view serial,
+                            std::uint32_t model);
 ItemRecord makeDeviceRecord(std::string_view displayName, const DeviceInfo& device);
 
 // Replaces the name, clearing the rest of the field so equal records stay

@@ -27,30 +27,27 @@ constexpr std::uint32_t maximumListedFiles = 200;
 // Longest name, in characters, that a rename accepts.
 constexpr std::size_t maximumNameLength = 64;
 
-int sign(int value) noexcept
-{
+int sign(int value) noexcept {
     return (value > 0) - (value < 0);
 }
 
 // The model's plain name for the messages; empty for a foreign type code.
-std::string modelText(std::uint32_t typeCode)
-{
+std::string modelText(std::uint32_t typeCode) {
     const char* name = modelName(typeCode);
     return name ? name : "";
 }
 
 }  // namespace
 
-SFGAOF itemAttributes(ItemKind kind) noexcept
-{
+SFGAOF itemAttributes(ItemKind kind) noexcept {
     constexpr SFGAOF fileAttributes = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANRENAME | SFGAO_CANDELETE;
     switch (kind) {
-    case ItemKind::Device:
-        return SFGAO_FOLDER | SFGAO_BROWSABLE | SFGAO_NEWCONTENT | SFGAO_DROPTARGET | SFGAO_CANRENAME;
-    case ItemKind::File:
-        return fileAttributes;
-    case ItemKind::SystemFile:
-        return fileAttributes | SFGAO_GHOSTED | SFGAO_HIDDEN;
+        case ItemKind::Device:
+            return SFGAO_FOLDER | SFGAO_BROWSABLE | SFGAO_NEWCONTENT | SFGAO_DROPTARGET | SFGAO_CANRENAME;
+        case ItemKind::File:
+            return fileAttributes;
+        case ItemKind::SystemFile:
+            return fileAttributes | SFGAO_GHOSTED | SFGAO_HIDDEN;
     }
     return 0;
 }
@@ -58,8 +55,7 @@ SFGAOF itemAttributes(ItemKind kind) noexcept
 NamespaceFolder::NamespaceFolder(bool isRoot) : isRoot_(isRoot) {}
 
 NamespaceFolder::NamespaceFolder(NamespaceFolder& parent, UniqueIdList ownIdList, const DeviceInfo* device)
-    : ownerWindow_(parent.ownerWindow_), idList_(std::move(ownIdList)), parent_(&parent), isRoot_(false)
-{
+    : ownerWindow_(parent.ownerWindow_), idList_(std::move(ownIdList)), parent_(&parent), isRoot_(false) {
     if (device) {
         devices_.push_back(*device);
     }
@@ -68,8 +64,7 @@ NamespaceFolder::NamespaceFolder(NamespaceFolder& parent, UniqueIdList ownIdList
 
 NamespaceFolder::~NamespaceFolder() = default;
 
-const QITAB* NamespaceFolder::interfaces() noexcept
-{
+const QITAB* NamespaceFolder::interfaces() noexcept {
     static const QITAB table[] = {
         QITABENT(NamespaceFolder, IShellFolder),
         QITABENT(NamespaceFolder, IPersistFolder),
@@ -79,18 +74,15 @@ const QITAB* NamespaceFolder::interfaces() noexcept
     return table;
 }
 
-bool NamespaceFolder::showsDevices() const noexcept
-{
+bool NamespaceFolder::showsDevices() const noexcept {
     return deviceCount_ == 0 || (isRoot_ && deviceCount_ != 1);
 }
 
-DeviceInfo NamespaceFolder::currentDevice() const noexcept
-{
+DeviceInfo NamespaceFolder::currentDevice() const noexcept {
     return currentIndex_ < devices_.size() ? devices_[currentIndex_] : DeviceInfo{};
 }
 
-bool NamespaceFolder::rescan()
-{
+bool NamespaceFolder::rescan() {
     devices_.clear();
     deviceCount_ = 0;
     ScanResult found = scanDevices();
@@ -104,16 +96,14 @@ bool NamespaceFolder::rescan()
     return deviceCount_ > 0;
 }
 
-HRESULT NamespaceFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE* idList, ULONG*) noexcept
-{
+HRESULT NamespaceFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE* idList, ULONG*) noexcept {
     if (idList) {
         *idList = nullptr;
     }
     return E_NOTIMPL;
 }
 
-HRESULT NamespaceFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** enumerator) noexcept
-{
+HRESULT NamespaceFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** enumerator) noexcept {
     if (!enumerator) {
         return E_POINTER;
     }
@@ -121,8 +111,7 @@ HRESULT NamespaceFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** enumerat
     return comBoundary([&] { return enumerate(flags, enumerator); });
 }
 
-HRESULT NamespaceFolder::enumerate(SHCONTF flags, IEnumIDList** enumerator)
-{
+HRESULT NamespaceFolder::enumerate(SHCONTF flags, IEnumIDList** enumerator) {
     if (deviceCount_ == -1 && isRoot_) {
         rescan();
     }
@@ -162,8 +151,7 @@ HRESULT NamespaceFolder::enumerate(SHCONTF flags, IEnumIDList** enumerator)
     return S_OK;
 }
 
-bool NamespaceFolder::listFiles(std::size_t index, ItemRecordList& list)
-{
+bool NamespaceFolder::listFiles(std::size_t index, ItemRecordList& list) {
     const DeviceInfo device = devices_[index];
     try {
         std::vector<FileListEntry> files;
@@ -181,8 +169,7 @@ bool NamespaceFolder::listFiles(std::size_t index, ItemRecordList& list)
     }
 }
 
-HRESULT NamespaceFolder::BindToObject(PCUIDLIST_RELATIVE idList, IBindCtx*, REFIID riid, void** object) noexcept
-{
+HRESULT NamespaceFolder::BindToObject(PCUIDLIST_RELATIVE idList, IBindCtx*, REFIID riid, void** object) noexcept {
     if (!object) {
         return E_POINTER;
     }
@@ -193,8 +180,7 @@ HRESULT NamespaceFolder::BindToObject(PCUIDLIST_RELATIVE idList, IBindCtx*, REFI
     return comBoundary([&] { return bindToDevice(idList, riid, object); });
 }
 
-HRESULT NamespaceFolder::bindToDevice(PCUIDLIST_RELATIVE idList, REFIID riid, void** object)
-{
+HRESULT NamespaceFolder::bindToDevice(PCUIDLIST_RELATIVE idList, REFIID riid, void** object) {
     const auto record = readLastItemRecord(idList);
     // Only device items open as folders; files have no port to probe.
     if (!record || record->kind != ItemKind::Device) {
@@ -216,16 +202,14 @@ HRESULT NamespaceFolder::bindToDevice(PCUIDLIST_RELATIVE idList, REFIID riid, vo
     return result;
 }
 
-HRESULT NamespaceFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** object) noexcept
-{
+HRESULT NamespaceFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** object) noexcept {
     if (object) {
         *object = nullptr;
     }
     return E_NOTIMPL;
 }
 
-HRESULT NamespaceFolder::CompareIDs(LPARAM column, PCUIDLIST_RELATIVE first, PCUIDLIST_RELATIVE second) noexcept
-{
+HRESULT NamespaceFolder::CompareIDs(LPARAM column, PCUIDLIST_RELATIVE first, PCUIDLIST_RELATIVE second) noexcept {
     const auto a = readLastItemRecord(first);
     const auto b = readLastItemRecord(second);
     if (!a || !b) {
@@ -241,8 +225,7 @@ HRESULT NamespaceFolder::CompareIDs(LPARAM column, PCUIDLIST_RELATIVE first, PCU
     return sign(compareItems(static_cast<int>(column), *a, *b)) * sortState().direction;
 }
 
-HRESULT NamespaceFolder::CreateViewObject(HWND owner, REFIID riid, void** object) noexcept
-{
+HRESULT NamespaceFolder::CreateViewObject(HWND owner, REFIID riid, void** object) noexcept {
     if (!object) {
         return E_POINTER;
     }
@@ -263,8 +246,7 @@ HRESULT NamespaceFolder::CreateViewObject(HWND owner, REFIID riid, void** object
     });
 }
 
-HRESULT NamespaceFolder::GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items, SFGAOF* attributes) noexcept
-{
+HRESULT NamespaceFolder::GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items, SFGAOF* attributes) noexcept {
     if (!attributes || !items || count == 0) {
         return E_INVALIDARG;
     }
@@ -276,9 +258,8 @@ HRESULT NamespaceFolder::GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items
     return S_OK;
 }
 
-HRESULT NamespaceFolder::GetUIObjectOf(HWND owner, UINT count, PCUITEMID_CHILD_ARRAY items, REFIID riid,
-                                       UINT* reserved, void** object) noexcept
-{
+HRESULT NamespaceFolder::GetUIObjectOf(HWND owner, UINT count, PCUITEMID_CHILD_ARRAY items, REFIID riid, UINT* reserved,
+                                       void** object) noexcept {
     if (!object) {
         return E_POINTER;
     }
@@ -313,8 +294,7 @@ HRESULT NamespaceFolder::GetUIObjectOf(HWND owner, UINT count, PCUITEMID_CHILD_A
     });
 }
 
-HRESULT NamespaceFolder::GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF, STRRET* name) noexcept
-{
+HRESULT NamespaceFolder::GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF, STRRET* name) noexcept {
     if (!name) {
         return E_POINTER;
     }
@@ -330,8 +310,7 @@ HRESULT NamespaceFolder::GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF, STRRET* 
     return S_OK;
 }
 
-HRESULT NamespaceFolder::SetNameOf(HWND, PCUITEMID_CHILD item, LPCWSTR name, SHGDNF, PITEMID_CHILD* newItem) noexcept
-{
+HRESULT NamespaceFolder::SetNameOf(HWND, PCUITEMID_CHILD item, LPCWSTR name, SHGDNF, PITEMID_CHILD* newItem) noexcept {
     if (!newItem) {
         return E_FAIL;
     }
@@ -339,8 +318,7 @@ HRESULT NamespaceFolder::SetNameOf(HWND, PCUITEMID_CHILD item, LPCWSTR name, SHG
     return comBoundary([&] { return rename(item, name, newItem); });
 }
 
-HRESULT NamespaceFolder::rename(PCUITEMID_CHILD item, LPCWSTR name, PITEMID_CHILD* newItem)
-{
+HRESULT NamespaceFolder::rename(PCUITEMID_CHILD item, LPCWSTR name, PITEMID_CHILD* newItem) {
     SFGAOF attributes = 0;
     if (!name || FAILED(GetAttributesOf(1, &item, &attributes)) || !(attributes & SFGAO_CANRENAME)) {
         return E_FAIL;
@@ -381,8 +359,7 @@ HRESULT NamespaceFolder::rename(PCUITEMID_CHILD item, LPCWSTR name, PITEMID_CHIL
     return *newItem ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT NamespaceFolder::GetClassID(CLSID* classId) noexcept
-{
+HRESULT NamespaceFolder::GetClassID(CLSID* classId) noexcept {
     if (!classId) {
         return E_POINTER;
     }
@@ -390,8 +367,7 @@ HRESULT NamespaceFolder::GetClassID(CLSID* classId) noexcept
     return S_OK;
 }
 
-HRESULT NamespaceFolder::Initialize(PCIDLIST_ABSOLUTE idList) noexcept
-{
+HRESULT NamespaceFolder::Initialize(PCIDLIST_ABSOLUTE idList) noexcept {
     // The shell keeps its own list; ours is a copy that lives with us.
     UniqueIdList copy(allocator_.cloneIdList(idList));
     if (idList && !copy) {

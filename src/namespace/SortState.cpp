@@ -1,7 +1,6 @@
 #include "namespace/SortState.h"
 
-SortState& sortState() noexcept
-{
+SortState& sortState() noexcept {
     static SortState state;
     return state;
 }

@@ -3,8 +3,8 @@
 // CompareIDs applies the direction, the view flips it when a column header
 // is clicked twice. Used on the UI thread only.
 struct SortState {
-    int direction = 1;      // +1 ascending, -1 descending
-    int lastColumn = -1;    // -1 until the view sorts for the first time
+    int direction = 1;    // +1 ascending, -1 descending
+    int lastColumn = -1;  // -1 until the view sorts for the first time
 };
 
 SortState& sortState() noexcept;

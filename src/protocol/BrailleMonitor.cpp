@@ -27,12 +27,10 @@ constexpr std::uint32_t lentPollMilliseconds = 50;
 std::atomic<bool> monitorRunning{false};
 }  // namespace
 
-void SLVFamilyDevice::receiveBrailleTable(std::span<const std::uint8_t, 256> table,
-                                          const std::string& tableName, std::uint32_t slot,
-                                          bool backwardSearch) {
+void SLVFamilyDevice::receiveBrailleTable(std::span<const std::uint8_t, 256> table, const std::string& tableName,
+                                          std::uint32_t slot, bool backwardSearch) {
     if (slot < 1 || slot > 9) {
-        throw InvalidArgument(std::string(tablePrefix) +
-                              "Slotnumber for braille table transmission is out of range.");
+        throw InvalidArgument(std::string(tablePrefix) + "Slotnumber for braille table transmission is out of range.");
     }
     std::uint8_t flag = static_cast<std::uint8_t>(tableSlotFlag + (slot & 0x0F));
     if (backwardSearch) {
@@ -111,8 +109,7 @@ void SLVFamilyDevice::startMonitorMode(MonitorCallback callback) {
                 std::lock_guard lock(portLock);
                 try {
                     const std::uint8_t startFrame[] = {
-                        MONITOR_START_FRAME, static_cast<std::uint8_t>(info.typeCode & 0xFF),
-                        0x01, 0x07, SYNC};
+                        MONITOR_START_FRAME, static_cast<std::uint8_t>(info.typeCode & 0xFF), 0x01, 0x07, SYNC};
                     port->writeBuffer(startFrame, sizeof startFrame);
                     port->writeByte(MONITOR_MODE);
                     port->writeByte(MONITOR_ON);

@@ -13,9 +13,8 @@ constexpr char renamePrefix[] = "SLVFamilyDevice::renameFile--";
 
 void SLVFamilyDevice::deleteFile(const std::string& deviceFileName) {
     if (info.protocolVersion == 0) {
-        throw WrongProtocolVersion(
-            std::string(deletePrefix) +
-            "The delete file operation is not supported in the device's firmware version.");
+        throw WrongProtocolVersion(std::string(deletePrefix) +
+                                   "The delete file operation is not supported in the device's firmware version.");
     }
     checkDeviceFileName(deviceFileName, deletePrefix, false);
     runTransaction(deletePrefix, [&] {
@@ -26,9 +25,8 @@ void SLVFamilyDevice::deleteFile(const std::string& deviceFileName) {
 
 void SLVFamilyDevice::renameFile(const std::string& oldName, const std::string& newName) {
     if (info.protocolVersion == 0) {
-        throw WrongProtocolVersion(
-            std::string(renamePrefix) +
-            "The rename file operation is not supported in the device's firmware version.");
+        throw WrongProtocolVersion(std::string(renamePrefix) +
+                                   "The rename file operation is not supported in the device's firmware version.");
     }
     checkDeviceFileName(oldName, renamePrefix, false);
     checkDeviceFileName(newName, renamePrefix, true);

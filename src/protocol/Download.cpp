@@ -32,41 +32,43 @@ void SLVFamilyDevice::sendFile(const std::string& deviceFileName, const std::str
         }
     };
 
-    runTransaction(downloadPrefix, [&] {
-        if (progress) {
-            progress(&info, expectedSize, 0, 0.0, TransferProgressRules::startEstimate(expectedSize));
-        }
-        sendCommand(GET_FILE, downloadPrefix);
-        sendNamePackage(deviceFileName, GET_FILE, downloadPrefix);
-
-        std::uint8_t package[PackageLimits::maxDevicePayload];
-        std::uint32_t done = 0;
-        for (;;) {
-            const std::uint8_t marker = port->readByte();
-            if (marker == END_OF_FILE) break;
-            if (marker == RECEIVE_DATA_BLOCK) {
-                if (continueTransfer == 0) {
-                    port->writeByte(NAK);
-                    port->writeByte(CANCELLED_BY_PC);
-                    throw TransmissionCanceledByUser(std::string(downloadPrefix) +
-                                                     "Transmission canceled by user (PC side).");
-                }
-                const std::uint32_t length = receivePackagePayload(package, downloadPrefix);
-                file->writeBuffer(package, length);
-                done += length;
-                TransferProgressRules::reportPackage(progress, info, expectedSize, done, length, true);
-                receivePackageEnd(downloadPrefix);
-            } else if (marker == CANCEL_UPLOAD) {
-                port->writeByte(ACK);
-                port->writeByte(CANCEL_UPLOAD);
-                throw TransmissionCanceledByUser(std::string(downloadPrefix) +
-                                                 "Transmission canceled by user (device side).");
-            } else if (marker == NAK) {
-                raiseDeviceError(port->readByte(), downloadPrefix);
-            } else {
-                throw ErrorInProtocol(std::string(downloadPrefix) +
-                                      "Missing RECEIVE_DATA_BLOCK or CANCEL_UPLOAD.");
+    runTransaction(
+        downloadPrefix,
+        [&] {
+            if (progress) {
+                progress(&info, expectedSize, 0, 0.0, TransferProgressRules::startEstimate(expectedSize));
             }
-        }
-    }, erasePartialFile);
+            sendCommand(GET_FILE, downloadPrefix);
+            sendNamePackage(deviceFileName, GET_FILE, downloadPrefix);
+
+            std::uint8_t package[PackageLimits::maxDevicePayload];
+            std::uint32_t done = 0;
+            for (;;) {
+                const std::uint8_t marker = port->readByte();
+                if (marker == END_OF_FILE) break;
+                if (marker == RECEIVE_DATA_BLOCK) {
+                    if (continueTransfer == 0) {
+                        port->writeByte(NAK);
+                        port->writeByte(CANCELLED_BY_PC);
+                        throw TransmissionCanceledByUser(std::string(downloadPrefix) +
+                                                         "Transmission canceled by user (PC side).");
+                    }
+                    const std::uint32_t length = receivePackagePayload(package, downloadPrefix);
+                    file->writeBuffer(package, length);
+                    done += length;
+                    TransferProgressRules::reportPackage(progress, info, expectedSize, done, length, true);
+                    receivePackageEnd(downloadPrefix);
+                } else if (marker == CANCEL_UPLOAD) {
+                    port->writeByte(ACK);
+                    port->writeByte(CANCEL_UPLOAD);
+                    throw TransmissionCanceledByUser(std::string(downloadPrefix) +
+                                                     "Transmission canceled by user (device side).");
+                } else if (marker == NAK) {
+                    raiseDeviceError(port->readByte(), downloadPrefix);
+                } else {
+                    throw ErrorInProtocol(std::string(downloadPrefix) + "Missing RECEIVE_DATA_BLOCK or CANCEL_UPLOAD.");
+                }
+            }
+        },
+        erasePartialFile);
 }

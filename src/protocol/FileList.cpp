@@ -23,12 +23,10 @@ std::uint32_t bigEndian(const std::uint8_t* bytes, std::size_t count) {
 }
 
 [[noreturn]] void parseError(const char* detail) {
-    throw ErrorInProtocol(std::string(fileListPrefix) + "Error while parsing fileListBuffer. " +
-                          detail);
+    throw ErrorInProtocol(std::string(fileListPrefix) + "Error while parsing fileListBuffer. " + detail);
 }
 
-std::vector<FileListEntry> parseFileList(const std::vector<std::uint8_t>& list,
-                                         std::uint32_t maximum) {
+std::vector<FileListEntry> parseFileList(const std::vector<std::uint8_t>& list, std::uint32_t maximum) {
     std::vector<FileListEntry> entries;
     std::size_t position = 0;
     while (position < list.size() && entries.size() < maximum) {
@@ -73,8 +71,7 @@ std::vector<FileListEntry> SLVFamilyDevice::sendFileList(std::uint32_t maximum) 
             const std::uint32_t length = receivePackagePayload(package, fileListPrefix);
             receivePackageEnd(fileListPrefix);
             if (list.size() + length > PackageLimits::maxListData) {
-                throw ErrorInProtocol(std::string(fileListPrefix) +
-                                      "File list exceeds maximum size of 32000 bytes.");
+                throw ErrorInProtocol(std::string(fileListPrefix) + "File list exceeds maximum size of 32000 bytes.");
             }
             list.insert(list.end(), package, package + length);
         }
@@ -89,8 +86,7 @@ void SLVFamilyDevice::sendDiskSpace(std::uint32_t& first, std::uint32_t& second)
         std::uint8_t figures[8];
         for (std::uint8_t& byte : figures) byte = port->readByte();
         if (port->readByte() != SYNC) {
-            throw ErrorInProtocol(std::string(diskSpacePrefix) +
-                                  "Missing SYNC in transaction GET_DISK_SPACE.");
+            throw ErrorInProtocol(std::string(diskSpacePrefix) + "Missing SYNC in transaction GET_DISK_SPACE.");
         }
         port->writeByte(ACK);
         port->writeByte(SYNC);

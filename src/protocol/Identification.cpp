@@ -24,10 +24,20 @@ enum class TypeClass { FileCapable, Other, OtherKind, Unknown };
 
 TypeClass classify(std::uint8_t typeCode) {
     switch (typeCode) {
-        case 0x05: case 0x72: case 0x74: case 0x78: return TypeClass::FileCapable;
-        case 0x04: case 0x35: case 0x36: case 0x38: return TypeClass::Other;
-        case otherKindTypeCode: return TypeClass::OtherKind;
-        default: return TypeClass::Unknown;
+        case 0x05:
+        case 0x72:
+        case 0x74:
+        case 0x78:
+            return TypeClass::FileCapable;
+        case 0x04:
+        case 0x35:
+        case 0x36:
+        case 0x38:
+            return TypeClass::Other;
+        case otherKindTypeCode:
+            return TypeClass::OtherKind;
+        default:
+            return TypeClass::Unknown;
     }
 }
 
@@ -109,8 +119,7 @@ bool querySerial(SerialPort& port, DeviceInfo& record) {
 }
 }  // namespace
 
-std::optional<DeviceInfo> identifyDevice(SerialPort& port, int portNumber, bool askForName,
-                                         bool allowOtherTypes) {
+std::optional<DeviceInfo> identifyDevice(SerialPort& port, int portNumber, bool askForName, bool allowOtherTypes) {
     port.purgeBuffers();
     port.writeByte(IDENTIFY);
     try {
@@ -128,7 +137,8 @@ std::optional<DeviceInfo> identifyDevice(SerialPort& port, int portNumber, bool 
     setSerial(record, reinterpret_cast<const std::uint8_t*>(noSerial), sizeof noSerial - 1);
 
     switch (classify(typeCode)) {
-        case TypeClass::Unknown: return std::nullopt;
+        case TypeClass::Unknown:
+            return std::nullopt;
         case TypeClass::OtherKind:
             readOtherKindSerial(port, record);
             record.protocolVersion = 0;

@@ -10,5 +10,4 @@
 // Port errors outside the guarded steps are raised as CannotReadFromPort /
 // CannotWriteToPort for the caller to treat as "no device".
 // The record's index is 0 and its port number is `portNumber`.
-std::optional<DeviceInfo> identifyDevice(SerialPort& port, int portNumber, bool askForName,
-                                         bool allowOtherTypes);
+std::optional<DeviceInfo> identifyDevice(SerialPort& port, int portNumber, bool askForName, bool allowOtherTypes);

@@ -7,9 +7,15 @@ using namespace ProtocolBytes;
 void MonitorDecoder::handleNext(SerialPort& port) {
     const std::uint8_t byte = port.readByte();
     switch (kind_) {
-        case FrameKind::None: handleBeforeFrame(port, byte); break;
-        case FrameKind::A: handleKindA(port, byte); break;
-        case FrameKind::B: handleKindB(port, byte); break;
+        case FrameKind::None:
+            handleBeforeFrame(port, byte);
+            break;
+        case FrameKind::A:
+            handleKindA(port, byte);
+            break;
+        case FrameKind::B:
+            handleKindB(port, byte);
+            break;
     }
 }
 

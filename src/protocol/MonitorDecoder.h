@@ -14,8 +14,7 @@ public:
     // Longest line kept; further characters of a line are dropped.
     static constexpr std::size_t maxLineLength = 511;
 
-    MonitorDecoder(const DeviceInfo& device, const MonitorCallback& callback)
-        : device_(device), callback_(callback) {}
+    MonitorDecoder(const DeviceInfo& device, const MonitorCallback& callback) : device_(device), callback_(callback) {}
 
     // Reads one byte from `port`, and the bytes of its sequence, and acts
     // on them. Port errors pass through.

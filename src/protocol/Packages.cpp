@@ -23,8 +23,7 @@ void SLVFamilyDevice::sendCommand(std::uint8_t command, const char* prefix) {
     readConfirmation(command, prefix);
 }
 
-void SLVFamilyDevice::sendNamePackage(const std::string& name, std::uint8_t command,
-                                      const char* prefix) {
+void SLVFamilyDevice::sendNamePackage(const std::string& name, std::uint8_t command, const char* prefix) {
     std::vector<std::uint8_t> package;
     appendLength(package, static_cast<std::uint32_t>(name.size()) + 1);
     package.insert(package.end(), name.begin(), name.end());
@@ -34,8 +33,7 @@ void SLVFamilyDevice::sendNamePackage(const std::string& name, std::uint8_t comm
     readConfirmation(SYNC, prefix);
 }
 
-void SLVFamilyDevice::sendUploadHeader(const std::string& name, std::uint8_t flag,
-                                       const char* prefix) {
+void SLVFamilyDevice::sendUploadHeader(const std::string& name, std::uint8_t flag, const char* prefix) {
     std::vector<std::uint8_t> package;
     appendLength(package, static_cast<std::uint32_t>(name.size()) + 4);
     package.push_back(BEGIN_OF_FILE);
@@ -48,8 +46,7 @@ void SLVFamilyDevice::sendUploadHeader(const std::string& name, std::uint8_t fla
     readConfirmation(SYNC, prefix);
 }
 
-void SLVFamilyDevice::sendDataPackage(const std::uint8_t* payload, std::uint32_t count,
-                                      const char* prefix) {
+void SLVFamilyDevice::sendDataPackage(const std::uint8_t* payload, std::uint32_t count, const char* prefix) {
     sendCommand(RECEIVE_DATA_BLOCK, prefix);
     std::vector<std::uint8_t> package;
     appendLength(package, count);
@@ -59,7 +56,9 @@ void SLVFamilyDevice::sendDataPackage(const std::uint8_t* payload, std::uint32_t
     readConfirmation(SYNC, prefix);
 }
 
-void SLVFamilyDevice::sendEndOfFile(const char* prefix) { sendCommand(END_OF_FILE, prefix); }
+void SLVFamilyDevice::sendEndOfFile(const char* prefix) {
+    sendCommand(END_OF_FILE, prefix);
+}
 
 std::uint32_t SLVFamilyDevice::receivePackagePayload(std::uint8_t* buffer, const char* prefix) {
     port->writeByte(ACK);

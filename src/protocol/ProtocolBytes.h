@@ -19,7 +19,7 @@ inline constexpr std::uint8_t GET_FILE = 0x21;
 inline constexpr std::uint8_t RENAME_FILE = 0x22;
 inline constexpr std::uint8_t DELETE_FILE = 0x23;
 inline constexpr std::uint8_t GET_DISK_SPACE = 0x25;
-inline constexpr std::uint8_t CANCEL_UPLOAD = 0x43;       // cancels the running file transfer
+inline constexpr std::uint8_t CANCEL_UPLOAD = 0x43;  // cancels the running file transfer
 
 // Arguments of MONITOR_MODE, and what the device confirms when switched off.
 inline constexpr std::uint8_t MONITOR_OFF = 0x00;
@@ -39,15 +39,15 @@ inline constexpr std::uint8_t OTHER_KIND_QUERY = 0x05;     // sent twice to a de
 
 // Monitor mode.
 inline constexpr std::uint8_t MONITOR_START_FRAME = 0x79;
-inline constexpr std::uint8_t MONITOR_FRAME_ESCAPE = 0xFE;   // kind A escape
-inline constexpr std::uint8_t MONITOR_HELLO = 0x37;          // kind A: frame start
+inline constexpr std::uint8_t MONITOR_FRAME_ESCAPE = 0xFE;  // kind A escape
+inline constexpr std::uint8_t MONITOR_HELLO = 0x37;         // kind A: frame start
 inline constexpr std::uint8_t MONITOR_HELLO_REPLY = 0x34;
-inline constexpr std::uint8_t MONITOR_LINE_END = 0x47;       // kind A: line number follows
-inline constexpr std::uint8_t MONITOR_LINE_CLEAR = 0x4B;     // kind A: report line without number
-inline constexpr std::uint8_t MONITOR_STX = 0x02;            // kind B: line number follows
+inline constexpr std::uint8_t MONITOR_LINE_END = 0x47;    // kind A: line number follows
+inline constexpr std::uint8_t MONITOR_LINE_CLEAR = 0x4B;  // kind A: report line without number
+inline constexpr std::uint8_t MONITOR_STX = 0x02;         // kind B: line number follows
 inline constexpr std::uint8_t MONITOR_CR = 0x0D;
 inline constexpr std::uint8_t MONITOR_LF = 0x0A;
-inline constexpr std::uint8_t MONITOR_LINE_BASE = 0x28;      // kind B line numbers start here
+inline constexpr std::uint8_t MONITOR_LINE_BASE = 0x28;  // kind B line numbers start here
 }  // namespace ProtocolBytes
 
 namespace PackageLimits {

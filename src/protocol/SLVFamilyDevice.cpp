@@ -12,8 +12,7 @@ using namespace ProtocolBytes;
 using namespace ProtocolExceptions;
 
 namespace {
-constexpr std::array<std::uint32_t, 8> acceptedTypeCodes{0x04, 0x05, 0x35, 0x36,
-                                                         0x38, 0x72, 0x74, 0x78};
+constexpr std::array<std::uint32_t, 8> acceptedTypeCodes{0x04, 0x05, 0x35, 0x36, 0x38, 0x72, 0x74, 0x78};
 constexpr char releasePrefix[] = "SLVFamilyDevice::releasePort--";
 constexpr std::uint32_t monitorPollMilliseconds = 250;
 
@@ -53,15 +52,12 @@ constexpr DeviceError deviceErrors[] = {
     {24, DeviceErrorKind::NotFound, "File not found on device."},
     {26, DeviceErrorKind::OnDevice, "Wrong command confirmed (Wrong ACK)."},
 };
-constexpr DeviceError unknownDeviceError{0, DeviceErrorKind::Protocol,
-                                         " No detailled description available."};
+constexpr DeviceError unknownDeviceError{0, DeviceErrorKind::Protocol, " No detailled description available."};
 }  // namespace
 
 SLVFamilyDevice::SLVFamilyDevice(DeviceInfo record) {
-    if (std::find(acceptedTypeCodes.begin(), acceptedTypeCodes.end(), record.typeCode) ==
-        acceptedTypeCodes.end()) {
-        throw MismatchingProtocol(
-            "SLVFamilyDevice::SLVFamilyDevice: Contructor called for illegal device.");
+    if (std::find(acceptedTypeCodes.begin(), acceptedTypeCodes.end(), record.typeCode) == acceptedTypeCodes.end()) {
+        throw MismatchingProtocol("SLVFamilyDevice::SLVFamilyDevice: Contructor called for illegal device.");
     }
     info = record;
     info.serial[DeviceInfo::serialSize - 1] = '\0';
@@ -69,7 +65,9 @@ SLVFamilyDevice::SLVFamilyDevice(DeviceInfo record) {
 
 SLVFamilyDevice::~SLVFamilyDevice() = default;
 
-void SLVFamilyDevice::cancelTransfer() { continueTransfer = 0; }
+void SLVFamilyDevice::cancelTransfer() {
+    continueTransfer = 0;
+}
 
 void SLVFamilyDevice::stopMonitorMode() {
     std::lock_guard lock(monitorLock);
@@ -98,11 +96,16 @@ void SLVFamilyDevice::raiseDeviceError(std::uint8_t code, const char* prefix) {
     }
     const std::string description = std::string(prefix) + error->text;
     switch (error->kind) {
-        case DeviceErrorKind::OnDevice: throw ErrorOnDevice(description);
-        case DeviceErrorKind::AlreadyExists: throw FileAlreadyExitsOnDevice(description);
-        case DeviceErrorKind::Cancelled: throw TransmissionCanceledByUser(description);
-        case DeviceErrorKind::NotFound: throw FileNotFoundOnDevice(description);
-        case DeviceErrorKind::Protocol: break;
+        case DeviceErrorKind::OnDevice:
+            throw ErrorOnDevice(description);
+        case DeviceErrorKind::AlreadyExists:
+            throw FileAlreadyExitsOnDevice(description);
+        case DeviceErrorKind::Cancelled:
+            throw TransmissionCanceledByUser(description);
+        case DeviceErrorKind::NotFound:
+            throw FileNotFoundOnDevice(description);
+        case DeviceErrorKind::Protocol:
+            break;
     }
     throw ErrorInProtocol(description);
 }
@@ -111,8 +114,7 @@ void SLVFamilyDevice::acquirePort(const char* prefix) {
     {
         std::lock_guard lock(busyLock);
         if (busy) {
-            throw MethodCollision(std::string(prefix) +
-                                  "Port is blocked by other transfer transaction.");
+            throw MethodCollision(std::string(prefix) + "Port is blocked by other transfer transaction.");
         }
         busy = 1;
     }
@@ -147,8 +149,7 @@ void SLVFamilyDevice::acquirePort(const char* prefix) {
     if (mode == IDLE) {
         if (info.portHeld != 0) {
             clearBusy();
-            throw PortExceptions::UnableToOpenPort(std::string(prefix) +
-                                                   " Port is held by another program.");
+            throw PortExceptions::UnableToOpenPort(std::string(prefix) + " Port is held by another program.");
         }
         portLock.enter();
         portMode = OWN_PORT;
@@ -163,8 +164,7 @@ void SLVFamilyDevice::acquirePort(const char* prefix) {
         portLock.leave();
     } else if (mode != LENT) {
         clearBusy();
-        throw PortExceptions::UnableToOpenPort(std::string(prefix) +
-                                               " Port mode is in illegal state. ");
+        throw PortExceptions::UnableToOpenPort(std::string(prefix) + " Port mode is in illegal state. ");
     }
 
     try {
@@ -221,8 +221,7 @@ void SLVFamilyDevice::closeOwnPort() {
 
 void checkDeviceFileName(const std::string& name, const char* prefix, bool isTarget) {
     if (name.size() <= PackageLimits::maxNameBytes) return;
-    const std::string description =
-        std::string(prefix) + "File name is longer than 65 bytes: " + name;
+    const std::string description = std::string(prefix) + "File name is longer than 65 bytes: " + name;
     if (isTarget) throw IllegalTargetFileName(description);
     throw IllegalSourceFileName(description);
 }

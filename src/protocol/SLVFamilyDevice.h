@@ -30,9 +30,8 @@ public:
     // Safe from any thread; does not wait.
     virtual void cancelTransfer();
     // Loads a 256-byte braille table into slot 1..9.
-    virtual void receiveBrailleTable(std::span<const std::uint8_t, 256> table,
-                                     const std::string& tableName, std::uint32_t slot,
-                                     bool backwardSearch);
+    virtual void receiveBrailleTable(std::span<const std::uint8_t, 256> table, const std::string& tableName,
+                                     std::uint32_t slot, bool backwardSearch);
     // Runs the monitor loop on the calling thread until stopMonitorMode;
     // never raises. At most one loop runs in the whole process.
     virtual void startMonitorMode(MonitorCallback callback);
@@ -45,13 +44,13 @@ public:
     // Download: the device sends `deviceFileName` into the local file
     // `localPath`. `expectedSize` only scales the progress. A failed
     // transfer deletes the partial local file.
-    void sendFile(const std::string& deviceFileName, const std::string& localPath,
-                  std::uint32_t expectedSize, const ProgressCallback& progress);
+    void sendFile(const std::string& deviceFileName, const std::string& localPath, std::uint32_t expectedSize,
+                  const ProgressCallback& progress);
     // Upload: the device receives the local file. `flag` 0 refuses to
     // replace an existing file, 1 replaces it. An empty `targetName`
     // takes the local file's own name (cut to 64 characters).
-    void receiveFile(const std::string& localPath, const ProgressCallback& progress,
-                     std::uint8_t flag, const std::string& targetName = {});
+    void receiveFile(const std::string& localPath, const ProgressCallback& progress, std::uint8_t flag,
+                     const std::string& targetName = {});
     // Both need protocol version 1 or higher.
     void deleteFile(const std::string& deviceFileName);
     void renameFile(const std::string& oldName, const std::string& newName);

@@ -20,11 +20,12 @@ std::int32_t estimateOf(std::uint32_t packages) {
 }
 }  // namespace
 
-std::int32_t startEstimate(std::uint32_t total) { return estimateOf(packagesLeft(total, 0)); }
+std::int32_t startEstimate(std::uint32_t total) {
+    return estimateOf(packagesLeft(total, 0));
+}
 
-void reportPackage(const ProgressCallback& progress, const DeviceInfo& device,
-                   std::uint32_t total, std::uint32_t done, std::uint32_t packageBytes,
-                   bool capAtHundred) {
+void reportPackage(const ProgressCallback& progress, const DeviceInfo& device, std::uint32_t total, std::uint32_t done,
+                   std::uint32_t packageBytes, bool capAtHundred) {
     if (!progress) return;
     double percent = static_cast<double>(done) * 100.0 / static_cast<double>(total);
     if (capAtHundred && !(percent <= 100.0)) percent = 100.0;

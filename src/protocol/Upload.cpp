@@ -20,8 +20,7 @@ std::string targetNameFor(const std::string& localPath, const std::string& given
     if (givenName.empty()) {
         const std::optional<std::string> component = lastPathComponent(localPath, localPathSeparator);
         if (!component || component->empty()) {
-            throw IllegalTargetFileName(std::string(uploadPrefix) +
-                                        "Local path has no file name: " + localPath);
+            throw IllegalTargetFileName(std::string(uploadPrefix) + "Local path has no file name: " + localPath);
         }
         return component->substr(0, PackageLimits::maxTargetName);
     }
@@ -46,8 +45,8 @@ std::uint32_t sizeOf(LocalFile& file, bool& known) {
 }
 }  // namespace
 
-void SLVFamilyDevice::receiveFile(const std::string& localPath, const ProgressCallback& progress,
-                                  std::uint8_t flag, const std::string& targetName) {
+void SLVFamilyDevice::receiveFile(const std::string& localPath, const ProgressCallback& progress, std::uint8_t flag,
+                                  const std::string& targetName) {
     continueTransfer = 1;
     if (localPath.empty()) {
         throw IllegalSourceFileName(std::string(uploadPrefix) + "SourceFileName ist empty.");
@@ -64,8 +63,7 @@ void SLVFamilyDevice::receiveFile(const std::string& localPath, const ProgressCa
         std::uint32_t freeSpace = 0;
         sendDiskSpace(first, freeSpace);
         if (freeSpace < size) {
-            throw NotEnoughMemory(std::string(uploadPrefix) + "Not enough disk space for file " +
-                                  localPath + ".");
+            throw NotEnoughMemory(std::string(uploadPrefix) + "Not enough disk space for file " + localPath + ".");
         }
         pauseFor(settleAfterSpaceQuery);
     }

@@ -2,8 +2,7 @@
 
 ClassFactory::ClassFactory(const ServedClass& served) noexcept : ComObject(LiveCount::notCounted), served_(served) {}
 
-const QITAB* ClassFactory::interfaces() noexcept
-{
+const QITAB* ClassFactory::interfaces() noexcept {
     static const QITAB table[] = {
         QITABENT(ClassFactory, IClassFactory),
         {},
@@ -11,8 +10,7 @@ const QITAB* ClassFactory::interfaces() noexcept
     return table;
 }
 
-HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object) noexcept
-{
+HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object) noexcept {
     if (!object) {
         return E_POINTER;
     }
@@ -23,8 +21,7 @@ HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object
     return comBoundary([&] { return served_.createInstance(riid, object); });
 }
 
-HRESULT ClassFactory::LockServer(BOOL lock) noexcept
-{
+HRESULT ClassFactory::LockServer(BOOL lock) noexcept {
     if (lock) {
         moduleState().lockServer();
     } else {

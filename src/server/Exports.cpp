@@ -3,8 +3,7 @@
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
-{
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     // Thread notifications stay on: the statically linked runtime may need them.
     if (reason == DLL_PROCESS_ATTACH) {
         startUpServer(instance);
@@ -14,23 +13,19 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
     return TRUE;
 }
 
-HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID riid, void** object)
-{
+HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID riid, void** object) {
     return getClassObject(classId, riid, object);
 }
 
-HRESULT STDAPICALLTYPE DllCanUnloadNow()
-{
+HRESULT STDAPICALLTYPE DllCanUnloadNow() {
     return canUnloadNow();
 }
 
-HRESULT STDAPICALLTYPE DllRegisterServer()
-{
+HRESULT STDAPICALLTYPE DllRegisterServer() {
     return registerThisServer();
 }
 
-HRESULT STDAPICALLTYPE DllUnregisterServer()
-{
+HRESULT STDAPICALLTYPE DllUnregisterServer() {
     return unregisterThisServer();
 }
 

@@ -4,19 +4,16 @@
 
 #include <vector>
 
-bool wantsGermanResources(LANGID language) noexcept
-{
+bool wantsGermanResources(LANGID language) noexcept {
     return PRIMARYLANGID(language) == LANG_GERMAN;
 }
 
-std::wstring folderOf(const std::wstring& path)
-{
+std::wstring folderOf(const std::wstring& path) {
     const size_t backslash = path.rfind(L'\\');
     return backslash == std::wstring::npos ? std::wstring() : path.substr(0, backslash);
 }
 
-std::wstring modulePath(HMODULE module)
-{
+std::wstring modulePath(HMODULE module) {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD length = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
@@ -30,8 +27,7 @@ std::wstring modulePath(HMODULE module)
     }
 }
 
-HMODULE loadGermanSatellite(HMODULE server, LANGID language)
-{
+HMODULE loadGermanSatellite(HMODULE server, LANGID language) {
     if (!wantsGermanResources(language)) {
         return nullptr;
     }

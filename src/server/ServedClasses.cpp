@@ -7,8 +7,7 @@
 
 namespace {
 
-HRESULT createRootFolder(REFIID riid, void** object)
-{
+HRESULT createRootFolder(REFIID riid, void** object) {
     return makeComObject<NamespaceFolder>(true)->QueryInterface(riid, object);
 }
 
@@ -19,13 +18,11 @@ const ServedClass classes[] = {
 
 }  // namespace
 
-std::span<const ServedClass> servedClasses() noexcept
-{
+std::span<const ServedClass> servedClasses() noexcept {
     return classes;
 }
 
-const ServedClass* findServedClass(REFCLSID classId) noexcept
-{
+const ServedClass* findServedClass(REFCLSID classId) noexcept {
     for (const ServedClass& served : classes) {
         if (IsEqualCLSID(*served.classId, classId)) {
             return &served;

@@ -8,7 +8,7 @@
 struct ServedClass {
     const CLSID* classId;
     const wchar_t* classIdText;
-    const wchar_t* name;            // default value of the class key
+    const wchar_t* name;  // default value of the class key
     const wchar_t* infoTip;
     const wchar_t* threadingModel;
     DWORD folderAttributes;         // ShellFolder\Attributes

@@ -18,16 +18,14 @@ struct ServerState {
     UniqueModule satellite;
 };
 
-ServerState& server()
-{
+ServerState& server() {
     static ServerState state;
     return state;
 }
 
 }  // namespace
 
-void startUpServer(HMODULE module) noexcept
-{
+void startUpServer(HMODULE module) noexcept {
     HMODULE resources = module;
     if (HMODULE satellite = loadGermanSatellite(module, GetUserDefaultLangID())) {
         server().satellite.reset(satellite);
@@ -37,8 +35,7 @@ void startUpServer(HMODULE module) noexcept
     moduleState().registerClipboardFormats();
 }
 
-void shutDownServer(bool processEnding) noexcept
-{
+void shutDownServer(bool processEnding) noexcept {
     {
         std::lock_guard<std::mutex> guard(server().factoryLock);
         server().factories.clear();
@@ -51,8 +48,7 @@ void shutDownServer(bool processEnding) noexcept
     }
 }
 
-HRESULT getClassObject(REFCLSID classId, REFIID riid, void** object) noexcept
-{
+HRESULT getClassObject(REFCLSID classId, REFIID riid, void** object) noexcept {
     if (!object) {
         return E_POINTER;
     }
@@ -73,20 +69,17 @@ HRESULT getClassObject(REFCLSID classId, REFIID riid, void** object) noexcept
     });
 }
 
-HRESULT canUnloadNow() noexcept
-{
+HRESULT canUnloadNow() noexcept {
     return moduleState().canUnload() ? S_OK : S_FALSE;
 }
 
-HRESULT registerThisServer() noexcept
-{
+HRESULT registerThisServer() noexcept {
     return comBoundary([] {
         const std::wstring path = modulePath(moduleState().serverModule());
         return path.empty() ? HRESULT_FROM_WIN32(GetLastError()) : registerServer(path);
     });
 }
 
-HRESULT unregisterThisServer() noexcept
-{
+HRESULT unregisterThisServer() noexcept {
     return comBoundary([] { return unregisterServer(); });
 }

@@ -33,13 +33,11 @@ public:
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override
-    {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
         return QISearch(static_cast<Derived*>(this), Derived::interfaces(), riid, object);
     }
     ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override
-    {
+    ULONG STDMETHODCALLTYPE Release() noexcept override {
         const ULONG left = --references_;
         if (left == 0) {
             delete this;
@@ -48,15 +46,12 @@ public:
     }
 
 protected:
-    explicit ComObject(LiveCount count = LiveCount::counted) noexcept
-        : counted_(count == LiveCount::counted)
-    {
+    explicit ComObject(LiveCount count = LiveCount::counted) noexcept : counted_(count == LiveCount::counted) {
         if (counted_) {
             moduleState().objectCreated();
         }
     }
-    virtual ~ComObject()
-    {
+    virtual ~ComObject() {
         if (counted_) {
             moduleState().objectDestroyed();
         }
@@ -71,8 +66,7 @@ private:
 // pointer. (MinGW's ComPtr::Attach adds a reference, unlike Microsoft's, so
 // ownership is passed by taking one and dropping the first.)
 template <typename T, typename... Args>
-ComPtr<T> makeComObject(Args&&... args)
-{
+ComPtr<T> makeComObject(Args&&... args) {
     T* created = new T(std::forward<Args>(args)...);
     ComPtr<T> object(created);
     created->Release();
@@ -91,8 +85,7 @@ private:
     HRESULT result_;
 };
 
-inline void throwIfFailed(HRESULT result)
-{
+inline void throwIfFailed(HRESULT result) {
     if (FAILED(result)) {
         throw ComFailure(result);
     }
@@ -102,8 +95,7 @@ inline void throwIfFailed(HRESULT result)
 // caller, who gets a status instead. The status depends only on the kind
 // of failure, never on a message.
 template <typename Body>
-HRESULT comBoundary(Body&& body) noexcept
-{
+HRESULT comBoundary(Body&& body) noexcept {
     try {
         return std::forward<Body>(body)();
     } catch (const ComFailure& failure) {

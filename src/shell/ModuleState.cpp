@@ -1,13 +1,11 @@
 #include "shell/ModuleState.h"
 
-ModuleState& moduleState() noexcept
-{
+ModuleState& moduleState() noexcept {
     static ModuleState state;
     return state;
 }
 
-void ModuleState::registerClipboardFormats() noexcept
-{
+void ModuleState::registerClipboardFormats() noexcept {
     formats_.fileGroupDescriptor = RegisterClipboardFormatA("FileGroupDescriptor");
     formats_.fileContents = RegisterClipboardFormatA("FileContents");
     formats_.pasteSucceeded = RegisterClipboardFormatA("Paste Succeeded");

@@ -38,8 +38,7 @@ public:
     // server itself). Until set, both are the running program.
     HMODULE serverModule() const noexcept { return serverModule_; }
     HMODULE resourceModule() const noexcept { return resourceModule_; }
-    void setModules(HMODULE server, HMODULE resources) noexcept
-    {
+    void setModules(HMODULE server, HMODULE resources) noexcept {
         serverModule_ = server;
         resourceModule_ = resources;
     }

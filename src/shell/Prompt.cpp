@@ -13,8 +13,7 @@ std::atomic<Recorder*> activeRecorder{nullptr};
 
 }  // namespace
 
-std::wstring loadText(UINT id)
-{
+std::wstring loadText(UINT id) {
     // With no buffer size LoadStringW hands out the text inside the
     // resource itself, so no text is ever cut short.
     const wchar_t* text = nullptr;
@@ -25,23 +24,19 @@ std::wstring loadText(UINT id)
     return std::wstring(text, static_cast<size_t>(length));
 }
 
-std::string loadTextAnsi(UINT id)
-{
+std::string loadTextAnsi(UINT id) {
     return narrow(loadText(id));
 }
 
-std::wstring formatText(UINT id, std::initializer_list<TextArg> args)
-{
+std::wstring formatText(UINT id, std::initializer_list<TextArg> args) {
     return fillText(loadText(id), args);
 }
 
-std::string formatTextAnsi(UINT id, std::initializer_list<TextArg> args)
-{
+std::string formatTextAnsi(UINT id, std::initializer_list<TextArg> args) {
     return narrow(formatText(id, args));
 }
 
-int show(HWND owner, UINT textId, UINT captionId, UINT style, std::initializer_list<TextArg> args)
-{
+int show(HWND owner, UINT textId, UINT captionId, UINT style, std::initializer_list<TextArg> args) {
     ShownPrompt prompt{textId, formatText(textId, args), loadText(captionId), style, owner};
     if (Recorder* recorder = activeRecorder.load()) {
         return recorder->record(prompt);
@@ -49,18 +44,15 @@ int show(HWND owner, UINT textId, UINT captionId, UINT style, std::initializer_l
     return MessageBoxW(owner, prompt.text.c_str(), prompt.caption.c_str(), style);
 }
 
-void showError(HWND owner, UINT textId, std::initializer_list<TextArg> args)
-{
+void showError(HWND owner, UINT textId, std::initializer_list<TextArg> args) {
     show(owner, textId, IDS_CAPTION_ERROR, errorStyle, args);
 }
 
-bool confirm(HWND owner, UINT textId, std::initializer_list<TextArg> args)
-{
+bool confirm(HWND owner, UINT textId, std::initializer_list<TextArg> args) {
     return show(owner, textId, IDS_CAPTION_ATTENTION, confirmStyle, args) == IDYES;
 }
 
-void showInformation(HWND owner, UINT textId, std::initializer_list<TextArg> args)
-{
+void showInformation(HWND owner, UINT textId, std::initializer_list<TextArg> args) {
     show(owner, textId, IDS_CAPTION_INFORMATION, informationStyle, args);
 }
 
@@ -68,25 +60,21 @@ Recorder::Recorder(int answer) : Recorder(Answerer([answer](const ShownPrompt&) 
 
 Recorder::Recorder(Answerer answerer) : answerer_(std::move(answerer)), previous_(activeRecorder.exchange(this)) {}
 
-Recorder::~Recorder()
-{
+Recorder::~Recorder() {
     activeRecorder.store(previous_);
 }
 
-std::vector<ShownPrompt> Recorder::prompts() const
-{
+std::vector<ShownPrompt> Recorder::prompts() const {
     std::lock_guard<std::mutex> guard(mutex_);
     return prompts_;
 }
 
-void Recorder::setAnswer(int answer)
-{
+void Recorder::setAnswer(int answer) {
     std::lock_guard<std::mutex> guard(mutex_);
     answerer_ = [answer](const ShownPrompt&) { return answer; };
 }
 
-int Recorder::record(const ShownPrompt& prompt)
-{
+int Recorder::record(const ShownPrompt& prompt) {
     std::lock_guard<std::mutex> guard(mutex_);
     prompts_.push_back(prompt);
     return answerer_(prompt);

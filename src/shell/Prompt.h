@@ -42,7 +42,7 @@ void showInformation(HWND owner, UINT textId, std::initializer_list<TextArg> arg
 // What a message box would have shown.
 struct ShownPrompt {
     UINT textId = 0;
-    std::wstring text;     // filled
+    std::wstring text;  // filled
     std::wstring caption;
     UINT style = 0;
     HWND owner = nullptr;

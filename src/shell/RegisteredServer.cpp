@@ -6,11 +6,11 @@
 
 #include <cwchar>
 
-std::wstring registeredServerPath()
-{
+std::wstring registeredServerPath() {
     const std::wstring path = std::wstring(L"CLSID\\") + nimbrelClassIdText + L"\\InprocServer32";
     DWORD size = 0;
-    if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS ||
+    if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
+            ERROR_SUCCESS ||
         size < sizeof(wchar_t)) {
         return {};
     }

@@ -27,8 +27,7 @@ struct TaskMemoryTraits {
 
 // Two storage mediums are the same when they hold the same storage, so an
 // empty medium (TYMED_NULL, nothing held) compares equal to "none".
-inline bool operator==(const STGMEDIUM& left, const STGMEDIUM& right) noexcept
-{
+inline bool operator==(const STGMEDIUM& left, const STGMEDIUM& right) noexcept {
     return left.tymed == right.tymed && left.hGlobal == right.hGlobal && left.pUnkForRelease == right.pUnkForRelease;
 }
 
@@ -57,11 +56,8 @@ template <typename T = void>
 class GlobalLockGuard {
 public:
     explicit GlobalLockGuard(HGLOBAL memory) noexcept
-        : memory_(memory), data_(memory ? static_cast<T*>(GlobalLock(memory)) : nullptr)
-    {
-    }
-    ~GlobalLockGuard()
-    {
+        : memory_(memory), data_(memory ? static_cast<T*>(GlobalLock(memory)) : nullptr) {}
+    ~GlobalLockGuard() {
         if (data_) {
             GlobalUnlock(memory_);
         }

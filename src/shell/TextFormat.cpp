@@ -4,8 +4,7 @@
 
 #include <cwctype>
 
-std::wstring widen(std::string_view text)
-{
+std::wstring widen(std::string_view text) {
     if (text.empty()) {
         return {};
     }
@@ -16,8 +15,7 @@ std::wstring widen(std::string_view text)
     return wide;
 }
 
-std::string narrow(std::wstring_view text)
-{
+std::string narrow(std::wstring_view text) {
     if (text.empty()) {
         return {};
     }
@@ -28,8 +26,7 @@ std::string narrow(std::wstring_view text)
     return ansi;
 }
 
-std::wstring TextArg::asText() const
-{
+std::wstring TextArg::asText() const {
     if (const auto* number = std::get_if<long long>(&value_)) {
         return std::to_wstring(*number);
     }
@@ -40,8 +37,7 @@ namespace {
 
 // Pads a converted field to its width: blanks on the left, on the right for
 // '-', or zeros after the sign for '0'.
-std::wstring pad(std::wstring field, size_t width, bool leftAlign, bool zeros)
-{
+std::wstring pad(std::wstring field, size_t width, bool leftAlign, bool zeros) {
     if (field.size() >= width) {
         return field;
     }
@@ -59,8 +55,7 @@ std::wstring pad(std::wstring field, size_t width, bool leftAlign, bool zeros)
 
 }  // namespace
 
-std::wstring fillText(std::wstring_view pattern, std::initializer_list<TextArg> args)
-{
+std::wstring fillText(std::wstring_view pattern, std::initializer_list<TextArg> args) {
     std::wstring out;
     auto next = args.begin();
     size_t i = 0;

@@ -48,15 +48,15 @@ protected:
              "--device",
              "link=" + minnowLink() + ",model=MN2,serial=MN2-2002,free=100000,files=" + minnowFiles().string() +
                  minnowExtra},
-            minnowLink(), dir_.file("devsim.pid")});
+            minnowLink(),
+            dir_.file("devsim.pid")});
     }
 
     CliResult nimbrel(std::vector<std::string> args, const std::string& input = "",
                       std::function<bool(const std::string&, const std::string&)> interruptWhen = {}) {
         CliRun run;
         run.args = std::move(args);
-        run.environment = {"XDG_CONFIG_HOME=" + home().string(),
-                           "NIMBREL_PORTS=" + corviaLink() + ":" + minnowLink()};
+        run.environment = {"XDG_CONFIG_HOME=" + home().string(), "NIMBREL_PORTS=" + corviaLink() + ":" + minnowLink()};
         run.input = input;
         run.interruptWhen = std::move(interruptWhen);
         return runCli(nativeTool("nimbrel"), run);
@@ -237,10 +237,9 @@ TEST_F(CliTest, CtrlCDuringADownloadCancelsItAndLeavesNoPartialFile) {
 
 TEST_F(CliTest, MonitorPrintsTheDeviceLinesUntilInterrupted) {
     startDevices(",line=1:Hello world,line=2:Second line");
-    CliResult result = nimbrel({"-d", corviaLink(), "monitor"}, "",
-                               [](const std::string& out, const std::string&) {
-                                   return out.find("Second line") != std::string::npos;
-                               });
+    CliResult result = nimbrel({"-d", corviaLink(), "monitor"}, "", [](const std::string& out, const std::string&) {
+        return out.find("Second line") != std::string::npos;
+    });
     EXPECT_EQ(result.exitCode, 130) << result.err;
     EXPECT_NE(result.out.find("Hello world"), std::string::npos) << result.out;
 }

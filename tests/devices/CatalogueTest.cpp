@@ -23,7 +23,8 @@ TEST(DeviceCatalogue, NewDevicesGetTheModelNameThenNumbersAfterAllEverSeenAndRen
     storage.loaded();
     const StoredCounters counters = storage.open()->readCounters();
     for (std::size_t i = 0; i < modelCount; ++i)
-        EXPECT_EQ(counters[i].value_or(99), 0u) << "loading an empty store writes " << deviceModels[i].counterValue << " = 0";
+        EXPECT_EQ(counters[i].value_or(99), 0u)
+            << "loading an empty store writes " << deviceModels[i].counterValue << " = 0";
 
     const struct {
         std::vector<std::pair<std::string, std::uint32_t>> listed;
@@ -43,14 +44,17 @@ TEST(DeviceCatalogue, NewDevicesGetTheModelNameThenNumbersAfterAllEverSeenAndRen
 
     DeviceCatalogue catalogue = storage.loaded();
     EXPECT_TRUE(catalogue.storeDeviceName(corvia80, "CV8-B", "Kitchen"));
-    EXPECT_EQ(catalogue.rememberedNames().at("CV8-B"), "Corvia 80 (2)") << "the names held change only at the next load";
-    EXPECT_EQ(storage.listing({{"CV8-A", corvia80}, {"CV8-B", corvia80}}), (std::vector<std::string>{"Corvia 80", "Kitchen"}));
+    EXPECT_EQ(catalogue.rememberedNames().at("CV8-B"), "Corvia 80 (2)")
+        << "the names held change only at the next load";
+    EXPECT_EQ(storage.listing({{"CV8-A", corvia80}, {"CV8-B", corvia80}}),
+              (std::vector<std::string>{"Corvia 80", "Kitchen"}));
     EXPECT_EQ(storage.loaded().indexCounter(corvia80), 3u) << "a rename uses up no number";
 }
 
 TEST(DeviceCatalogue, DevicesWithoutSerialTextShareOneNameAcrossModelsAndUnknownTypesAreNeitherNamedNorStored) {
     TestStorage storage;
-    EXPECT_EQ(storage.listing({{"xxx", corvia80}, {"xxx", minnow}}), (std::vector<std::string>{"Corvia 80", "Corvia 80"}));
+    EXPECT_EQ(storage.listing({{"xxx", corvia80}, {"xxx", minnow}}),
+              (std::vector<std::string>{"Corvia 80", "Corvia 80"}));
     EXPECT_EQ(storage.loaded().indexCounter(corvia80), 1u);
     EXPECT_EQ(storage.loaded().indexCounter(minnow), 0u) << "a remembered name must not use up a number";
 
@@ -65,8 +69,8 @@ TEST(DeviceCatalogue, NamesAndSerialsOf40CharactersOrMoreAreReadWholeAndLaterDev
     const std::string longName(64, 'N');
     const std::string longSerial(43, 'S');
     // Three models whose older reading stopped at the first value it could not read, and Solvane.
-    storage.listing({{"SLV-A", solvane}, {"MN2-A", minnow}, {"CV8-A", corvia80}, {longSerial, corvia80},
-                      {"CV8-C", corvia80}});
+    storage.listing(
+        {{"SLV-A", solvane}, {"MN2-A", minnow}, {"CV8-A", corvia80}, {longSerial, corvia80}, {"CV8-C", corvia80}});
     DeviceCatalogue renamer(storage.open());
     renamer.storeDeviceName(solvane, "SLV-A", longName);
     renamer.storeDeviceName(minnow, "MN2-A", longName + "m");

@@ -4,7 +4,9 @@
 
 TestStorage::TestStorage() : where_(makeUniqueTempDir()) {}
 
-TestStorage::~TestStorage() { removeTree(where_); }
+TestStorage::~TestStorage() {
+    removeTree(where_);
+}
 
 std::unique_ptr<CatalogueStore> TestStorage::open() const {
     return std::make_unique<FileCatalogueStore>(where_ + "/nimbrel/devices");

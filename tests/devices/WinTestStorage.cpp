@@ -13,7 +13,9 @@ TestStorage::TestStorage() {
     RegDeleteTreeA(HKEY_CURRENT_USER, where_.c_str());
 }
 
-TestStorage::~TestStorage() { RegDeleteTreeA(HKEY_CURRENT_USER, where_.c_str()); }
+TestStorage::~TestStorage() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, where_.c_str());
+}
 
 std::unique_ptr<CatalogueStore> TestStorage::open() const {
     return std::make_unique<RegistryCatalogueStore>(where_ + "\\DEVICES");

@@ -20,15 +20,18 @@ using namespace std::chrono_literals;
 static const std::string devsim = std::string(NIMBREL_TOOLS_DIR) + "/nimbrel-devsim";
 
 // True also for a link whose pseudo-terminal is gone.
-static bool linkExists(const std::string& path) { return std::filesystem::exists(std::filesystem::symlink_status(path)); }
+static bool linkExists(const std::string& path) {
+    return std::filesystem::exists(std::filesystem::symlink_status(path));
+}
 
 TEST(DevsimProgram, AnswersOnItsLinkAcrossReopensAndOnSigtermEndsWithoutLeavingLinkOrPidFile) {
     TempDir dir;
     const std::string link = dir.file("COM3"), pidFile = dir.file("pid"), log = dir.file("out.log");
     std::future<int> exitStatus = std::async(std::launch::async, [&] {
-        return runNative({"/bin/sh", "-c", "exec '" + devsim + "' --device 'link=" + link +
-                                               ",model=MN2,serial=MN2-4711,version=1' --pid-file '" + pidFile +
-                                               "' --idle-limit 30 > '" + log + "'"});
+        return runNative({"/bin/sh", "-c",
+                          "exec '" + devsim + "' --device 'link=" + link +
+                              ",model=MN2,serial=MN2-4711,version=1' --pid-file '" + pidFile + "' --idle-limit 30 > '" +
+                              log + "'"});
     });
     for (int i = 0; i < 300 && !pathExists(pidFile); ++i) std::this_thread::sleep_for(10ms);
     long pid = 0;

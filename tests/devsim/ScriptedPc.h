@@ -25,7 +25,9 @@ inline std::string hex(const Bytes& bytes) {
     return text.empty() ? text : text.substr(1);
 }
 
-inline Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+inline Bytes bytesOf(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
 
 inline Bytes operator+(Bytes left, const Bytes& right) {
     left.insert(left.end(), right.begin(), right.end());
@@ -51,7 +53,9 @@ struct Wire : Bytes {
 inline Bytes package(const Bytes& inner) {
     return Bytes{std::uint8_t(inner.size() & 0xFF), std::uint8_t(inner.size() >> 8)} + inner + Bytes{0x16};
 }
-inline Bytes namePackage(std::uint8_t command, const std::string& name) { return package(bytesOf(name) + Bytes{command}); }
+inline Bytes namePackage(std::uint8_t command, const std::string& name) {
+    return package(bytesOf(name) + Bytes{command});
+}
 inline Bytes uploadHeader(const std::string& name, std::uint8_t flag) {
     return package(Bytes{0x1C} + bytesOf(name) + Bytes{0x05, flag, 0x0F});
 }

@@ -34,8 +34,8 @@ void upload(ScriptedPc& pc, const std::string& name, const Bytes& data, std::uin
     std::vector<std::pair<Wire, Wire>> steps{{"03", "06 03"}, {uploadHeader(name, flag), "06 16"}};
     for (std::size_t offset = 0; offset < data.size(); offset += 78) {
         steps.push_back({"03", "06 03"});
-        steps.push_back({package(Bytes(data.begin() + offset, data.begin() + std::min(data.size(), offset + 78))),
-                         "06 16"});
+        steps.push_back(
+            {package(Bytes(data.begin() + offset, data.begin() + std::min(data.size(), offset + 78))), "06 16"});
     }
     steps.push_back({"04", lastAnswer});
     pc.transaction(steps);
@@ -99,7 +99,9 @@ TEST(SimulatedDevice, UploadsConsumeDeletesFreeAndUploadsBeyondTheFreeSpaceAreRe
     EXPECT_EQ(f.device->fileData("A.TXT"), patternOf(100));
     f.pc.transaction({{"25", "06 25 00 00 00 96 00 00 00 32 16"}, {"06 16", ""}});
 
-    f.pc.transaction({{"03", "06 03"}, {uploadHeader("BIG.TXT", 0x00), "06 16"}, {"03", "06 03"},
+    f.pc.transaction({{"03", "06 03"},
+                      {uploadHeader("BIG.TXT", 0x00), "06 16"},
+                      {"03", "06 03"},
                       {package(patternOf(78)), "15 0E"}});
     EXPECT_FALSE(f.device->hasFile("BIG.TXT"));
     EXPECT_EQ(f.device->freeSpace(), 50u) << "a refused upload takes no space";
@@ -119,11 +121,16 @@ TEST(SimulatedDevice, ExistingNamesMissingFilesAndCancelledUploadsAreRefusedAsTh
     f.pc.transaction({{"03", "06 03"}, {uploadHeader("KEEP.TXT", 0x00), "15 13"}});
     f.pc.transaction({{"23", "06 23"}, {namePackage(0x23, "GONE.TXT"), "15 18"}});
     f.pc.transaction({{"22", "06 22"}, {namePackage(0x22, "GONE.TXT"), "15 18"}});
-    f.pc.transaction({{"22", "06 22"}, {namePackage(0x22, "KEEP.TXT"), "06 16"},
-                      {"22", "06 22"}, {namePackage(0x22, "OTHER.TXT"), "15 13"}});
+    f.pc.transaction({{"22", "06 22"},
+                      {namePackage(0x22, "KEEP.TXT"), "06 16"},
+                      {"22", "06 22"},
+                      {namePackage(0x22, "OTHER.TXT"), "15 13"}});
     // The PC cancels an upload: ACK 0x43 and the partial file is dropped.
-    f.pc.transaction({{"03", "06 03"}, {uploadHeader("PART.TXT", 0x00), "06 16"}, {"03", "06 03"},
-                      {package(patternOf(78)), "06 16"}, {"43", "06 43"}});
+    f.pc.transaction({{"03", "06 03"},
+                      {uploadHeader("PART.TXT", 0x00), "06 16"},
+                      {"03", "06 03"},
+                      {package(patternOf(78)), "06 16"},
+                      {"43", "06 43"}});
     EXPECT_FALSE(f.device->hasFile("PART.TXT"));
     EXPECT_EQ(f.device->fileData("KEEP.TXT"), bytesOf("keep"));
     EXPECT_EQ(f.device->files().size(), 2u);
@@ -141,8 +148,10 @@ TEST(SimulatedDevice, DirectoryStorageHoldsTheDeviceFilesAndRefusesNamesThatLeav
         EXPECT_EQ(f.device->files()[0].name, "README.TXT");
         EXPECT_EQ(f.device->files()[0].size, 9u);
         upload(f.pc, "NEW.TXT", patternOf(200), 0x00);
-        f.pc.transaction({{"22", "06 22"}, {namePackage(0x22, "README.TXT"), "06 16"},
-                          {"22", "06 22"}, {namePackage(0x22, "OLD.TXT"), "06 16"}});
+        f.pc.transaction({{"22", "06 22"},
+                          {namePackage(0x22, "README.TXT"), "06 16"},
+                          {"22", "06 22"},
+                          {namePackage(0x22, "OLD.TXT"), "06 16"}});
         upload(f.pc, "../ESCAPE.TXT", bytesOf("x"), 0x00, "15 0E");  // refused when it is to be stored
         EXPECT_EQ(f.device->freeSpace(), 4800u);
     }

@@ -24,15 +24,32 @@ TEST(NBExceptionTest, DescriptionsUpTo512CharactersStayWholeLongerOnesAreCutAndN
 }
 
 TEST(NBExceptionTest, EveryClassCarriesItsOwnNameAndCode) {
-    const NBException raised[] = {
-        FileNotFound("x"),       CannotOpenFile("x"),           CannotWriteToFile("x"),      CannotDeleteFile("x"),
-        CannotReadFromFile("x"), CannotReadFileSize("x"),       UnableToOpenPort("x"),       CannotWriteToPort("x"),
-        CannotReadFromPort("x"), ErrorOnInitialization("x"),    ErrorInProtocol("x"),        MismatchingProtocol("x"),
-        FileAlreadyExitsOnDevice("x"), FileNotFoundOnDevice("x"), IllegalTargetFileName("x"), IllegalSourceFileName("x"),
-        InvalidArgument("x"),    ErrorOnDevice("x"),            NotEnoughMemory("x"),        MethodCollision("x"),
-        WrongCommandConfirmed("x"), TransmissionCanceledByUser("x"), WrongProtocolVersion("x")};
+    const NBException raised[] = {FileNotFound("x"),
+                                  CannotOpenFile("x"),
+                                  CannotWriteToFile("x"),
+                                  CannotDeleteFile("x"),
+                                  CannotReadFromFile("x"),
+                                  CannotReadFileSize("x"),
+                                  UnableToOpenPort("x"),
+                                  CannotWriteToPort("x"),
+                                  CannotReadFromPort("x"),
+                                  ErrorOnInitialization("x"),
+                                  ErrorInProtocol("x"),
+                                  MismatchingProtocol("x"),
+                                  FileAlreadyExitsOnDevice("x"),
+                                  FileNotFoundOnDevice("x"),
+                                  IllegalTargetFileName("x"),
+                                  IllegalSourceFileName("x"),
+                                  InvalidArgument("x"),
+                                  ErrorOnDevice("x"),
+                                  NotEnoughMemory("x"),
+                                  MethodCollision("x"),
+                                  WrongCommandConfirmed("x"),
+                                  TransmissionCanceledByUser("x"),
+                                  WrongProtocolVersion("x")};
     std::string names;
-    for (const NBException& exception : raised) names += std::string(exception.typeName) + " " + std::to_string(exception.code) + ", ";
+    for (const NBException& exception : raised)
+        names += std::string(exception.typeName) + " " + std::to_string(exception.code) + ", ";
     EXPECT_EQ(names,
               "FileNotFound 1, CannotOpenFile 2, CannotWriteToFile 3, CannotDeleteFile 4, CannotReadFromFile 5, "
               "CannotReadFileSize 6, UnableToOpenPort 10, CannotWriteToPort 11, CannotReadFromPort 12, "
@@ -65,11 +82,19 @@ TEST(PortErrorsTest, LineErrorWordsAreNamedAsAWholeAndCombinationsAreUndefined) 
     const PortErrors errors("WinSerialPort", "\\\\.\\COM3");
     const std::string head = "WinSerialPort::readBuffer --  Error while reading from port \"\\\\.\\COM3\". COM error: ";
     const std::pair<std::uint32_t, const char*> table[] = {
-        {1, "Receive Queue overflow"}, {2, "Receive Overrun Error"},   {4, "Receive Parity Error"},
-        {8, "Receive Framing error"},  {16, "Break Detected"},         {256, "TX Queue is full"},
-        {512, "LPTx Timeout"},         {1024, "LPTx I/O Error"},       {2048, "LPTx Device not selected"},
-        {4096, "LPTx Out-Of-Paper"},   {32768, "Requested mode unsupported"},
-        {4 | 8, "undefined error"},    {32, "undefined error"},
+        {1, "Receive Queue overflow"},
+        {2, "Receive Overrun Error"},
+        {4, "Receive Parity Error"},
+        {8, "Receive Framing error"},
+        {16, "Break Detected"},
+        {256, "TX Queue is full"},
+        {512, "LPTx Timeout"},
+        {1024, "LPTx I/O Error"},
+        {2048, "LPTx Device not selected"},
+        {4096, "LPTx Out-Of-Paper"},
+        {32768, "Requested mode unsupported"},
+        {4 | 8, "undefined error"},
+        {32, "undefined error"},
     };
     for (const auto& [word, text] : table) {
         const auto raised = errors.lineError(word);

@@ -12,7 +12,9 @@
 #include "link/SerialPort.h"
 
 // The link through which Wine reaches COM<n> (see the Wine prefix script).
-inline std::string comLink(int portNumber) { return std::string(NIMBREL_PORT_DIR) + "/COM" + std::to_string(portNumber); }
+inline std::string comLink(int portNumber) {
+    return std::string(NIMBREL_PORT_DIR) + "/COM" + std::to_string(portNumber);
+}
 
 // Records the fixed waits asked for and returns at once.
 struct RecordedPauses {

@@ -85,13 +85,17 @@ TEST_F(LocalFileTest, ReadingAWriteFileWritingAReadFileFailedDeletesAndEveryCall
 #endif
     expectRaised({
         {[&] { openLocalFile(w, LocalFile::WriteMode)->readBuffer(buffer, 4); },
-         "CannotReadFromFile: " + c + "::readBuffer --  Can't read from file " + w + ". File is opened with writeonly-flag."},
+         "CannotReadFromFile: " + c + "::readBuffer --  Can't read from file " + w +
+             ". File is opened with writeonly-flag."},
         {[&] { gone->erase(); }, "CannotDeleteFile: " + c + "::erase --  Can't delete file " + in + "."},
         {[&] { gone->erase(); }, "FileNotFound: " + c + "::erase --  File " + in + " was erased."},
-        {[&] { writer->writeBuffer(buffer, 4); }, "FileNotFound: " + c + "::writeBuffer --  File " + out + " was erased."},
-        {[&] { writer->readBuffer(buffer, 4); }, "FileNotFound: " + c + "::readBuffer --  File " + out + " was erased."},
+        {[&] { writer->writeBuffer(buffer, 4); },
+         "FileNotFound: " + c + "::writeBuffer --  File " + out + " was erased."},
+        {[&] { writer->readBuffer(buffer, 4); },
+         "FileNotFound: " + c + "::readBuffer --  File " + out + " was erased."},
         {[&] { writer->erase(); }, "FileNotFound: " + c + "::erase --  File " + out + " was erased."},
-        {[&] { writer->getSize(); }, "CannotReadFileSize: " + c + "::getSize --  Can't detect size of file " + out + "."},
+        {[&] { writer->getSize(); },
+         "CannotReadFileSize: " + c + "::getSize --  Can't detect size of file " + out + "."},
     });
 }
 
@@ -99,7 +103,8 @@ TEST_F(LocalFileTest, FilesOf4GiBOrMoreHaveNoSizeRatherThanAWrongOne) {
     createWith("huge.bin", "");
     std::filesystem::resize_file(nameOf("huge.bin"), (std::uintmax_t{1} << 32) + 5);  // sparse
     auto file = openLocalFile(nameOf("huge.bin"), LocalFile::ReadMode);
-    EXPECT_EQ(raisedBy([&] { file->getSize(); }),
-              "CannotReadFileSize: " + fileClass + "::getSize --  Can't detect size of file " + nameOf("huge.bin") + ".")
+    EXPECT_EQ(
+        raisedBy([&] { file->getSize(); }),
+        "CannotReadFileSize: " + fileClass + "::getSize --  Can't detect size of file " + nameOf("huge.bin") + ".")
         << "the low 32 bits (5) would send a wrong size to the device";
 }

@@ -33,7 +33,8 @@ public:
             windowClass.lpszClassName = server ? "Korvel_Server" : "LUMIDOT32";
             ::RegisterClassA(&windowClass);  // a second holder of the class finds it registered
             window_ = ::CreateWindowExA(0, windowClass.lpszClassName, server ? "Korvel Server" : "LUMIDOT32",
-                                        WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+                                        WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, windowClass.hInstance,
+                                        nullptr);
             ::SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
             ::SetEvent(ready_.get());
             if (!pumps) ::WaitForSingleObject(resume_.get(), INFINITE);
@@ -59,12 +60,18 @@ private:
         auto* self = reinterpret_cast<TestHolder*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
         static const UINT server = ::RegisterWindowMessageA("Korvel_Server");
         std::string request;
-        if (message == server && wParam == 1 && lParam == 2) request = "query";
-        else if (message == server && wParam == 100 && lParam == 1) request = "release";
-        else if (message == server && wParam == 100 && lParam == 0) request = "giveback";
-        else if (message == WM_USER + 113 && wParam == 0 && lParam == 0) request = "0x471";
-        else if (message == WM_USER + 114 && wParam == 0 && lParam == 0) request = "0x472";
-        else if (message == server) request = "unexpected " + std::to_string(wParam) + "/" + std::to_string(lParam);
+        if (message == server && wParam == 1 && lParam == 2)
+            request = "query";
+        else if (message == server && wParam == 100 && lParam == 1)
+            request = "release";
+        else if (message == server && wParam == 100 && lParam == 0)
+            request = "giveback";
+        else if (message == WM_USER + 113 && wParam == 0 && lParam == 0)
+            request = "0x471";
+        else if (message == WM_USER + 114 && wParam == 0 && lParam == 0)
+            request = "0x472";
+        else if (message == server)
+            request = "unexpected " + std::to_string(wParam) + "/" + std::to_string(lParam);
         if (self != nullptr && !request.empty()) {
             {
                 std::lock_guard<std::mutex> lock(self->mutex_);
@@ -102,7 +109,7 @@ TEST_F(PortHolderTest, HolderLendsItsPortAndGetsItBackOnceAfterTheClose) {
     const struct {
         bool server;
         int port;
-        LRESULT queryAnswer;  // the sibling program says its port in bits 8 to 15
+        LRESULT queryAnswer;                // the sibling program says its port in bits 8 to 15
         std::vector<std::string> requests;  // query, release and, after the close, the give-back notice
     } cases[] = {{true, 25, 25, {"query", "release", "giveback"}}, {false, 26, 0x1A07, {"0x472", "0x471", "0x472"}}};
     for (const auto& c : cases) {
@@ -117,7 +124,8 @@ TEST_F(PortHolderTest, HolderLendsItsPortAndGetsItBackOnceAfterTheClose) {
             EXPECT_EQ(holder.requests(), std::vector<std::string>(c.requests.begin(), c.requests.end() - 1));
             EXPECT_EQ(pauses.taken, (std::vector<std::uint32_t>{750, 50, 500}));
             port.writeByte(0x42);
-            EXPECT_EQ(peer.capturedAtLeast(1), std::vector<std::uint8_t>{0x42}) << "the borrowed port reaches the device";
+            EXPECT_EQ(peer.capturedAtLeast(1), std::vector<std::uint8_t>{0x42})
+                << "the borrowed port reaches the device";
         }
         EXPECT_EQ(holder.requests(), c.requests) << "the port goes back exactly once";
     }
@@ -132,7 +140,8 @@ TEST_F(PortHolderTest, HolderOfAnotherPortIsNotAskedHolderThatNeverLetsGoIsAsked
         bool pumps;
         std::vector<std::string> requests;
         std::vector<std::uint32_t> pauses;  // 750 ms before each try and after each failure
-    } cases[] = {{27, 5, true, {"query"}, {}}, {28, 0, true, tenTries, std::vector<std::uint32_t>(20, 750)},
+    } cases[] = {{27, 5, true, {"query"}, {}},
+                 {28, 0, true, tenTries, std::vector<std::uint32_t>(20, 750)},
                  {29, 29, false, {}, {}}};
     for (const auto& c : cases) {
         SCOPED_TRACE("holder on COM" + std::to_string(c.port));

@@ -26,14 +26,20 @@ class SerialPortTest : public ::testing::Test {
 protected:
 #ifdef _WIN32
     // COM<n> is reached through its link in the Wine prefix, which its peer replaces.
-    std::string portName(int number) const { return "\\\\.\\COM" + std::to_string(number); }
+    std::string portName(int number) const {
+        return "\\\\.\\COM" + std::to_string(number);
+    }
     std::string mapPort(int number) const {
         pointLink(comLink(number), dir.file("COM" + std::to_string(number)));
         return comLink(number);
     }
 #else
-    ~SerialPortTest() override { clearPortPaths(); }
-    std::string portName(int number) const { return dir.file("COM" + std::to_string(number)); }
+    ~SerialPortTest() override {
+        clearPortPaths();
+    }
+    std::string portName(int number) const {
+        return dir.file("COM" + std::to_string(number));
+    }
     std::string mapPort(int number) const {
         setPortPath(number, portName(number));
         return portName(number);
@@ -76,12 +82,14 @@ TEST_F(SerialPortTest, WritesAndReadsFailOnceThePeerIsGone) {
     peer.reset();
     const std::uint8_t byte = 0x1B;
     EXPECT_EQ(raisedBy([&] { port->writeBuffer(&byte, 1); }),
-              "CannotWriteToPort: " + portClass + "::writeBuffer -- Error while writing Buffer to port \"" + portName(24) + "\".");
+              "CannotWriteToPort: " + portClass + "::writeBuffer -- Error while writing Buffer to port \"" +
+                  portName(24) + "\".");
     EXPECT_THROW(port->readByte(), PortExceptions::CannotReadFromPort);
 }
 
 TEST_F(SerialPortTest, PortsWithNothingBehindThemAreInitializationErrorsWithoutWaiting) {
-    const std::string head = "ErrorOnInitialization: " + portClass + "::initializePort --  Error while reading Settings for Port \"";
+    const std::string head =
+        "ErrorOnInitialization: " + portClass + "::initializePort --  Error while reading Settings for Port \"";
     EXPECT_EQ(raisedBy([] { openSerialPort(unmapped); }), head + unmappedName + "\" ")
         << "a number without a mapping is a port that does not exist";
     mapPort(22);  // to a path where nothing is

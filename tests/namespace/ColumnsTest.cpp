@@ -14,8 +14,7 @@
 
 namespace {
 
-std::string localDateTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
-{
+std::string localDateTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
     const SYSTEMTIME time{year, month, 0, day, hour, minute, second, 0};
     char date[32] = {}, clock[32] = {};
     GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, sizeof date);
@@ -24,8 +23,7 @@ std::string localDateTime(WORD year, WORD month, WORD day, WORD hour, WORD minut
 }
 
 // A file listed as 2024-06-30 23:59:59.
-ItemRecord fileRecord(const char* name, std::uint32_t size = 0)
-{
+ItemRecord fileRecord(const char* name, std::uint32_t size = 0) {
     FileListEntry entry{{}, 24, 6, 30, 23, 59, 59, size};
     std::strcpy(entry.name, name);
     return makeFileRecord(entry);
@@ -36,8 +34,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(com_.textsLoaded()); }
     UniqueIdList idOf(const ItemRecord& record) { return UniqueIdList(allocator_.createItemId(record)); }
 
-    std::pair<int, UINT> icon(const ItemRecord& record)
-    {
+    std::pair<int, UINT> icon(const ItemRecord& record) {
         UniqueIdList id = idOf(record);
         PCUITEMID_CHILD item = id.get();
         ComPtr<IExtractIconA> extractor;
@@ -48,8 +45,7 @@ protected:
         return {index, flags};
     }
     // What the list would get for one sub-item.
-    std::pair<std::string, int> shown(PITEMID_CHILD item, int subItem, UINT mask, int room = 64)
-    {
+    std::pair<std::string, int> shown(PITEMID_CHILD item, int subItem, UINT mask, int room = 64) {
         std::string buffer(static_cast<std::size_t>(room), '#');
         LVITEMA entry{.mask = mask, .iSubItem = subItem, .pszText = buffer.data(), .cchTextMax = room, .iImage = -7};
         EXPECT_EQ(fillDisplayInfo(*folder_.Get(), nullptr, item, entry), 0);
@@ -62,15 +58,13 @@ protected:
     ComPtr<NamespaceFolder> folder_ = makeComObject<NamespaceFolder>(true);
 };
 
-TEST_F(ColumnsTest, SizesGroupThreeDigitsWithCommasInTheTestLocaleAndEndInB)
-{
+TEST_F(ColumnsTest, SizesGroupThreeDigitsWithCommasInTheTestLocaleAndEndInB) {
     const std::pair<std::uint32_t, const char*> sizes[] = {
         {0, "0 B"}, {999, "999 B"}, {1000, "1,000 B"}, {123456, "123,456 B"}, {4294967295u, "4,294,967,295 B"}};
     for (const auto& [size, text] : sizes) EXPECT_EQ(formatSize(size), text) << size << " bytes";
 }
 
-TEST_F(ColumnsTest, DatesOutOfRangeAreCorrectedAndTheCorrectionsKept)
-{
+TEST_F(ColumnsTest, DatesOutOfRangeAreCorrectedAndTheCorrectionsKept) {
     ItemRecord record = fileRecord("X.TXT");
     std::tie(record.year, record.month, record.day, record.hour, record.minute, record.second) =
         std::make_tuple(0u, 13, 0, 25, 75, 61);
@@ -87,8 +81,7 @@ TEST_F(ColumnsTest, DatesOutOfRangeAreCorrectedAndTheCorrectionsKept)
     EXPECT_EQ(edge.year, 1980u);
 }
 
-TEST_F(ColumnsTest, FilesTakeTheIconOfTheirExtensionAndDevicesTheFolderImage)
-{
+TEST_F(ColumnsTest, FilesTakeTheIconOfTheirExtensionAndDevicesTheFolderImage) {
     const auto [lower, flags] = icon(fileRecord("a.txt"));
     EXPECT_GE(lower, 0);
     EXPECT_EQ(flags, static_cast<UINT>(GIL_PERCLASS));
@@ -109,8 +102,7 @@ TEST_F(ColumnsTest, FilesTakeTheIconOfTheirExtensionAndDevicesTheFolderImage)
     EXPECT_NE(systemImageList(true), systemImageList(false));
 }
 
-TEST_F(ColumnsTest, ResetColumnsReplacesTheColumnsForDevicesOrFiles)
-{
+TEST_F(ColumnsTest, ResetColumnsReplacesTheColumnsForDevicesOrFiles) {
     InitCommonControls();
     UniqueWindow list(CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_REPORT, 0, 0, 600, 300, nullptr, nullptr,
                                       nullptr, nullptr));
@@ -130,8 +122,7 @@ TEST_F(ColumnsTest, ResetColumnsReplacesTheColumnsForDevicesOrFiles)
     }
 }
 
-TEST_F(ColumnsTest, EntriesShowNamePortSerialOrSizeAndCorrectedDateAndKeepTheCorrection)
-{
+TEST_F(ColumnsTest, EntriesShowNamePortSerialOrSizeAndCorrectedDateAndKeepTheCorrection) {
     UniqueIdList device = idOf(makeDeviceRecord("Corvia 80 (2)", 12, "CV8-0012", 0x78));
     EXPECT_EQ(shown(device.get(), 0, LVIF_TEXT).first, "Corvia 80 (2)");
     EXPECT_EQ(shown(device.get(), 1, LVIF_TEXT).first, "COM 12");

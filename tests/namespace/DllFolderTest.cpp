@@ -15,20 +15,20 @@
 
 namespace {
 
-std::string portLink(int number) { return std::string(NIMBREL_PORT_DIR) + "/COM" + std::to_string(number); }
+std::string portLink(int number) {
+    return std::string(NIMBREL_PORT_DIR) + "/COM" + std::to_string(number);
+}
 
 // Lists and prints how long it took, the scan of all ports included.
 template <typename Folder>
-Listing timedListing(const Folder& folder, const char* what)
-{
+Listing timedListing(const Folder& folder, const char* what) {
     const auto start = std::chrono::steady_clock::now();
     Listing listing = listFolder(folder);
     std::printf("%s: %.2f s\n", what, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     return listing;
 }
 
-TEST(DllFolderTest, TheRegisteredModuleStaysWhileAnEnumeratorLivesListsTwoDevicesByNameAndOpensOne)
-{
+TEST(DllFolderTest, TheRegisteredModuleStaysWhileAnEnumeratorLivesListsTwoDevicesByNameAndOpensOne) {
     ComAndTexts com;
     UniqueModule server(LoadLibraryW(builtModulePath(L"Nimbrel.dll").c_str()));
     ASSERT_TRUE(server) << "cannot load Nimbrel.dll, error " << GetLastError();
@@ -39,8 +39,7 @@ TEST(DllFolderTest, TheRegisteredModuleStaysWhileAnEnumeratorLivesListsTwoDevice
     const Export canUnloadNow = exported("DllCanUnloadNow");
     struct Unregister {
         Export call;
-        ~Unregister()
-        {
+        ~Unregister() {
             if (call) call();
         }
     } unregister{exported("DllUnregisterServer")};
@@ -50,13 +49,13 @@ TEST(DllFolderTest, TheRegisteredModuleStaysWhileAnEnumeratorLivesListsTwoDevice
     for (int number = 1; number <= 31; ++number) removeLink(portLink(number));
     TempDir folder;
     const std::string pidFile = folder.file("devsim.pid");
-    ToolProcess devices({nativeTool("nimbrel-devsim"),
-                         {"-q", "--pid-file", pidFile, "--device",
-                          "link=" + portLink(5) +
-                              ",model=CV8,serial=CV8-E2E1,text=HELLO.TXT:hello world,seed=DATA.BIN:1500",
-                          "--device", "link=" + portLink(6) + ",model=MN2,serial=MN2-E2E2,text=SIX.TXT:66"},
-                         pidFile,
-                         pidFile});
+    ToolProcess devices(
+        {nativeTool("nimbrel-devsim"),
+         {"-q", "--pid-file", pidFile, "--device",
+          "link=" + portLink(5) + ",model=CV8,serial=CV8-E2E1,text=HELLO.TXT:hello world,seed=DATA.BIN:1500",
+          "--device", "link=" + portLink(6) + ",model=MN2,serial=MN2-E2E2,text=SIX.TXT:66"},
+         pidFile,
+         pidFile});
 
     // The root folder as the shell gets it from the registered class.
     const auto createRoot = [] {

@@ -19,14 +19,12 @@ namespace {
 const HWND owner = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x4711));
 const UINT error = MB_OK | MB_ICONEXCLAMATION, information = MB_OK | MB_ICONINFORMATION;
 
-devsim::DeviceConfig corvia80(const std::string& serial, std::uint16_t version = 2)
-{
+devsim::DeviceConfig corvia80(const std::string& serial, std::uint16_t version = 2) {
     return {.typeCode = 0x78, .serial = serial, .protocolVersion = version};
 }
 
 // A device name the catalogue remembers; none when it is absent.
-std::optional<std::string> rememberedName(const std::string& serial)
-{
+std::optional<std::string> rememberedName(const std::string& serial) {
     char data[256] = {};
     DWORD size = sizeof data;
     if (RegGetValueA(HKEY_CURRENT_USER, "Software\\Korvel\\Nimbrel\\DEVICES\\CV8", serial.c_str(), RRF_RT_REG_SZ,
@@ -37,16 +35,14 @@ std::optional<std::string> rememberedName(const std::string& serial)
 
 class FolderTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(com_.textsLoaded()) << "Nimbrel.dll is not beside the test";
         sortState() = SortState{};
     }
 
     // A root folder as the class factory makes it, with its owner window set
     // the way the view's CreateViewObject sets it (which also scans).
-    ComPtr<NamespaceFolder> makeRoot()
-    {
+    ComPtr<NamespaceFolder> makeRoot() {
         auto root = makeComObject<NamespaceFolder>(true);
         ComPtr<IUnknown> view;
         EXPECT_EQ(root->CreateViewObject(owner, IID_IShellView, &view), E_NOINTERFACE);
@@ -55,8 +51,7 @@ protected:
         return root;
     }
     // One device on COM4 with these files (as long as their names), and its root listing them.
-    ComPtr<NamespaceFolder> filesOn4(std::initializer_list<const char*> names, Listing& files)
-    {
+    ComPtr<NamespaceFolder> filesOn4(std::initializer_list<const char*> names, Listing& files) {
         auto& device = bus_.attach(4, corvia80("CV8-0004"));
         for (const char* name : names)
             device.putFile(name, std::string(std::strlen(name), 'x'), {.year = 2023, .month = 11});
@@ -65,8 +60,7 @@ protected:
         EXPECT_EQ(files.items.size(), names.size());
         return root;
     }
-    HRESULT rename(NamespaceFolder& folder, PCUITEMID_CHILD item, const std::wstring& name, UniqueIdList& renamed)
-    {
+    HRESULT rename(NamespaceFolder& folder, PCUITEMID_CHILD item, const std::wstring& name, UniqueIdList& renamed) {
         PITEMID_CHILD out = nullptr;
         const HRESULT result = folder.SetNameOf(nullptr, item, name.c_str(), SHGDN_NORMAL, &out);
         renamed.reset(out);
@@ -74,8 +68,7 @@ protected:
         return result;
     }
     // The prompts since the last call, each checked against text, caption, style and owner.
-    void expectPrompts(const std::vector<std::tuple<std::wstring, std::wstring, UINT>>& expected, HWND to = owner)
-    {
+    void expectPrompts(const std::vector<std::tuple<std::wstring, std::wstring, UINT>>& expected, HWND to = owner) {
         const auto shown = recorder_->prompts();
         ASSERT_EQ(shown.size(), seen_ + expected.size()) << "prompts shown";
         for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -93,8 +86,7 @@ protected:
     std::size_t seen_ = 0;
 };
 
-TEST_F(FolderTest, OneDeviceListsItsFilesOnlyForTheViewsFlagsAndAnUnreadableListShowsMessage13)
-{
+TEST_F(FolderTest, OneDeviceListsItsFilesOnlyForTheViewsFlagsAndAnUnreadableListShowsMessage13) {
     auto& device = bus_.attach(4, corvia80("CV8-0004"));
     device.putFile("NOTES.TXT", std::string(1234, 'x'), {.year = 2090, .month = 3, .day = 4, .second = 7});
     device.putFile("BOOT.NSF", "sys");
@@ -117,8 +109,7 @@ TEST_F(FolderTest, OneDeviceListsItsFilesOnlyForTheViewsFlagsAndAnUnreadableList
     expectPrompts({{L"Cannot read the file list from device Corvia 80 (COM 4).", L"An error occurred!", error}});
 }
 
-TEST_F(FolderTest, NoDeviceShowsMessage16OnEveryEnumerationAndTheViewsCreationRescans)
-{
+TEST_F(FolderTest, NoDeviceShowsMessage16OnEveryEnumerationAndTheViewsCreationRescans) {
     bus_.attach(9, {.typeCode = 0x90, .serial = "OTHER"});  // found, never used
     auto root = makeRoot();
     EXPECT_EQ(listFolder(root).result, E_FAIL);
@@ -136,23 +127,22 @@ TEST_F(FolderTest, NoDeviceShowsMessage16OnEveryEnumerationAndTheViewsCreationRe
     EXPECT_EQ(root->CreateViewObject(owner, IID_IShellView, nullptr), E_POINTER);
 }
 
-TEST_F(FolderTest, FirstEnumerationScansAndShowsMessage28ForEveryTooOldFirmwareInPortOrder)
-{
+TEST_F(FolderTest, FirstEnumerationScansAndShowsMessage28ForEveryTooOldFirmwareInPortOrder) {
     bus_.attach(12, {.typeCode = 0x72, .serial = "MN2-0012", .protocolVersion = 0});
     bus_.attach(5, {.typeCode = 0x74, .serial = "CV4-0005", .protocolVersion = 0});
     bus_.attach(8, corvia80("CV8-0008"));
     auto root = makeComObject<NamespaceFolder>(true);  // never had a view: the enumeration scans
     EXPECT_EQ(listFolder(root, SHCONTF_FOLDERS).result, E_FAIL) << "one usable device and flags 0x20";
-    const std::wstring upgrade = L" is supported, but you need to upgrade your Firmware (at least 2.10 or higher) in "
-                                 L"order to use it inside the explorer.";
+    const std::wstring upgrade =
+        L" is supported, but you need to upgrade your Firmware (at least 2.10 or higher) in "
+        L"order to use it inside the explorer.";
     expectPrompts({{L"Corvia 40 (CV4-0005) connectet to COM 5" + upgrade, L"Information", information},
                    {L"Minnow (MN2-0012) connectet to COM 12" + upgrade, L"Information", information}},
                   nullptr);
     EXPECT_EQ(root->deviceCount(), 1);
 }
 
-TEST_F(FolderTest, OpeningADeviceListsItsFilesAndAnUnpluggedOrReplacedOneShowsMessage21)
-{
+TEST_F(FolderTest, OpeningADeviceListsItsFilesAndAnUnpluggedOrReplacedOneShowsMessage21) {
     bus_.attach(3, corvia80("CV8-0003")).putFile("A.TXT", "a");
     bus_.attach(7, corvia80("CV8-0007")).putFile("B.TXT", "bb");
     auto root = makeRoot();
@@ -178,8 +168,7 @@ TEST_F(FolderTest, OpeningADeviceListsItsFilesAndAnUnpluggedOrReplacedOneShowsMe
                    {L"No communication with Corvia 80 (2) possible.", L"An error occurred!", error}});
 }
 
-TEST_F(FolderTest, CompareIdsFollowsColumnAndDirectionAndAttributesAndNamesComeFromTheFirstItem)
-{
+TEST_F(FolderTest, CompareIdsFollowsColumnAndDirectionAndAttributesAndNamesComeFromTheFirstItem) {
     Listing files;
     auto root = filesOn4({"apple.txt", "Banana.txt", "CORE.NSF"}, files);
     const auto a = files.named("apple.txt"), b = files.named("Banana.txt");
@@ -212,8 +201,7 @@ TEST_F(FolderTest, CompareIdsFollowsColumnAndDirectionAndAttributesAndNamesComeF
     EXPECT_EQ(root->GetUIObjectOf(owner, 1, &first, IID_IExtractIconA, nullptr, nullptr), E_POINTER);
 }
 
-TEST_F(FolderTest, TwoDevicesAreListedInPortOrderWithCatalogueNamesAndRenamedUpTo64CharactersWithoutTraffic)
-{
+TEST_F(FolderTest, TwoDevicesAreListedInPortOrderWithCatalogueNamesAndRenamedUpTo64CharactersWithoutTraffic) {
     bus_.attach(7, corvia80("CV8-0007"));
     bus_.attach(3, corvia80("CV8-0003"));
     auto root = makeRoot();
@@ -244,8 +232,7 @@ TEST_F(FolderTest, TwoDevicesAreListedInPortOrderWithCatalogueNamesAndRenamedUpT
     expectPrompts({});
 }
 
-TEST_F(FolderTest, RenamingAFileRenamesItOnTheDeviceAndRefusalsShowMessage25Or30)
-{
+TEST_F(FolderTest, RenamingAFileRenamesItOnTheDeviceAndRefusalsShowMessage25Or30) {
     Listing files;
     auto root = filesOn4({"OLD.TXT", "B.TXT"}, files);
     auto& device = bus_.device(4);
@@ -268,8 +255,7 @@ TEST_F(FolderTest, RenamingAFileRenamesItOnTheDeviceAndRefusalsShowMessage25Or30
                    {L"Could not rename file \"B.TXT\" for unknown reason.", L"An error occurred!", error}});
 }
 
-TEST_F(FolderTest, RenamingASystemFileShowsMessage47AndNoKeepsTheNameWithoutDeviceTraffic)
-{
+TEST_F(FolderTest, RenamingASystemFileShowsMessage47AndNoKeepsTheNameWithoutDeviceTraffic) {
     Listing files;
     auto root = filesOn4({"CORE.NSF"}, files);
     auto& device = bus_.device(4);
@@ -288,8 +274,7 @@ TEST_F(FolderTest, RenamingASystemFileShowsMessage47AndNoKeepsTheNameWithoutDevi
     EXPECT_EQ(readLastItemRecord(renamed.get())->kind, ItemKind::SystemFile);
 }
 
-TEST_F(FolderTest, DeletingOnTheDeviceReportsFailuresWithMessage31EvenWithoutADevice)
-{
+TEST_F(FolderTest, DeletingOnTheDeviceReportsFailuresWithMessage31EvenWithoutADevice) {
     Listing files;
     auto root = filesOn4({"GONE.TXT"}, files);
     EXPECT_EQ(deleteFileOnDevice(*root.Get(), "GONE.TXT"), 1u);
@@ -306,8 +291,7 @@ TEST_F(FolderTest, DeletingOnTheDeviceReportsFailuresWithMessage31EvenWithoutADe
                               owner));
 }
 
-TEST_F(FolderTest, EnumeratorsWalkSkipResetCloneKeepTheirOwnListAndKeepTheModuleLoaded)
-{
+TEST_F(FolderTest, EnumeratorsWalkSkipResetCloneKeepTheirOwnListAndKeepTheModuleLoaded) {
     const long before = moduleState().liveObjects();
     Listing files;
     auto root = filesOn4({"1.TXT", "2.TXT", "3.TXT"}, files);

@@ -20,14 +20,12 @@ inline constexpr SHCONTF viewFlags = 0x100;
 // device names before or after.
 class ComAndTexts {
 public:
-    ComAndTexts() : texts_(loadResourcesOf(L"Nimbrel.dll"))
-    {
+    ComAndTexts() : texts_(loadResourcesOf(L"Nimbrel.dll")) {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         moduleState().setResourceModule(texts_.get());
         forgetDeviceNames();
     }
-    ~ComAndTexts()
-    {
+    ~ComAndTexts() {
         forgetDeviceNames();
         moduleState().setResourceModule(nullptr);
         CoUninitialize();
@@ -46,15 +44,13 @@ struct Listing {
 
     ItemRecord record(std::size_t index) const { return *readLastItemRecord(items.at(index).get()); }
     PCUITEMID_CHILD id(std::size_t index) const { return items.at(index).get(); }
-    std::vector<std::string> names() const
-    {
+    std::vector<std::string> names() const {
         std::vector<std::string> names;
         for (const auto& item : items) names.emplace_back(fieldText(readLastItemRecord(item.get())->name));
         return names;
     }
     // The identifier of the item named `name`: the device's order is its own.
-    PCUITEMID_CHILD named(const std::string& name) const
-    {
+    PCUITEMID_CHILD named(const std::string& name) const {
         const auto all = names();
         const auto at = std::find(all.begin(), all.end(), name);
         return at == all.end() ? nullptr : id(static_cast<std::size_t>(at - all.begin()));
@@ -63,8 +59,7 @@ struct Listing {
 
 // `folder` is any pointer to a shell folder.
 template <typename Folder>
-Listing listFolder(const Folder& folder, SHCONTF flags = viewFlags)
-{
+Listing listFolder(const Folder& folder, SHCONTF flags = viewFlags) {
     Listing listing;
     ComPtr<IEnumIDList> enumerator;
     listing.result = folder->EnumObjects(nullptr, flags, &enumerator);
@@ -77,8 +72,7 @@ Listing listFolder(const Folder& folder, SHCONTF flags = viewFlags)
     return listing;
 }
 
-inline std::string displayName(IShellFolder& folder, PCUITEMID_CHILD item)
-{
+inline std::string displayName(IShellFolder& folder, PCUITEMID_CHILD item) {
     STRRET name{};
     if (FAILED(folder.GetDisplayNameOf(item, SHGDN_NORMAL, &name)) || name.uType != STRRET_CSTR) return "<none>";
     return name.cStr;

@@ -14,20 +14,20 @@
 namespace {
 
 ItemRecord file(const char* name, std::int32_t year = 5, std::uint32_t size = 256, std::uint8_t month = 6,
-                std::uint8_t day = 7, std::uint8_t hour = 8, std::uint8_t minute = 9, std::uint8_t second = 10)
-{
+                std::uint8_t day = 7, std::uint8_t hour = 8, std::uint8_t minute = 9, std::uint8_t second = 10) {
     FileListEntry e{{}, year, month, day, hour, minute, second, size};
     std::strncpy(e.name, name, sizeof e.name - 1);
     return makeFileRecord(e);
 }
 
-std::vector<unsigned char> bytesOf(const void* block, std::size_t from, std::size_t to)
-{
+std::vector<unsigned char> bytesOf(const void* block, std::size_t from, std::size_t to) {
     const auto* bytes = static_cast<const unsigned char*>(block);
     return {bytes + from, bytes + to};
 }
 
-std::vector<unsigned char> zeros(std::size_t count) { return std::vector<unsigned char>(count, 0); }
+std::vector<unsigned char> zeros(std::size_t count) {
+    return std::vector<unsigned char>(count, 0);
+}
 
 // Hands out memory until it is told to fail.
 class CountingMemory final : public TaskMemory {
@@ -44,21 +44,18 @@ private:
 struct Ids {
     ItemIdAllocator allocator;
     std::vector<ITEMIDLIST*> made;
-    ITEMIDLIST* operator()(ITEMIDLIST* id)
-    {
+    ITEMIDLIST* operator()(ITEMIDLIST* id) {
         if (id) made.push_back(id);
         return id;
     }
-    ~Ids()
-    {
+    ~Ids() {
         for (ITEMIDLIST* id : made) allocator.freeIdList(id);
     }
 };
 
 }  // namespace
 
-TEST(ItemRecord, FileRecordsHoldTheListEntryAndZerosEverywhereElse)
-{
+TEST(ItemRecord, FileRecordsHoldTheListEntryAndZerosEverywhereElse) {
     const ItemRecord record = file("NOTES.TXT");
     EXPECT_EQ(record.kind, ItemKind::File);
     EXPECT_EQ(fieldText(record.name), "NOTES.TXT");
@@ -72,8 +69,7 @@ TEST(ItemRecord, FileRecordsHoldTheListEntryAndZerosEverywhereElse)
     EXPECT_EQ(bytesOf(&system, 0, 10), systemFile) << "kind 2 and the name at offset 4";
 }
 
-TEST(ItemRecord, TwoDigitYearsWidenAround90AndOnlyAnUpperCaseNsfEndingMarksSystemFiles)
-{
+TEST(ItemRecord, TwoDigitYearsWidenAround90AndOnlyAnUpperCaseNsfEndingMarksSystemFiles) {
     const std::pair<std::int32_t, std::uint32_t> years[] = {{90, 2090}, {91, 1991}, {99, 1999}, {0, 2000}};
     for (const auto& [year, wide] : years) EXPECT_EQ(widenYear(year), wide) << "year " << year;
     EXPECT_EQ(file("X", 91).year, 1991u);
@@ -84,8 +80,7 @@ TEST(ItemRecord, TwoDigitYearsWidenAround90AndOnlyAnUpperCaseNsfEndingMarksSyste
     EXPECT_EQ(file("b.nsf").kind, ItemKind::File);
 }
 
-TEST(ItemRecord, DeviceRecordsHoldNamePortSerialAndModelAtTheirOffsetsAndCutLongTexts)
-{
+TEST(ItemRecord, DeviceRecordsHoldNamePortSerialAndModelAtTheirOffsetsAndCutLongTexts) {
     DeviceInfo info;
     info.typeCode = 0x78;
     info.portNumber = 3;
@@ -110,8 +105,7 @@ TEST(ItemRecord, DeviceRecordsHoldNamePortSerialAndModelAtTheirOffsetsAndCutLong
     EXPECT_EQ(bytesOf(cut.name, 0, ItemRecord::nameSize), renamed) << "a new name clears the old one's bytes";
 }
 
-TEST(ItemId, IdentifiersHoldCountRecordPadAndTerminatorAndIgnoreBytesBehindNuls)
-{
+TEST(ItemId, IdentifiersHoldCountRecordPadAndTerminatorAndIgnoreBytesBehindNuls) {
     Ids ids;
     const ItemRecord record = file("A.NSF");
     const ITEMIDLIST* id = ids(ids.allocator.createItemId(record));
@@ -133,8 +127,7 @@ TEST(ItemId, IdentifiersHoldCountRecordPadAndTerminatorAndIgnoreBytesBehindNuls)
     EXPECT_EQ(bytesOf(a, 0, itemIdBytes), bytesOf(b, 0, itemIdBytes)) << "bytes behind a NUL must not reach the shell";
 }
 
-TEST(ItemId, CloningCopiesEveryItemAndTheTerminatorAndTheLastItemIsFoundOnlyWhereARecordFits)
-{
+TEST(ItemId, CloningCopiesEveryItemAndTheTerminatorAndTheLastItemIsFoundOnlyWhereARecordFits) {
     Ids ids;
     // A parent item of 5 bytes and one of our items, as an absolute list.
     std::vector<unsigned char> list = {5, 0, 'a', 'b', 'c'};
@@ -161,8 +154,7 @@ TEST(ItemId, CloningCopiesEveryItemAndTheTerminatorAndTheLastItemIsFoundOnlyWher
         << "an item too short for a record must not be read as one";
 }
 
-TEST(ItemId, AllocationFailureGivesNull)
-{
+TEST(ItemId, AllocationFailureGivesNull) {
     ItemIdAllocator allocator(std::make_unique<CountingMemory>(1));
     ITEMIDLIST* first = allocator.createItemId(file("D.TXT"));
     ASSERT_NE(first, nullptr);
@@ -171,8 +163,7 @@ TEST(ItemId, AllocationFailureGivesNull)
     allocator.freeIdList(first);
 }
 
-TEST(ItemOrder, EachColumnOrdersByItsOwnFieldAndUnknownColumnsCompareEqual)
-{
+TEST(ItemOrder, EachColumnOrdersByItsOwnFieldAndUnknownColumnsCompareEqual) {
     struct Row {
         const char* what;
         int column;
@@ -182,8 +173,8 @@ TEST(ItemOrder, EachColumnOrdersByItsOwnFieldAndUnknownColumnsCompareEqual)
     const Row rows[] = {
         {"names ignore case", 0, file("notes.txt", 5, 1), file("NOTES.TXT", 6, 2), 0},
         {"names collate", 0, file("apple"), file("BANANA"), -1},
-        {"device names", 0, makeDeviceRecord("corvia 80", 1, "a", 0x78), makeDeviceRecord("Corvia 80 (2)", 2, "b", 0x78),
-         -1},
+        {"device names", 0, makeDeviceRecord("corvia 80", 1, "a", 0x78),
+         makeDeviceRecord("Corvia 80 (2)", 2, "b", 0x78), -1},
         {"sizes are unsigned", 1, file("a", 5, 0x80000000u), file("b", 5, 1), 1},
         {"equal sizes", 1, file("a", 5, 7), file("b", 5, 7), 0},
         {"date before time", 2, file("a", 99, 1, 12, 31), file("b", 0, 1, 1, 1), -1},
@@ -205,8 +196,7 @@ TEST(ItemOrder, EachColumnOrdersByItsOwnFieldAndUnknownColumnsCompareEqual)
     }
 }
 
-TEST(ItemOrder, AccentedLettersFoldInTheUsersLocale)
-{
+TEST(ItemOrder, AccentedLettersFoldInTheUsersLocale) {
     // The same word in the locale's own encoding: UTF-8 on POSIX, code page 1252 on Windows.
     const char* cases[][4] = {{"C.UTF-8", "\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89", "\xC3\xA9"},
                               {".1252", "\xE9t\xE9", "\xC9T\xC9", "\xE9"}};

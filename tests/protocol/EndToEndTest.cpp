@@ -41,11 +41,12 @@ protected:
 #endif
         runNative({"/bin/mkdir", "-p", dir_.file("files")});
         writeText(dir_.file("files/LETTER.TXT"), letter_);
-        devsim_ = std::make_unique<ToolProcess>(ToolLaunch{
-            nativeTool("nimbrel-devsim"),
-            {"--quiet", "--idle-limit", "60", "--pid-file", dir_.file("devsim.pid"), "--device",
-             "link=" + link_ + ",model=CV4,serial=CV4-0042,version=3,files=" + dir_.file("files")},
-            link_, dir_.file("devsim.pid")});
+        devsim_ = std::make_unique<ToolProcess>(
+            ToolLaunch{nativeTool("nimbrel-devsim"),
+                       {"--quiet", "--idle-limit", "60", "--pid-file", dir_.file("devsim.pid"), "--device",
+                        "link=" + link_ + ",model=CV4,serial=CV4-0042,version=3,files=" + dir_.file("files")},
+                       link_,
+                       dir_.file("devsim.pid")});
     }
 
     DeviceInfo identify() {

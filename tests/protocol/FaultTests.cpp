@@ -7,7 +7,8 @@
 
 namespace {
 const std::string listPrefix = "SLVFamilyDevice::sendFileList--", downloadPrefix = "SLVFamilyDevice::sendFile--",
-                  uploadPrefix = "SLVFamilyDevice::receiveFile--", parsePrefix = listPrefix + "Error while parsing fileListBuffer. ";
+                  uploadPrefix = "SLVFamilyDevice::receiveFile--",
+                  parsePrefix = listPrefix + "Error while parsing fileListBuffer. ";
 
 struct ExpectedDeviceError {
     unsigned deviceCode;
@@ -16,17 +17,28 @@ struct ExpectedDeviceError {
 };
 
 const ExpectedDeviceError deviceErrorTable[] = {
-    {1, 15, "ErrorInProtocol", "Invalid package size."},       {2, 15, "ErrorInProtocol", "Missing BEGIN_OF_FILE marker."},
-    {3, 15, "ErrorInProtocol", "Missing END_OF_FILE marker."}, {4, 15, "ErrorInProtocol", "Missing file attribute flag byte."},
-    {5, 15, "ErrorInProtocol", "Missing start of file data marker."}, {6, 15, "ErrorInProtocol", "Missing GET_FILE command."},
-    {7, 15, "ErrorInProtocol", "Missing DELETE_FILE command."}, {8, 15, "ErrorInProtocol", "Missing RENAME_FILE command."},
-    {9, 23, "ErrorOnDevice", "Cannot open temp file."},         {10, 23, "ErrorOnDevice", "Cannot close temp file."},
-    {11, 23, "ErrorOnDevice", "Cannot rename temp file."},      {12, 23, "ErrorOnDevice", "Cannot delete temp file."},
-    {13, 23, "ErrorOnDevice", "Cannot open requested file."},   {14, 23, "ErrorOnDevice", "Cannot write to file."},
-    {15, 23, "ErrorOnDevice", "Cannot delete requested file."}, {16, 23, "ErrorOnDevice", "Cannot rename requested file."},
-    {17, 23, "ErrorOnDevice", "Cannot retrieve disk info."},    {18, 15, "ErrorInProtocol", "Page frame error."},
-    {19, 18, "FileAlreadyExitsOnDevice", ""},                   {20, 15, "ErrorInProtocol", "Connection timeout."},
-    {21, 23, "ErrorOnDevice", " Editor is open."},              {22, 15, "ErrorInProtocol", "Buffer overflow."},
+    {1, 15, "ErrorInProtocol", "Invalid package size."},
+    {2, 15, "ErrorInProtocol", "Missing BEGIN_OF_FILE marker."},
+    {3, 15, "ErrorInProtocol", "Missing END_OF_FILE marker."},
+    {4, 15, "ErrorInProtocol", "Missing file attribute flag byte."},
+    {5, 15, "ErrorInProtocol", "Missing start of file data marker."},
+    {6, 15, "ErrorInProtocol", "Missing GET_FILE command."},
+    {7, 15, "ErrorInProtocol", "Missing DELETE_FILE command."},
+    {8, 15, "ErrorInProtocol", "Missing RENAME_FILE command."},
+    {9, 23, "ErrorOnDevice", "Cannot open temp file."},
+    {10, 23, "ErrorOnDevice", "Cannot close temp file."},
+    {11, 23, "ErrorOnDevice", "Cannot rename temp file."},
+    {12, 23, "ErrorOnDevice", "Cannot delete temp file."},
+    {13, 23, "ErrorOnDevice", "Cannot open requested file."},
+    {14, 23, "ErrorOnDevice", "Cannot write to file."},
+    {15, 23, "ErrorOnDevice", "Cannot delete requested file."},
+    {16, 23, "ErrorOnDevice", "Cannot rename requested file."},
+    {17, 23, "ErrorOnDevice", "Cannot retrieve disk info."},
+    {18, 15, "ErrorInProtocol", "Page frame error."},
+    {19, 18, "FileAlreadyExitsOnDevice", ""},
+    {20, 15, "ErrorInProtocol", "Connection timeout."},
+    {21, 23, "ErrorOnDevice", " Editor is open."},
+    {22, 15, "ErrorInProtocol", "Buffer overflow."},
     {23, 30, "TransmissionCanceledByUser", "Transmission canceled by user (PC side)."},
     {24, 19, "FileNotFoundOnDevice", "File not found on device."},
     {26, 23, "ErrorOnDevice", "Wrong command confirmed (Wrong ACK)."},
@@ -52,7 +64,8 @@ TEST(DeviceObjectConstruction, AcceptsOnlyTheFamilyAndKeepsAFullSerialText) {
     for (std::uint32_t typeCode : {0x90u, 0x00u, 0x73u}) {
         info.typeCode = typeCode;
         SCOPED_TRACE("type code " + std::to_string(typeCode));
-        expectError([&] { SLVFamilyDevice device(info); }, 16, "SLVFamilyDevice::SLVFamilyDevice: Contructor called for illegal device.");
+        expectError([&] { SLVFamilyDevice device(info); }, 16,
+                    "SLVFamilyDevice::SLVFamilyDevice: Contructor called for illegal device.");
     }
     std::memset(info.serial, 'S', 43);
     info.serial[43] = '\0';
@@ -68,7 +81,8 @@ TEST(DeviceErrorTable, EveryDeviceErrorCodeRaisesItsExceptionWithItsText) {
     PauseLog pauses;
     for (unsigned code = 0; code < 256; ++code) {
         ExpectedDeviceError expected{code, 15, "ErrorInProtocol", " No detailled description available."};
-        for (const ExpectedDeviceError& entry : deviceErrorTable) expected = entry.deviceCode == code ? entry : expected;
+        for (const ExpectedDeviceError& entry : deviceErrorTable)
+            expected = entry.deviceCode == code ? entry : expected;
         DeviceScript script;
         script.acquire().pc({0x23}).device({0x15, static_cast<std::uint8_t>(code)}).release();
         SLVFamilyDevice device(minnowRecord());
@@ -76,20 +90,26 @@ TEST(DeviceErrorTable, EveryDeviceErrorCodeRaisesItsExceptionWithItsText) {
         ASSERT_TRUE(error) << "device code " << code << " raised nothing";
         EXPECT_EQ(error->code, expected.code) << "device code " << code;
         EXPECT_STREQ(error->typeName, expected.typeName) << "device code " << code;
-        EXPECT_EQ(error->description, "SLVFamilyDevice::deleteFile--" + std::string(expected.text)) << "device code " << code;
+        EXPECT_EQ(error->description, "SLVFamilyDevice::deleteFile--" + std::string(expected.text))
+            << "device code " << code;
         script.expectReleased(device);
     }
 }
 
 TEST_F(ScriptedFaultTest, EachFaultRaisesItsErrorReleasesThePortAndDeletesOnlyThePartialFile) {
     using Request = std::function<void(SLVFamilyDevice&)>;
-    const Request list = [](auto& d) { d.sendFileList(200); }, deleteA = [](auto& d) { d.deleteFile("A.TXT"); },
-                  rename = [](auto& d) { d.renameFile("A", "B"); },
-                  download = [&](auto& d) { d.sendFile("A", downloaded, 1000, nullptr); },
-                  downloadCancelled = [&](auto& d) { d.sendFile("A", downloaded, 100, [&](auto...) { d.cancelTransfer(); }); },
-                  upload = [&](auto& d) { d.receiveFile(uploaded, nullptr, 0x00); },
-                  uploadCancelled = [&](auto& d) {
-                      d.receiveFile(uploaded, [&](auto, auto, std::uint32_t done, auto...) { if (done) d.cancelTransfer(); }, 0);
+    const Request list = [](auto&d) { d.sendFileList(200); }, deleteA = [](auto&d) { d.deleteFile("A.TXT"); },
+                  rename = [](auto&d) { d.renameFile("A", "B"); },
+                  download = [&](auto&d) { d.sendFile("A", downloaded, 1000, nullptr); },
+                  downloadCancelled =
+                      [&](auto&d) { d.sendFile("A", downloaded, 100, [&](auto...) { d.cancelTransfer(); }); },
+                  upload = [&](auto&d) { d.receiveFile(uploaded, nullptr, 0x00); }, uploadCancelled = [&](auto&d) {
+                      d.receiveFile(
+                          uploaded,
+                          [&](auto, auto, std::uint32_t done, auto...) {
+                              if (done) d.cancelTransfer();
+                          },
+                          0);
                   };
     const struct {
         const char* behaviour;
@@ -98,47 +118,73 @@ TEST_F(ScriptedFaultTest, EachFaultRaisesItsErrorReleasesThePortAndDeletesOnlyTh
         std::int32_t code;
         std::string text;
     } faults[] = {
-        {"confirmation with another byte", [](auto& s) { s.acquire().pc({0x23}).device({0x06, 0x22}).release(); },
+        {"confirmation with another byte",
+         [](auto& s) {
+             s.acquire().pc({0x23}).device({0x06, 0x22}).release();
+         },
          deleteA, 29, "SLVFamilyDevice::deleteFile-- Wrong command byte received."},
-        {"confirmation without ACK or NAK", [](auto& s) { s.acquire().pc({0x23}).device({0x16}).release(); },
-         deleteA, 15, "SLVFamilyDevice::deleteFile-- Missing ACK and NAK"},
+        {"confirmation without ACK or NAK", [](auto& s) { s.acquire().pc({0x23}).device({0x16}).release(); }, deleteA,
+         15, "SLVFamilyDevice::deleteFile-- Missing ACK and NAK"},
         {"ACK and then silence", [](auto& s) { s.acquire().pc({0x23}).device({0x06}).release(); }, deleteA, 12, ""},
-        {"rename refused at the second command", [](auto& s) {
+        {"rename refused at the second command",
+         [](auto& s) {
              s.acquire().command(0x22).namePackage("A", 0x22).pc({0x22}).device({0x15, 19}).release();
-         }, rename, 18, "SLVFamilyDevice::renameFile--"},
-        {"rename refused at the new name", [](auto& s) {
+         },
+         rename, 18, "SLVFamilyDevice::renameFile--"},
+        {"rename refused at the new name",
+         [](auto& s) {
              s.acquire().command(0x22).namePackage("A", 0x22).command(0x22);
              s.pc(lengthBytes(2) + bytesOf("B") + Bytes{0x22, 0x16}).device({0x15, 19}).release();
-         }, rename, 18, "SLVFamilyDevice::renameFile--"},
-        {"list with an unexpected marker", [](auto& s) { s.acquire().command(0x20).device({0x15, 0x11}).pc({0x0B, 0x00}); },
+         },
+         rename, 18, "SLVFamilyDevice::renameFile--"},
+        {"list with an unexpected marker",
+         [](auto& s) {
+             s.acquire().command(0x20).device({0x15, 0x11}).pc({0x0B, 0x00});
+         },
          list, 15, listPrefix + "Missing RECEIVE_DATA_BLOCK."},
-        {"list package of 81 bytes after one of 80", [](auto& s) {
+        {"list package of 81 bytes after one of 80",
+         [](auto& s) {
              s.acquire().command(0x20).devicePackage(fileRecord(std::string(66, 'N')));
              s.device({0x03}).pc({0x06, 0x03}).device(lengthBytes(81)).release();
-         }, list, 15, listPrefix + "Requested package size exceeds maximum size."},
+         },
+         list, 15, listPrefix + "Requested package size exceeds maximum size."},
         {"list beyond 32000 bytes", [](auto& s) { scriptList(s, Bytes(32001, 0x1C), false); }, list, 15,
          listPrefix + "File list exceeds maximum size of 32000 bytes."},
-        {"record without its marker", [](auto& s) { scriptList(s, {0x1D, 0x01}); }, list, 15,
-         parsePrefix + "Missing BEGIN_OF_FILE."},
-        {"list ending inside a record", [](auto& s) { scriptList(s, fileRecord("CUT.TXT") + Bytes{0x1C, 0x05, 'A', 'B'}); },
+        {"record without its marker",
+         [](auto& s) {
+             scriptList(s, {0x1D, 0x01});
+         },
+         list, 15, parsePrefix + "Missing BEGIN_OF_FILE."},
+        {"list ending inside a record",
+         [](auto& s) {
+             scriptList(s, fileRecord("CUT.TXT") + Bytes{0x1C, 0x05, 'A', 'B'});
+         },
          list, 15, parsePrefix + "List ends inside a file record."},
         {"list ending after a marker", [](auto& s) { scriptList(s, {0x1C}); }, list, 15,
          parsePrefix + "List ends inside a file record."},
-        {"name of 68 bytes in the list", [](auto& s) { scriptList(s, fileRecord(std::string(68, 'L'))); },
-         list, 15, parsePrefix + "File name too long."},
-        {"download with an unexpected marker", [](auto& s) { s.getFile("A").device({0x20}).release(); }, download, 15, downloadPrefix + "Missing RECEIVE_DATA_BLOCK or CANCEL_UPLOAD."},
-        {"download cancelled on the PC", [](auto& s) { s.getFile("A").device({0x03}).pc({0x15, 0x17}).release(); },
+        {"name of 68 bytes in the list", [](auto& s) { scriptList(s, fileRecord(std::string(68, 'L'))); }, list, 15,
+         parsePrefix + "File name too long."},
+        {"download with an unexpected marker", [](auto& s) { s.getFile("A").device({0x20}).release(); }, download, 15,
+         downloadPrefix + "Missing RECEIVE_DATA_BLOCK or CANCEL_UPLOAD."},
+        {"download cancelled on the PC",
+         [](auto& s) {
+             s.getFile("A").device({0x03}).pc({0x15, 0x17}).release();
+         },
          downloadCancelled, 30, downloadPrefix + "Transmission canceled by user (PC side)."},
-        {"download cancelled on the device", [](auto& s) {
+        {"download cancelled on the device",
+         [](auto& s) {
              s.getFile("A").devicePackage(Bytes(80, 7));
              s.device({0x43}).pc({0x06, 0x43}).release();
-         }, download, 30, downloadPrefix + "Transmission canceled by user (device side)."},
+         },
+         download, 30, downloadPrefix + "Transmission canceled by user (device side)."},
         {"upload larger than the free space", [](auto& s) { s.diskSpace(199); }, upload, 25,
          uploadPrefix + "Not enough disk space for file " + uploaded + "."},
-        {"upload cancelled on the PC", [](auto& s) {
+        {"upload cancelled on the PC",
+         [](auto& s) {
              s.diskSpace(1000).acquire().command(0x03).header("upload", 0x00).pcPackage(countingBytes(78));
              s.pc({0x43}).device({0x06, 0x43}).release();
-         }, uploadCancelled, 30, uploadPrefix + "Transmission canceled by user (PC side)."},
+         },
+         uploadCancelled, 30, uploadPrefix + "Transmission canceled by user (PC side)."},
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.behaviour);
@@ -155,9 +201,11 @@ TEST_F(ScriptedFaultTest, EachFaultRaisesItsErrorReleasesThePortAndDeletesOnlyTh
 
 TEST_F(ScriptedFaultTest, RequestsThatCannotGoOutAreRefusedBeforeThePortOrAFileIsTouched) {
     const std::array<std::uint8_t, 256> table{};
-    const std::string name66(66, 'N'), directory = scratch.path("dir") + localPathSeparator, noName = "Local path has no file name: ",
-                      tooLong = "File name is longer than 65 bytes: " + name66, braille = "SLVFamilyDevice::receiveBrailleTable -- ",
-                      badSlot = braille + "Slotnumber for braille table transmission is out of range.";
+    const std::string name66(66, 'N'),
+        directory = scratch.path("dir") + localPathSeparator,
+        noName = "Local path has no file name: ", tooLong = "File name is longer than 65 bytes: " + name66,
+        braille = "SLVFamilyDevice::receiveBrailleTable -- ",
+        badSlot = braille + "Slotnumber for braille table transmission is out of range.";
     const struct {
         std::uint16_t protocolVersion;
         std::function<void(SLVFamilyDevice&)> request;
@@ -171,7 +219,8 @@ TEST_F(ScriptedFaultTest, RequestsThatCannotGoOutAreRefusedBeforeThePortOrAFileI
         {1, [&](auto& d) { d.receiveFile("\"\"", nullptr, 0); }, 20, uploadPrefix + noName + "\"\""},
         {1, [&](auto& d) { d.receiveFile("\"", nullptr, 0); }, 20, uploadPrefix + noName + "\""},
         {1, [&](auto& d) { d.receiveFile(directory, nullptr, 0); }, 20, uploadPrefix + noName + directory},
-        {1, [&](auto& d) { d.receiveFile(uploaded, nullptr, 0, std::string(65, 'T')); }, 20, uploadPrefix + "TargetFilename too long."},
+        {1, [&](auto& d) { d.receiveFile(uploaded, nullptr, 0, std::string(65, 'T')); }, 20,
+         uploadPrefix + "TargetFilename too long."},
         {1, [&](auto& d) { d.deleteFile(name66); }, 21, "SLVFamilyDevice::deleteFile--" + tooLong},
         {1, [&](auto& d) { d.renameFile("A", name66); }, 20, "SLVFamilyDevice::renameFile--" + tooLong},
         {0, [&](auto& d) { d.deleteFile("A"); }, 31,
@@ -224,9 +273,13 @@ TEST_F(ScriptedFaultTest, PortThatCannotBeOpenedOrWrittenLeavesTheObjectUsable) 
 }
 
 TEST(LastPathComponent, TakesTheTextAfterTheLastSeparatorWithoutEnclosingQuotes) {
-    const std::pair<std::string, std::optional<std::string>> windows[] = {
-        {"C:\\dir\\name.txt", "name.txt"}, {"\"C:\\dir\\name.txt\"", "name.txt"}, {"name.txt", "name.txt"},
-        {"C:\\dir\\", ""}, {"", std::nullopt}, {"\"", std::nullopt}, {"\"\"", std::nullopt}};
+    const std::pair<std::string, std::optional<std::string>> windows[] = {{"C:\\dir\\name.txt", "name.txt"},
+                                                                          {"\"C:\\dir\\name.txt\"", "name.txt"},
+                                                                          {"name.txt", "name.txt"},
+                                                                          {"C:\\dir\\", ""},
+                                                                          {"", std::nullopt},
+                                                                          {"\"", std::nullopt},
+                                                                          {"\"\"", std::nullopt}};
     for (const auto& [path, name] : windows) EXPECT_EQ(lastPathComponent(path, '\\'), name) << path;
     EXPECT_EQ(lastPathComponent("/home/u/name.txt", '/'), "name.txt");
     EXPECT_EQ(lastPathComponent("/name.txt", '/'), "name.txt");

@@ -23,34 +23,100 @@ TEST(Identification, YieldsTheDeviceRecordOrNothing) {
         std::string expected;  // "type version serial", empty for no device
         Log log;               // the whole log, when it matters
     } cases[] = {
-        {"file-capable model", [](auto& s) {
+        {"file-capable model",
+         [](auto& s) {
              s.pc({0xFF}).device({0xFE, 0x72}).pc({0x0C}).device({0x06, 0x0C, 0x01, 0x02, 0x16}).pc({0x06, 0x16});
              scriptSerial(s);
-         }, true, false, "114 258 MN2-000417AB", {"open", "purge", "FF", "0C", "06", "16", "AE", "[49 4E 46 4F 20 4E]", "FF", "purge"}},
+         },
+         true,
+         false,
+         "114 258 MN2-000417AB",
+         {"open", "purge", "FF", "0C", "06", "16", "AE", "[49 4E 46 4F 20 4E]", "FF", "purge"}},
         {"silent port", [](auto&) {}, true, false, "", {}},
-        {"wrong answer", [](auto& s) { s.pc({0xFF}).device({0x06, 0x72}); }, true, false, "", {}},
-        {"unknown type", [](auto& s) { s.pc({0xFF}).device({0xFE, 0x50}); }, true, true, "", {}},
-        {"no version answer", [](auto& s) {
+        {"wrong answer",
+         [](auto& s) {
+             s.pc({0xFF}).device({0x06, 0x72});
+         },
+         true,
+         false,
+         "",
+         {}},
+        {"unknown type",
+         [](auto& s) {
+             s.pc({0xFF}).device({0xFE, 0x50});
+         },
+         true,
+         true,
+         "",
+         {}},
+        {"no version answer",
+         [](auto& s) {
              s.pc({0xFF}).device({0xFE, 0x05}).pc({0x0C});
              scriptSerial(s);
-         }, true, false, "5 0 MN2-000417AB", {}},
-        {"version answer without SYNC, purged and not confirmed", [](auto& s) {
+         },
+         true,
+         false,
+         "5 0 MN2-000417AB",
+         {}},
+        {"version answer without SYNC, purged and not confirmed",
+         [](auto& s) {
              s.pc({0xFF}).device({0xFE, 0x74}).pc({0x0C}).device({0x06, 0x0C, 0x00, 0x01, 0x15});
              scriptSerial(s);
-         }, true, false, "116 0 MN2-000417AB", {"open", "purge", "FF", "0C", "purge", "AE", "[49 4E 46 4F 20 4E]", "FF", "purge"}},
-        {"serial query answered otherwise", [](auto& s) {
+         },
+         true,
+         false,
+         "116 0 MN2-000417AB",
+         {"open", "purge", "FF", "0C", "purge", "AE", "[49 4E 46 4F 20 4E]", "FF", "purge"}},
+        {"serial query answered otherwise",
+         [](auto& s) {
              scriptVersion(s.pc({0xFF}).device({0xFE, 0x78}), 1);
              s.pc({0xAE}).device({0x15}).pc({0xFF});
-         }, true, false, "120 1 xxx", {"open", "purge", "FF", "0C", "06", "16", "AE", "FF", "purge"}},
-        {"serial query without answer", [](auto& s) { scriptVersion(s.pc({0xFF}).device({0xFE, 0x78}), 1); }, true, false, "", {}},
-        {"other type not asked for", [](auto& s) { s.pc({0xFF}).device({0xFE, 0x35}); }, true, false, "", {}},
-        {"other type asked for, never with the serial query", [](auto& s) { scriptVersion(s.pc({0xFF}).device({0xFE, 0x35}), 3); },
-         true, true, "53 3 xxx", {}},
-        {"without the name query", [](auto& s) { scriptVersion(s.pc({0xFF}).device({0xFE, 0x05}), 1); }, false, false, "5 1 xxx", {}},
-        {"another kind, asked up to five times for its eight bytes", [](auto& s) {
+         },
+         true,
+         false,
+         "120 1 xxx",
+         {"open", "purge", "FF", "0C", "06", "16", "AE", "FF", "purge"}},
+        {"serial query without answer",
+         [](auto& s) {
+             scriptVersion(s.pc({0xFF}).device({0xFE, 0x78}), 1);
+         },
+         true,
+         false,
+         "",
+         {}},
+        {"other type not asked for",
+         [](auto& s) {
+             s.pc({0xFF}).device({0xFE, 0x35});
+         },
+         true,
+         false,
+         "",
+         {}},
+        {"other type asked for, never with the serial query",
+         [](auto& s) {
+             scriptVersion(s.pc({0xFF}).device({0xFE, 0x35}), 3);
+         },
+         true,
+         true,
+         "53 3 xxx",
+         {}},
+        {"without the name query",
+         [](auto& s) {
+             scriptVersion(s.pc({0xFF}).device({0xFE, 0x05}), 1);
+         },
+         false,
+         false,
+         "5 1 xxx",
+         {}},
+        {"another kind, asked up to five times for its eight bytes",
+         [](auto& s) {
              s.pc({0xFF}).device({0xFE, 0x90}).pc({0x05, 0x05}).device(bytesOf("ABC"));
              s.pc({0x05, 0x05, 0x05, 0x05}).device(bytesOf("12345678"));
-         }, true, false, "144 0 12345678", {"open", "purge", "FF", "purge", "[05 05]", "purge", "[05 05]", "purge", "[05 05]"}},
+         },
+         true,
+         false,
+         "144 0 12345678",
+         {"open", "purge", "FF", "purge", "[05 05]", "purge", "[05 05]", "purge", "[05 05]"}},
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.behaviour);
@@ -65,6 +131,8 @@ TEST(Identification, YieldsTheDeviceRecordOrNothing) {
             script.expectComplete();
         }
         EXPECT_EQ(found.str(), testCase.expected);
-        if (!testCase.log.empty()) { EXPECT_EQ(script.log(), testCase.log); }
+        if (!testCase.log.empty()) {
+            EXPECT_EQ(script.log(), testCase.log);
+        }
     }
 }

@@ -35,23 +35,38 @@ TEST_F(MonitorTest, FramesOfEitherKindBecomeLineReports) {
         std::function<void(DeviceScript&)> exchange;  // between the start and end frames
         Log expected;
     } cases[] = {
-        {"kind A reports changed lines and new line numbers", [&](auto& s) {
-             s.device({0xFE, 0x37}).pc({0x34}).device(hello + Bytes{0xFE, 0x47, 0x03, 0x00} + hello +
-                                                      Bytes{0xFE, 0x47, 0x04, 0x00} + hello + Bytes{0xFE, 0x47, 0x04, 0x00});
-         }, {"HELLO 3 1", "HELLO 4 0"}},
-        {"kind A clear reports the line with number 0 only when changed", [](auto& s) {
-             s.device({0xFE, 0x37}).pc({0x34}).device(bytesOf("ABC") + Bytes{0xFE, 0x4B} + bytesOf("ABC") +
-                                                      Bytes{0xFE, 0x4B, 0xFE, 0x4B, 0xFE, 0x37}).pc({0x34});
-         }, {"ABC 0 1"}},
-        {"kind B takes line numbers from STX and reports on carriage return", [&](auto& s) {
+        {"kind A reports changed lines and new line numbers",
+         [&](auto& s) {
+             s.device({0xFE, 0x37})
+                 .pc({0x34})
+                 .device(hello + Bytes{0xFE, 0x47, 0x03, 0x00} + hello + Bytes{0xFE, 0x47, 0x04, 0x00} + hello +
+                         Bytes{0xFE, 0x47, 0x04, 0x00});
+         },
+         {"HELLO 3 1", "HELLO 4 0"}},
+        {"kind A clear reports the line with number 0 only when changed",
+         [](auto& s) {
+             s.device({0xFE, 0x37})
+                 .pc({0x34})
+                 .device(bytesOf("ABC") + Bytes{0xFE, 0x4B} + bytesOf("ABC") +
+                         Bytes{0xFE, 0x4B, 0xFE, 0x4B, 0xFE, 0x37})
+                 .pc({0x34});
+         },
+         {"ABC 0 1"}},
+        {"kind B takes line numbers from STX and reports on carriage return",
+         [&](auto& s) {
              s.device(kindB + bytesOf("LONGER LINE") + Bytes{0x0D, 0x02, 0x2A} + bytesOf("SH") + Bytes{0x01, 0x0D});
-         }, {"LONGER LINE 1 1", "SH 2 1"}},
-        {"bytes before a frame start are ignored", [](auto& s) {
+         },
+         {"LONGER LINE 1 1", "SH 2 1"}},
+        {"bytes before a frame start are ignored",
+         [](auto& s) {
              s.device(bytesOf("NOISE") + Bytes{0xFE, 0x11, 0x02, 0x00, 0x41, 0x0D});
-         }, {}},
-        {"overlong lines are cut, and the same again is no change", [&](auto& s) {
+         },
+         {}},
+        {"overlong lines are cut, and the same again is no change",
+         [&](auto& s) {
              s.device(kindB + Bytes(600, 'x') + Bytes{0x0D, 0x02, 0x29} + Bytes(600, 'x') + Bytes{0x0D});
-         }, {std::string(511, 'x') + " 1 1"}},
+         },
+         {std::string(511, 'x') + " 1 1"}},
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.behaviour);
@@ -112,10 +127,12 @@ TEST_F(MonitorTest, TransactionOnAnotherThreadBorrowsTheMonitorPortAndGivesItBac
     EXPECT_EQ(script.openPorts(), 1) << "the monitor's port was closed or a second one opened";
     EXPECT_FALSE(device.isBusy());
     const auto waits = slowPauses.waits();
-    EXPECT_NE(std::find(waits.begin(), waits.end(), 250u), waits.end()) << "the transaction did not wait for the loop to pause";
+    EXPECT_NE(std::find(waits.begin(), waits.end(), 250u), waits.end())
+        << "the transaction did not wait for the loop to pause";
     device.stopMonitorMode();
     monitor.join();
-    EXPECT_EQ(script.writes(), (Log{"[79 72 01 07 16]", "0B", "01", "0B", "00", "25", "06", "16", "0B", "01", "0A", "0B", "00"}));
+    EXPECT_EQ(script.writes(),
+              (Log{"[79 72 01 07 16]", "0B", "01", "0B", "00", "25", "06", "16", "0B", "01", "0A", "0B", "00"}));
     script.expectFinished(device);
     EXPECT_TRUE(reports.empty());
 }

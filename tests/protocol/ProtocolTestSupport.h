@@ -30,7 +30,9 @@
 using Bytes = std::vector<std::uint8_t>;
 using Log = std::vector<std::string>;
 
-inline Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+inline Bytes bytesOf(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
 inline Bytes operator+(Bytes left, const Bytes& right) {
     left.insert(left.end(), right.begin(), right.end());
     return left;
@@ -39,11 +41,14 @@ inline Bytes operator+(Bytes left, const Bytes& right) {
 inline std::string hexOf(const Bytes& bytes) {
     std::string text;
     char hex[4];
-    for (std::uint8_t byte : bytes) text.append(hex, std::snprintf(hex, sizeof hex, text.empty() ? "%02X" : " %02X", byte));
+    for (std::uint8_t byte : bytes)
+        text.append(hex, std::snprintf(hex, sizeof hex, text.empty() ? "%02X" : " %02X", byte));
     return text;
 }
 // The bytes `n` as the device or the PC sends a package length.
-inline Bytes lengthBytes(std::size_t n) { return {static_cast<std::uint8_t>(n & 0xFF), static_cast<std::uint8_t>(n >> 8)}; }
+inline Bytes lengthBytes(std::size_t n) {
+    return {static_cast<std::uint8_t>(n & 0xFF), static_cast<std::uint8_t>(n >> 8)};
+}
 inline Bytes countingBytes(std::size_t count, std::uint8_t start = 0) {
     Bytes bytes(count);
     for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(start + i);
@@ -60,7 +65,8 @@ inline Bytes uploadHeader(const std::string& name, std::uint8_t flag) {
 // A file record as the device lists it; day, hour and minute are 7, 8, 9.
 inline Bytes fileRecord(const std::string& name, Bytes year = {0, 24}, std::uint8_t month = 1, std::uint8_t second = 5,
                         Bytes size = {0, 0, 0, 9}) {
-    return Bytes{0x1C, std::uint8_t(name.size())} + bytesOf(name) + Bytes{0xEE} + year + Bytes{month, 7, 8, 9, second} + size;
+    return Bytes{0x1C, std::uint8_t(name.size())} + bytesOf(name) + Bytes{0xEE} + year + Bytes{month, 7, 8, 9, second} +
+           size;
 }
 // File list entries as "NAME year-month-day hour:minute:second size".
 inline Log described(const std::vector<FileListEntry>& entries) {
@@ -117,13 +123,18 @@ public:
     }
 
     std::unique_ptr<SerialPort> openPort();
-    Log log() const { return locked([this] { return log_; }); }
+    Log log() const {
+        return locked([this] { return log_; });
+    }
     Log writes() const {  // the log without open, close and purge
         Log all = log(), result;
-        std::copy_if(all.begin(), all.end(), std::back_inserter(result), [](auto& e) { return e.size() == 2 || e[0] == '['; });
+        std::copy_if(all.begin(), all.end(), std::back_inserter(result),
+                     [](auto& e) { return e.size() == 2 || e[0] == '['; });
         return result;
     }
-    int openPorts() const { return locked([this] { return openPorts_; }); }
+    int openPorts() const {
+        return locked([this] { return openPorts_; });
+    }
     std::atomic<bool> failWrites{false};  // CannotWriteToPort while set
     // Every scripted PC byte written and nothing more, every device byte read.
     void expectComplete() const {
@@ -172,11 +183,13 @@ public:
     void writeByte(std::uint8_t byte) override { write(Bytes{byte}, hexOf(Bytes{byte})); }
     std::uint32_t readBuffer(std::uint8_t* bytes, std::uint32_t count) override {
         std::lock_guard lock(s_.mutex_);
-        for (; s_.nextChunk_ < s_.chunks_.size() && s_.chunks_[s_.nextChunk_].first <= s_.written_.size(); ++s_.nextChunk_) {
+        for (; s_.nextChunk_ < s_.chunks_.size() && s_.chunks_[s_.nextChunk_].first <= s_.written_.size();
+             ++s_.nextChunk_) {
             s_.readable_ = s_.readable_ + s_.chunks_[s_.nextChunk_].second;
         }
         std::uint32_t got = 0;
-        for (; got < count && s_.readPosition_ < s_.readable_.size(); ++got) bytes[got] = s_.readable_[s_.readPosition_++];
+        for (; got < count && s_.readPosition_ < s_.readable_.size(); ++got)
+            bytes[got] = s_.readable_[s_.readPosition_++];
         if (got == 0) throw PortExceptions::CannotReadFromPort("ScriptedPort::readBuffer -- no byte");
         return got;
     }
@@ -201,7 +214,9 @@ private:
     DeviceScript& s_;
 };
 
-inline std::unique_ptr<SerialPort> DeviceScript::openPort() { return std::make_unique<ScriptedPort>(*this); }
+inline std::unique_ptr<SerialPort> DeviceScript::openPort() {
+    return std::make_unique<ScriptedPort>(*this);
+}
 
 inline DeviceInfo minnowRecord(std::uint16_t protocolVersion = 1) {
     DeviceInfo info;
@@ -226,7 +241,9 @@ inline void expectError(const std::function<void()>& action, std::int32_t code, 
     const auto error = errorOf(action);
     ASSERT_TRUE(error) << "expected code " << code << " \"" << text << "\", nothing was raised";
     EXPECT_EQ(error->code, code) << error->description;
-    if (!text.empty()) { EXPECT_EQ(error->description, text); }
+    if (!text.empty()) {
+        EXPECT_EQ(error->description, text);
+    }
 }
 
 // Every waited pause, in order. With `realMilliseconds` each pause also
@@ -269,7 +286,8 @@ public:
 
 private:
     static inline std::atomic<unsigned> counter_{0};
-    std::filesystem::path root_ = std::filesystem::temp_directory_path() /
+    std::filesystem::path root_ =
+        std::filesystem::temp_directory_path() /
         ("nimbrel-protocol-" + std::to_string(std::random_device()()) + "-" + std::to_string(counter_++));
 };
 

@@ -13,8 +13,10 @@ constexpr int simulatedPort = 3;
 class SimulatorTest : public ::testing::Test {
 protected:
     SimulatorTest()
-        : simulated(bus.attach(simulatedPort, {.typeCode = 0x72, .serial = "MN2-000417-XYZ",
-                                               .protocolVersion = 1, .freeSpace = 100000,
+        : simulated(bus.attach(simulatedPort, {.typeCode = 0x72,
+                                               .serial = "MN2-000417-XYZ",
+                                               .protocolVersion = 1,
+                                               .freeSpace = 100000,
                                                .stepTimeout = devsim::Milliseconds(500)})) {}
 
     // The object is idle and a new transaction runs on it.
@@ -35,7 +37,9 @@ protected:
     SLVFamilyDevice device{minnowRecord()};
 };
 
-Bytes fileContent(std::size_t size) { return countingBytes(size, 7); }
+Bytes fileContent(std::size_t size) {
+    return countingBytes(size, 7);
+}
 }  // namespace
 
 TEST_F(SimulatorTest, DownloadUploadReplaceRenameDeleteAndBrailleTableRoundTrip) {
@@ -76,38 +80,63 @@ TEST_F(SimulatorTest, EachInjectedFaultRaisesItsErrorAndLeavesTheObjectUsable) {
     const std::string local = scratch.path("long.txt"), upload = scratch.path("up.txt");
     std::uint32_t a, b;
     const std::function<void()> download = [&] { device.sendFile("LONG.TXT", local, 1000, nullptr); },
-                                list = [&] { device.sendFileList(200); }, diskSpace = [&] { device.sendDiskSpace(a, b); };
+                                list = [&] { device.sendFileList(200); },
+                                diskSpace = [&] { device.sendDiskSpace(a, b); };
     const struct {
         Faults faults;
         std::function<void()> operation;
         std::int32_t code;
         const char* text;
     } cases[] = {
-        {{.nak = Faults::Nak{.at = 1, .code = 24, .confirming = 0x16}}, [&] { device.sendFile("LONG.TXT", local, 4, nullptr); },
-         19, "SLVFamilyDevice::sendFile--File not found on device."},
-        {{.nak = Faults::Nak{.at = 1, .code = 21, .confirming = 0x23}}, [&] { device.deleteFile("LONG.TXT"); }, 23,
+        {{.nak = Faults::Nak{.at = 1, .code = 24, .confirming = 0x16}},
+         [&] { device.sendFile("LONG.TXT", local, 4, nullptr); },
+         19,
+         "SLVFamilyDevice::sendFile--File not found on device."},
+        {{.nak = Faults::Nak{.at = 1, .code = 21, .confirming = 0x23}},
+         [&] { device.deleteFile("LONG.TXT"); },
+         23,
          "SLVFamilyDevice::deleteFile-- Editor is open."},
-        {{.nak = Faults::Nak{.at = 1, .code = 16, .confirming = 0x22}}, [&] { device.renameFile("LONG.TXT", "B.TXT"); },
-         23, "SLVFamilyDevice::renameFile--Cannot rename requested file."},
-        {{.nak = Faults::Nak{.at = 1, .code = 17, .confirming = 0x25}}, diskSpace, 23,
+        {{.nak = Faults::Nak{.at = 1, .code = 16, .confirming = 0x22}},
+         [&] { device.renameFile("LONG.TXT", "B.TXT"); },
+         23,
+         "SLVFamilyDevice::renameFile--Cannot rename requested file."},
+        {{.nak = Faults::Nak{.at = 1, .code = 17, .confirming = 0x25}},
+         diskSpace,
+         23,
          "SLVFamilyDevice::sendDiskSpace--Cannot retrieve disk info."},
-        {{.nak = Faults::Nak{.at = 1, .code = 22, .confirming = 0x20}}, list, 15,
+        {{.nak = Faults::Nak{.at = 1, .code = 22, .confirming = 0x20}},
+         list,
+         15,
          "SLVFamilyDevice::sendFileList--Buffer overflow."},
-        {{.cancelDownloadAt = 3}, download, 30, "SLVFamilyDevice::sendFile--Transmission canceled by user (device side)."},
+        {{.cancelDownloadAt = 3},
+         download,
+         30,
+         "SLVFamilyDevice::sendFile--Transmission canceled by user (device side)."},
         // Two packages take the device 6 + 2 * 84 = 174 bytes; silence inside
         // the third one leaves it short.
-        {{.silenceAfterBytes = 0}, download, 12, ""},   {{.silenceAfterBytes = 1}, download, 12, ""},
-        {{.silenceAfterBytes = 5}, download, 12, ""},   {{.silenceAfterBytes = 174}, download, 12, ""},
+        {{.silenceAfterBytes = 0}, download, 12, ""},
+        {{.silenceAfterBytes = 1}, download, 12, ""},
+        {{.silenceAfterBytes = 5}, download, 12, ""},
+        {{.silenceAfterBytes = 174}, download, 12, ""},
         {{.silenceAfterBytes = 200}, download, 15, ""},
         {{.silenceAfterBytes = 40}, [&] { device.receiveFile(upload, nullptr, 0x00); }, 12, ""},
-        {{.shortPackage = Faults::ShortPackage{.at = 2, .delivered = 10}}, download, 15,
+        {{.shortPackage = Faults::ShortPackage{.at = 2, .delivered = 10}},
+         download,
+         15,
          "SLVFamilyDevice::sendFile--Wrong number of data bytes(page frame error)."},
-        {{.shortPackage = Faults::ShortPackage{.at = 1, .delivered = 3}}, list, 15,
+        {{.shortPackage = Faults::ShortPackage{.at = 1, .delivered = 3}},
+         list,
+         15,
          "SLVFamilyDevice::sendFileList--Wrong number of data bytes(page frame error)."},
-        {{.wrongSync = Faults::WrongSync{.at = 1, .byte = 0x17}}, diskSpace, 15,
+        {{.wrongSync = Faults::WrongSync{.at = 1, .byte = 0x17}},
+         diskSpace,
+         15,
          "SLVFamilyDevice::sendDiskSpace--Missing SYNC in transaction GET_DISK_SPACE."},
         // The first SYNC of a download confirms the name; the second closes package 1.
-        {{.wrongSync = Faults::WrongSync{.at = 2, .byte = 0x17}}, download, 15, "SLVFamilyDevice::sendFile--Missing SYNC."},
+        {{.wrongSync = Faults::WrongSync{.at = 2, .byte = 0x17}},
+         download,
+         15,
+         "SLVFamilyDevice::sendFile--Missing SYNC."},
     };
     ScratchDirectory::write(upload, fileContent(500));
     for (const auto& testCase : cases) {
@@ -124,7 +153,8 @@ TEST_F(SimulatorTest, EachInjectedFaultRaisesItsErrorAndLeavesTheObjectUsable) {
 
 TEST_F(SimulatorTest, MonitorLoopReportsTheDevicesLines) {
     for (const auto kind : {devsim::MonitorFrameKind::A, devsim::MonitorFrameKind::B}) {
-        auto& monitored = bus.attach(5, {.typeCode = 0x72, .monitorKind = kind,
+        auto& monitored = bus.attach(5, {.typeCode = 0x72,
+                                         .monitorKind = kind,
                                          .monitorLines = {{"FIRST LINE", 1}, {"SECOND", 2}},
                                          .monitorDelay = devsim::Milliseconds(50)});
         DeviceInfo info = minnowRecord();

@@ -33,7 +33,12 @@ protected:
 TEST_F(WireTest, FileListOfTwoPackagesWithARecordSplitBetweenThem) {
     const Bytes records = fileRecord("NOTES", {0x00, 0x05}, 6, 10, {0x00, 0x00, 0x01, 0x00}) +
                           fileRecord("OLD.TXT", {0x00, 99}, 12, 58, {0x01, 0x02, 0x03, 0x04});
-    script.acquire().command(0x20).devicePackage(Bytes(records.begin(), records.begin() + 25)).devicePackage(Bytes(records.begin() + 25, records.end())).device({0x04}).release();
+    script.acquire()
+        .command(0x20)
+        .devicePackage(Bytes(records.begin(), records.begin() + 25))
+        .devicePackage(Bytes(records.begin() + 25, records.end()))
+        .device({0x04})
+        .release();
     const auto entries = device.sendFileList(200);
     EXPECT_EQ(script.writes(), (Log{"0B", "00", "20", "06", "03", "06", "16", "06", "03", "06", "16", "0B", "00"}));
     script.expectFinished(device);
@@ -43,8 +48,8 @@ TEST_F(WireTest, FileListOfTwoPackagesWithARecordSplitBetweenThem) {
 TEST_F(WireTest, FileListYearsAreSignedBigEndianAndTheMaximumCutsTheList) {
     // The cut record after the maximum is never parsed.
     script.acquire().command(0x20);
-    script.devicePackage(fileRecord("A", {0xFF, 0xFE}, 1, 0, {0, 0, 0, 0}) + fileRecord("B", {0x01, 0x00}, 1, 0, {0, 0, 0, 0}) +
-                         fileRecord("C") + Bytes{0x1C});
+    script.devicePackage(fileRecord("A", {0xFF, 0xFE}, 1, 0, {0, 0, 0, 0}) +
+                         fileRecord("B", {0x01, 0x00}, 1, 0, {0, 0, 0, 0}) + fileRecord("C") + Bytes{0x1C});
     script.device({0x04}).release();
     script.acquire().command(0x20).device({0x04}).release();
     EXPECT_EQ(described(device.sendFileList(2)), (Log{"A -2-1-7 8:9:0 0", "B 256-1-7 8:9:0 0"}));
@@ -53,7 +58,11 @@ TEST_F(WireTest, FileListYearsAreSignedBigEndianAndTheMaximumCutsTheList) {
 }
 
 TEST_F(WireTest, DiskSpaceAndTransactionsThatGoOnWhenTheDeviceIgnoresTheMonitorSwitches) {
-    script.acquire().pc({0x25}).device({0x06, 0x25, 0x00, 0x10, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x16}).pc({0x06, 0x16}).release();
+    script.acquire()
+        .pc({0x25})
+        .device({0x06, 0x25, 0x00, 0x10, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x16})
+        .pc({0x06, 0x16})
+        .release();
     script.pc({0x0B, 0x00, 0x25}).device({0x06, 0x25, 0, 0, 0, 1, 0, 0, 0, 2, 0x16}).pc({0x06, 0x16, 0x0B, 0x00});
     script.acquire().pc({0x25}).device({0x06, 0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0x16});
     script.pc({0x06, 0x16, 0x0B, 0x00}).device({0x06, 0x00});  // what acquiring wants, not releasing
@@ -75,10 +84,11 @@ TEST_F(WireTest, DeleteAndRenameWithNamesUpTo65Bytes) {
     device.deleteFile("NOTES");
     device.deleteFile(longest);
     device.renameFile("OLD.TXT", "NEW.TXT");
-    EXPECT_EQ(script.writes(), (Log{"0B", "00", "23", "[06 00 4E 4F 54 45 53 23]", "16", "0B", "00",
-                                       "0B", "00", "23", nameWrite(longest, 0x23), "16", "0B", "00",
-                                       "0B", "00", "22", nameWrite("OLD.TXT", 0x22), "16", "22",
-                                       nameWrite("NEW.TXT", 0x22), "16", "0B", "00"}));
+    EXPECT_EQ(script.writes(),
+              (Log{"0B", "00", "23", "[06 00 4E 4F 54 45 53 23]", "16", "0B", "00",
+                   "0B", "00", "23", nameWrite(longest, 0x23),    "16", "0B", "00",
+                   "0B", "00", "22", nameWrite("OLD.TXT", 0x22),  "16", "22", nameWrite("NEW.TXT", 0x22),
+                   "16", "0B", "00"}));
     script.expectFinished(device);
 }
 
@@ -101,8 +111,8 @@ TEST_F(WireTest, DownloadOf100BytesWritesTheFileAndReportsProgressAtStartAndFirs
     scriptDownload("A.B", {Bytes(content.begin(), content.begin() + 80), Bytes(content.begin() + 80, content.end())});
     const std::string local = scratch.path("a.b");
     device.sendFile("A.B", local, 100, recorder());
-    EXPECT_EQ(script.writes(), (Log{"0B", "00", "21", "[04 00 41 2E 42 21]", "16", "06", "03", "06", "16", "06",
-                                       "03", "06", "16", "0B", "00"}));
+    EXPECT_EQ(script.writes(), (Log{"0B", "00", "21", "[04 00 41 2E 42 21]", "16", "06", "03", "06", "16", "06", "03",
+                                    "06", "16", "0B", "00"}));
     script.expectFinished(device);
     EXPECT_EQ(hexOf(ScratchDirectory::read(local)), hexOf(content));
     // Not after the second package: two packages are left then.
@@ -136,14 +146,33 @@ TEST_F(WireTest, UploadOf100BytesQueriesTheSpaceFirstAndWaitsBetween) {
     const std::string local = scratch.path("report.txt");
     ScratchDirectory::write(local, content);
     script.diskSpace(100).acquire().command(0x03).header("REPORT.TXT", 0x00);
-    script.pcPackage(Bytes(content.begin(), content.begin() + 78)).pcPackage(Bytes(content.begin() + 78, content.end()));
+    script.pcPackage(Bytes(content.begin(), content.begin() + 78))
+        .pcPackage(Bytes(content.begin() + 78, content.end()));
     script.command(0x04).release();
     device.receiveFile(local, recorder(), 0x00, "REPORT.TXT");
-    EXPECT_EQ(script.log(), (Log{"open", "0B", "00", "25", "06", "16", "0B", "00", "close", "open", "0B", "00",
-                                    "purge", "03", "[" + hexOf(uploadHeader("REPORT.TXT", 0x00)) + "]", "03",
-                                    "[4E 00 " + hexOf(Bytes(content.begin(), content.begin() + 78)) + " 16]", "03",
-                                    "[16 00 " + hexOf(Bytes(content.begin() + 78, content.end())) + " 16]", "04",
-                                    "0B", "00", "close"}));
+    EXPECT_EQ(script.log(), (Log{"open",
+                                 "0B",
+                                 "00",
+                                 "25",
+                                 "06",
+                                 "16",
+                                 "0B",
+                                 "00",
+                                 "close",
+                                 "open",
+                                 "0B",
+                                 "00",
+                                 "purge",
+                                 "03",
+                                 "[" + hexOf(uploadHeader("REPORT.TXT", 0x00)) + "]",
+                                 "03",
+                                 "[4E 00 " + hexOf(Bytes(content.begin(), content.begin() + 78)) + " 16]",
+                                 "03",
+                                 "[16 00 " + hexOf(Bytes(content.begin() + 78, content.end())) + " 16]",
+                                 "04",
+                                 "0B",
+                                 "00",
+                                 "close"}));
     script.expectFinished(device);
     EXPECT_EQ(pauses.waits(), (std::vector<std::uint32_t>{500, 100}));
     EXPECT_EQ(progress, (Progress{"100 0 0 240", "100 78 78 160"}));
@@ -167,6 +196,7 @@ TEST_F(WireTest, UploadCancelledBeforeTheFirstByteEndsQuietly) {
     const std::string local = scratch.path("quiet");
     ScratchDirectory::write(local, Bytes(5, 1));
     script.diskSpace(1000).acquire().release();
-    device.receiveFile(local, [&](auto...) { device.cancelTransfer(); }, 0x00);
+    device.receiveFile(
+        local, [&](auto...) { device.cancelTransfer(); }, 0x00);
     script.expectFinished(device);
 }

@@ -8,8 +8,7 @@
 
 namespace {
 
-std::wstring textOf(HMODULE module, UINT id)
-{
+std::wstring textOf(HMODULE module, UINT id) {
     const wchar_t* text = nullptr;
     const int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
     return std::wstring(text ? text : L"", static_cast<size_t>(length > 0 ? length : 0));
@@ -17,8 +16,7 @@ std::wstring textOf(HMODULE module, UINT id)
 
 // Registers the server at path through its own DllRegisterServer, then
 // loads it afresh: start-up reads the install folder from the registration.
-UniqueModule registerAndLoad(const std::wstring& path)
-{
+UniqueModule registerAndLoad(const std::wstring& path) {
     {
         UniqueModule first(LoadLibraryW(path.c_str()));
         const auto registerServer = first ? GetProcAddress(first.get(), "DllRegisterServer") : nullptr;
@@ -27,8 +25,7 @@ UniqueModule registerAndLoad(const std::wstring& path)
     return UniqueModule(LoadLibraryW(path.c_str()));
 }
 
-TEST(GermanLanguage, TheSatelliteBesideTheRegisteredServerGivesItsTextsAndWithoutItTheServerKeepsEnglish)
-{
+TEST(GermanLanguage, TheSatelliteBesideTheRegisteredServerGivesItsTextsAndWithoutItTheServerKeepsEnglish) {
     ASSERT_EQ(PRIMARYLANGID(GetUserDefaultLangID()), LANG_GERMAN)
         << "this test needs a German user language; got " << GetUserDefaultLangID();
     ASSERT_EQ(GetModuleHandleW(L"NimbrelDEU.dll"), nullptr);

@@ -17,8 +17,7 @@ const char classKey[] = "CLSID\\{7D41B3C2-58A0-4E1F-9C36-0B2E84F5A917}";
 const char nameSpaceParent[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\NameSpace";
 const std::string nameSpaceKey = std::string(nameSpaceParent) + "\\{7D41B3C2-58A0-4E1F-9C36-0B2E84F5A917}";
 
-bool keyExists(HKEY root, const char* path)
-{
+bool keyExists(HKEY root, const char* path) {
     HKEY key = nullptr;
     return RegOpenKeyExA(root, path, 0, KEY_READ, &key) == ERROR_SUCCESS && RegCloseKey(key) == ERROR_SUCCESS;
 }
@@ -26,8 +25,7 @@ bool keyExists(HKEY root, const char* path)
 // A key with all it holds as one line: values in order of their names as
 // name="text" (strings, which must end in one NUL) or name=0x... (numbers),
 // then subkeys as Name{...}; "(absent)" when there is no such key.
-std::string describeKey(HKEY root, const std::string& path)
-{
+std::string describeKey(HKEY root, const std::string& path) {
     HKEY raw = nullptr;
     if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return "(absent)";
     UniqueRegKey key(raw);
@@ -35,13 +33,12 @@ std::string describeKey(HKEY root, const std::string& path)
     for (DWORD i = 0;; ++i) {
         char name[256], data[1024];
         DWORD nameLength = sizeof name, size = sizeof data, type = 0, number = 0;
-        if (RegEnumValueA(key.get(), i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &size))
-            break;
+        if (RegEnumValueA(key.get(), i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &size)) break;
         std::memcpy(&number, data, sizeof number);
         char hex[16];
         std::snprintf(hex, sizeof hex, "0x%lx", number);
-        values[*name ? name : "(default)"] = type == REG_DWORD ? hex
-                                             : type != REG_SZ  ? "type " + std::to_string(type)
+        values[*name ? name : "(default)"] = type == REG_DWORD         ? hex
+                                             : type != REG_SZ          ? "type " + std::to_string(type)
                                              : size && !data[size - 1] ? "\"" + std::string(data, size - 1) + "\""
                                                                        : "unterminated";
     }
@@ -60,8 +57,7 @@ std::string describeKey(HKEY root, const std::string& path)
 class RegistrationTest : public ::testing::Test {
 protected:
     // Runs regsvr32 on the built module and returns its exit code.
-    unsigned long regsvr32(const std::wstring& options)
-    {
+    unsigned long regsvr32(const std::wstring& options) {
         std::wstring command = L"regsvr32.exe " + options + L"\"" + builtModulePath(L"Nimbrel.dll") + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
@@ -77,11 +73,10 @@ protected:
     RegistryGuard guard;
 };
 
-TEST_F(RegistrationTest, Regsvr32WritesExactlyTheClassKeyAndTheDesktopEntryWholeAndUnregisteringKeepsTheirParents)
-{
+TEST_F(RegistrationTest, Regsvr32WritesExactlyTheClassKeyAndTheDesktopEntryWholeAndUnregisteringKeepsTheirParents) {
     HKEY stray = nullptr;  // left by an earlier version: registering replaces the keys whole
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, (std::string(classKey) + "\\Stale").c_str(), 0, nullptr, 0,
-                              KEY_WRITE, nullptr, &stray, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, (std::string(classKey) + "\\Stale").c_str(), 0, nullptr, 0, KEY_WRITE,
+                              nullptr, &stray, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(stray);
     ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, nameSpaceKey.c_str(), "Old", REG_SZ, "x", 2), ERROR_SUCCESS);
@@ -89,8 +84,10 @@ TEST_F(RegistrationTest, Regsvr32WritesExactlyTheClassKeyAndTheDesktopEntryWhole
     ASSERT_EQ(regsvr32(L"/s "), 0u);
     const std::string module = narrow(builtModulePath(L"Nimbrel.dll"));
     EXPECT_EQ(describeKey(HKEY_CLASSES_ROOT, classKey),
-              "(default)=\"Nimbrel\" InfoTip=\"Nimbrel\" DefaultIcon{(default)=\"" + module + ",0\"} InprocServer32{"
-              "(default)=\"" + module + "\" ThreadingModel=\"Apartment\"} ShellFolder{Attributes=0xa8000000}");
+              "(default)=\"Nimbrel\" InfoTip=\"Nimbrel\" DefaultIcon{(default)=\"" + module +
+                  ",0\"} InprocServer32{"
+                  "(default)=\"" +
+                  module + "\" ThreadingModel=\"Apartment\"} ShellFolder{Attributes=0xa8000000}");
     EXPECT_EQ(describeKey(HKEY_LOCAL_MACHINE, nameSpaceKey), "Removal Message=\"Delete Nimbrel\"");
 
     ASSERT_EQ(regsvr32(L"/s /u "), 0u);
@@ -104,8 +101,7 @@ TEST_F(RegistrationTest, Regsvr32WritesExactlyTheClassKeyAndTheDesktopEntryWhole
 
 // What Explorer does with the registration: the desktop resolves the
 // junction to our folder, which COM makes from the module in InprocServer32.
-TEST_F(RegistrationTest, RegisteredClassIsReachedFromTheDesktopThroughCom)
-{
+TEST_F(RegistrationTest, RegisteredClassIsReachedFromTheDesktopThroughCom) {
     ASSERT_EQ(regsvr32(L"/s "), 0u);
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
     {

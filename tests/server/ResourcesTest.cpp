@@ -15,16 +15,14 @@ namespace {
 const std::set<UINT> tableIds = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 16, 17, 18, 19, 21, 22, 23, 24, 25,
                                  26, 27, 28, 29, 30, 31, 32, 33, 34, 36, 37, 38, 39, 40, 41, 43, 44, 45, 46, 47, 48};
 
-std::wstring wideText(HMODULE module, UINT id)
-{
+std::wstring wideText(HMODULE module, UINT id) {
     const wchar_t* text = nullptr;
     const int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
     return length > 0 ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
 }
 
 // The printf fields of a text in order, e.g. "%2d|%s|".
-std::wstring fieldsOf(const std::wstring& text)
-{
+std::wstring fieldsOf(const std::wstring& text) {
     std::wstring fields;
     for (size_t i = text.find(L'%'); i != std::wstring::npos; i = text.find(L'%', i + 1)) {
         const size_t end = text.find_first_of(L"%sdiu", i + 1);
@@ -36,8 +34,7 @@ std::wstring fieldsOf(const std::wstring& text)
 
 // A menu as one line: "Text=id" items, "-" separators, "Title{...}" popups,
 // a '*' after checked items; withTexts false leaves only the structure.
-std::wstring describeMenu(HMENU menu, bool withTexts)
-{
+std::wstring describeMenu(HMENU menu, bool withTexts) {
     std::wstring out;
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         wchar_t text[256] = {};
@@ -61,8 +58,7 @@ std::wstring describeMenu(HMENU menu, bool withTexts)
 
 class ResourcesTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
         InitCommonControlsEx(&controls);
     }
@@ -70,18 +66,20 @@ protected:
     UniqueModule german{loadResourcesOf(L"NimbrelDEU.dll")};
 };
 
-TEST_F(ResourcesTest, StringTablesOfBothModulesHoldTheSameEntriesAndTheQuotedTextsTyposIncluded)
-{
+TEST_F(ResourcesTest, StringTablesOfBothModulesHoldTheSameEntriesAndTheQuotedTextsTyposIncluded) {
     ASSERT_TRUE(english && german);
     const std::pair<UINT, const char*> expected[] = {
         {4, "KorvelNameSpace"},
-        {7, "The selected file \"%s\" is a system file. Please note that deleting of system files may lead to an "
-            "unstable or unusable system.  Do you want to continue and delete the selected file?"},
-        {9, "You have selected at least one system file. Please note that deletion of system files may lead to an "
-            "unusable or instabile system. Do you want to continue and delete the selected files?"},
+        {7,
+         "The selected file \"%s\" is a system file. Please note that deleting of system files may lead to an "
+         "unstable or unusable system.  Do you want to continue and delete the selected file?"},
+        {9,
+         "You have selected at least one system file. Please note that deletion of system files may lead to an "
+         "unusable or instabile system. Do you want to continue and delete the selected files?"},
         {26, "Not enough memory on tareget device."},
-        {28, "%s (%s) connectet to COM %d is supported, but you need to upgrade your Firmware (at least 2.10 or "
-             "higher) in order to use it inside the explorer."},
+        {28,
+         "%s (%s) connectet to COM %d is supported, but you need to upgrade your Firmware (at least 2.10 or "
+         "higher) in order to use it inside the explorer."},
         {33, "Could not transmitte file \"%s\" from device %s (COM %d) to the PC."},
         {40, "Deleted %d files(s)."},
         {48, "You have selcetet at least on directory. Copy of directories is not supported."},
@@ -103,15 +101,15 @@ TEST_F(ResourcesTest, StringTablesOfBothModulesHoldTheSameEntriesAndTheQuotedTex
     }
 }
 
-TEST_F(ResourcesTest, MenusHaveTheirCommandsInBothModulesAndHideSystemFilesChecked)
-{
+TEST_F(ResourcesTest, MenusHaveTheirCommandsInBothModulesAndHideSystemFilesChecked) {
     const wchar_t* view = L"&View{&Large icons=256|&Small icons=257|L&ist=258|&Details=259}";
     const std::pair<int, std::wstring> expected[] = {
-        {IDM_MERGED, L"&File{-|&Open Device=274|-|&Delete\tDEL=260|&Rename\tF2=261|-}|"
-                     L"&Edit{-|Cu&t\tCtrl+X=267|&Copy\tCtrl+C=268|&Paste\tCtrl+V=269|-|Sellect &all\tCtrl+A=263|"
-                     L"&Invert selection=264|-}|"
-                     L"&View{-|&Large icons=256|&Small icons=257|L&ist=258|&Details=259|-|Hide system &files=265*|-}|"
-                     L"&Help{-|About Ni&mbrel...=277}"},
+        {IDM_MERGED,
+         L"&File{-|&Open Device=274|-|&Delete\tDEL=260|&Rename\tF2=261|-}|"
+         L"&Edit{-|Cu&t\tCtrl+X=267|&Copy\tCtrl+C=268|&Paste\tCtrl+V=269|-|Sellect &all\tCtrl+A=263|"
+         L"&Invert selection=264|-}|"
+         L"&View{-|&Large icons=256|&Small icons=257|L&ist=258|&Details=259|-|Hide system &files=265*|-}|"
+         L"&Help{-|About Ni&mbrel...=277}"},
         {IDM_FILE_POPUP, L"{Cu&t=267|&Copy=268|&Paste=269|-|&Delete=260|&Rename=261}"},
         {IDM_BACKGROUND_POPUP, L"{" + std::wstring(view) + L"|R&efresh=271|-|&Paste=269}"},
         {IDM_DEVICE_POPUP, L"{&Open=274|&Rename=261|-|" + std::wstring(view) + L"|R&efresh=271}"},
@@ -126,8 +124,7 @@ TEST_F(ResourcesTest, MenusHaveTheirCommandsInBothModulesAndHideSystemFilesCheck
     }
 }
 
-TEST_F(ResourcesTest, AcceleratorsMapTheKeysToTheViewCommands)
-{
+TEST_F(ResourcesTest, AcceleratorsMapTheKeysToTheViewCommands) {
     for (HMODULE module : {english.get(), german.get()}) {
         HACCEL table = LoadAcceleratorsW(module, MAKEINTRESOURCEW(IDA_VIEW));
         std::vector<ACCEL> entries(table ? static_cast<size_t>(CopyAcceleratorTableW(table, nullptr, 0)) : 0);
@@ -135,17 +132,20 @@ TEST_F(ResourcesTest, AcceleratorsMapTheKeysToTheViewCommands)
         std::set<std::tuple<int, int, int>> found;
         for (const ACCEL& entry : entries) found.insert({entry.fVirt & 0x7F, entry.key, entry.cmd});
         const BYTE ctrl = FVIRTKEY | FCONTROL;
-        EXPECT_EQ(found, (std::set<std::tuple<int, int, int>>{{ctrl, 'A', 263}, {ctrl, 'C', 268}, {ctrl, 'V', 269},
-                                                               {ctrl, 'X', 267}, {FVIRTKEY, VK_BACK, 275},
-                                                               {FVIRTKEY, VK_DELETE, 260}, {FVIRTKEY, VK_F2, 261},
-                                                               {FVIRTKEY, VK_F5, 271}}));
+        EXPECT_EQ(found, (std::set<std::tuple<int, int, int>>{{ctrl, 'A', 263},
+                                                              {ctrl, 'C', 268},
+                                                              {ctrl, 'V', 269},
+                                                              {ctrl, 'X', 267},
+                                                              {FVIRTKEY, VK_BACK, 275},
+                                                              {FVIRTKEY, VK_DELETE, 260},
+                                                              {FVIRTKEY, VK_F2, 261},
+                                                              {FVIRTKEY, VK_F5, 271}}));
     }
 }
 
 // A dialog's controls as one line: "class id text" for each, in tab order;
 // withTexts false leaves class and id only.
-std::wstring describeControls(HWND dialog, bool withTexts = true)
-{
+std::wstring describeControls(HWND dialog, bool withTexts = true) {
     std::wstring out;
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
         wchar_t windowClass[64] = {}, text[128] = {};
@@ -158,13 +158,11 @@ std::wstring describeControls(HWND dialog, bool withTexts = true)
     return out;
 }
 
-INT_PTR CALLBACK quietDialog(HWND, UINT message, WPARAM, LPARAM)
-{
+INT_PTR CALLBACK quietDialog(HWND, UINT message, WPARAM, LPARAM) {
     return message == WM_INITDIALOG;
 }
 
-TEST_F(ResourcesTest, DialogsOfBothModulesComeUpWithTheirControlsAndOnlyOverwriteHasACloseBox)
-{
+TEST_F(ResourcesTest, DialogsOfBothModulesComeUpWithTheirControlsAndOnlyOverwriteHasACloseBox) {
     const std::wstring bar = L"msctls_progress32 ", time = L"Static -1 Remaining time:|Static 1002 ";
     const std::tuple<int, const wchar_t*, std::wstring> expected[] = {
         {IDD_PROGRESS_SINGLE, L"Transmitting File",
@@ -194,8 +192,7 @@ TEST_F(ResourcesTest, DialogsOfBothModulesComeUpWithTheirControlsAndOnlyOverwrit
     }
 }
 
-TEST_F(ResourcesTest, VersionBlockGivesTheFileVersionTheAboutBoxShowsAndTheOneIconHasTwoSizes)
-{
+TEST_F(ResourcesTest, VersionBlockGivesTheFileVersionTheAboutBoxShowsAndTheOneIconHasTwoSizes) {
     const std::wstring path = builtModulePath(L"Nimbrel.dll");
     std::vector<BYTE> block(GetFileVersionInfoSizeW(path.c_str(), nullptr));
     ASSERT_TRUE(!block.empty() && GetFileVersionInfoW(path.c_str(), 0, block.size(), block.data()));
@@ -207,8 +204,8 @@ TEST_F(ResourcesTest, VersionBlockGivesTheFileVersionTheAboutBoxShowsAndTheOneIc
 
     // Icon group 113 has a small and a large icon.
     for (int size : {16, 32}) {
-        UniqueIcon icon(static_cast<HICON>(
-            LoadImageW(english.get(), MAKEINTRESOURCEW(IDI_NIMBREL), IMAGE_ICON, size, size, 0)));
+        UniqueIcon icon(
+            static_cast<HICON>(LoadImageW(english.get(), MAKEINTRESOURCEW(IDI_NIMBREL), IMAGE_ICON, size, size, 0)));
         ASSERT_TRUE(icon) << size;
         ICONINFO info{};
         ASSERT_TRUE(GetIconInfo(icon.get(), &info));

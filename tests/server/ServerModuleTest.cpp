@@ -19,8 +19,7 @@ using CanUnloadNowFunction = HRESULT(STDAPICALLTYPE*)();
 // Nimbrel.dll loaded as the shell loads it, with its exports.
 class ServerModuleTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         module_.reset(LoadLibraryW(builtModulePath(L"Nimbrel.dll").c_str()));
         ASSERT_TRUE(module_) << "Nimbrel.dll does not load: " << GetLastError();
         getClassObject = reinterpret_cast<GetClassObjectFunction>(GetProcAddress(module_.get(), "DllGetClassObject"));
@@ -35,8 +34,7 @@ private:
     UniqueModule module_;
 };
 
-TEST_F(ServerModuleTest, TheFactoryMakesRootFoldersOnlyAndTheModuleStaysWhileAFolderOrALockLives)
-{
+TEST_F(ServerModuleTest, TheFactoryMakesRootFoldersOnlyAndTheModuleStaysWhileAFolderOrALockLives) {
     EXPECT_EQ(getClassObject(CLSID_NimbrelFolder, IID_IClassFactory, nullptr), E_POINTER);
     void* object = reinterpret_cast<void*>(1);
     EXPECT_EQ(getClassObject(CLSID_ShellDesktop, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
@@ -68,8 +66,7 @@ TEST_F(ServerModuleTest, TheFactoryMakesRootFoldersOnlyAndTheModuleStaysWhileAFo
     EXPECT_EQ(canUnloadNow(), S_OK);
 }
 
-TEST_F(ServerModuleTest, FactoryIsMadeOnceEvenWhenThreadsAskTogether)
-{
+TEST_F(ServerModuleTest, FactoryIsMadeOnceEvenWhenThreadsAskTogether) {
     std::vector<IClassFactory*> seen(8, nullptr);
     std::vector<std::thread> threads;
     for (size_t i = 0; i < seen.size(); ++i)
@@ -83,27 +80,33 @@ TEST_F(ServerModuleTest, FactoryIsMadeOnceEvenWhenThreadsAskTogether)
     EXPECT_EQ(canUnloadNow(), S_OK) << "the module's own factory must not keep it loaded";
 }
 
-TEST(ResourceModuleChoice, EveryGermanRegionSelectsTheSatelliteAndNothingElseDoes)
-{
+TEST(ResourceModuleChoice, EveryGermanRegionSelectsTheSatelliteAndNothingElseDoes) {
     const std::pair<LANGID, bool> languages[] = {
-        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), true}, {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_AUSTRIAN), true},
-        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_SWISS), true}, {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), false},
-        {MAKELANGID(LANG_DUTCH, SUBLANG_DUTCH), false}, {0x0447, false},  // only the low 10 bits are the language
+        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), true},
+        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_AUSTRIAN), true},
+        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_SWISS), true},
+        {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), false},
+        {MAKELANGID(LANG_DUTCH, SUBLANG_DUTCH), false},
+        {0x0447, false},  // only the low 10 bits are the language
     };
     for (const auto& [language, german] : languages) EXPECT_EQ(wantsGermanResources(language), german) << language;
 }
 
-TEST(ClipboardFormats, AllFormatsAndTheDragImageMessageAreRegisteredByName)
-{
+TEST(ClipboardFormats, AllFormatsAndTheDragImageMessageAreRegisteredByName) {
     moduleState().registerClipboardFormats();
     const ClipboardFormats& formats = moduleState().clipboardFormats();
     const std::pair<UINT, const char*> expected[] = {
-        {formats.fileGroupDescriptor, "FileGroupDescriptor"}, {formats.fileContents, "FileContents"},
-        {formats.pasteSucceeded, "Paste Succeeded"}, {formats.performedDropEffect, "Performed DropEffect"},
+        {formats.fileGroupDescriptor, "FileGroupDescriptor"},
+        {formats.fileContents, "FileContents"},
+        {formats.pasteSucceeded, "Paste Succeeded"},
+        {formats.performedDropEffect, "Performed DropEffect"},
         {formats.logicalPerformedDropEffect, "Logical Performed DropEffect"},
-        {formats.preferredDropEffect, "Preferred DropEffect"}, {formats.fileNameMap, "FileNameMap"},
-        {formats.dragContext, "DragContext"}, {formats.deviceFiles, "NBNSE"},
-        {formats.devicePort, "NBNSE_GETPORT"}, {formats.moveSystemFile, "NBNSE_MOVESYSFILE"},
+        {formats.preferredDropEffect, "Preferred DropEffect"},
+        {formats.fileNameMap, "FileNameMap"},
+        {formats.dragContext, "DragContext"},
+        {formats.deviceFiles, "NBNSE"},
+        {formats.devicePort, "NBNSE_GETPORT"},
+        {formats.moveSystemFile, "NBNSE_MOVESYSFILE"},
     };
     for (const auto& [number, name] : expected) {
         char registered[128] = {};

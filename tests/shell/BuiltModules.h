@@ -5,8 +5,7 @@
 
 #include <string>
 
-inline std::wstring builtModulePath(const wchar_t* name)
-{
+inline std::wstring builtModulePath(const wchar_t* name) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     const std::wstring program(path);
@@ -14,7 +13,6 @@ inline std::wstring builtModulePath(const wchar_t* name)
 }
 
 // Resources only: no code of the module runs.
-inline UniqueModule loadResourcesOf(const wchar_t* name)
-{
+inline UniqueModule loadResourcesOf(const wchar_t* name) {
     return UniqueModule(LoadLibraryExW(builtModulePath(name).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
 }

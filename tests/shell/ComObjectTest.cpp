@@ -14,8 +14,7 @@ class Sample final : public ComObject<Sample, IPersist, IOleWindow> {
 public:
     Sample() = default;
     explicit Sample(LiveCount count) : ComObject(count) {}
-    static const QITAB* interfaces() noexcept
-    {
+    static const QITAB* interfaces() noexcept {
         static const QITAB table[] = {QITABENT(Sample, IPersist), QITABENT(Sample, IOleWindow), {}};
         return table;
     }
@@ -27,8 +26,7 @@ private:
     ~Sample() override { sampleDestroyed = true; }
 };
 
-TEST(ComObject, InterfacesShareOneIdentityTheLiveCountFollowsTheObjectAndTheLastReleaseDeletesIt)
-{
+TEST(ComObject, InterfacesShareOneIdentityTheLiveCountFollowsTheObjectAndTheLastReleaseDeletesIt) {
     const long before = moduleState().liveObjects();
     sampleDestroyed = false;
     {
@@ -57,8 +55,7 @@ TEST(ComObject, InterfacesShareOneIdentityTheLiveCountFollowsTheObjectAndTheLast
     EXPECT_EQ(moduleState().liveObjects(), before) << "an uncounted object must not keep the module loaded";
 }
 
-TEST(ComObject, BoundaryTurnsEveryEscapingExceptionIntoAStatus)
-{
+TEST(ComObject, BoundaryTurnsEveryEscapingExceptionIntoAStatus) {
     EXPECT_EQ(comBoundary([] { return S_FALSE; }), S_FALSE);
     EXPECT_EQ(comBoundary([]() -> HRESULT { throw ComFailure(E_ACCESSDENIED); }), E_ACCESSDENIED);
     EXPECT_EQ(comBoundary([]() -> HRESULT { throw std::bad_alloc(); }), E_OUTOFMEMORY);

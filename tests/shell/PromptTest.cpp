@@ -15,15 +15,13 @@ const HWND owner = reinterpret_cast<HWND>(0x1234);
 // Points the module state at one of the built resource modules while alive.
 struct Texts {
     UniqueModule module;
-    explicit Texts(const wchar_t* name) : module(loadResourcesOf(name))
-    {
+    explicit Texts(const wchar_t* name) : module(loadResourcesOf(name)) {
         moduleState().setResourceModule(module.get());
     }
     ~Texts() { moduleState().setResourceModule(nullptr); }
 };
 
-TEST(Prompt, EachKindHasItsCaptionIconAndButtonsOnlyYesConfirmsAndTheSatelliteSpeaksGerman)
-{
+TEST(Prompt, EachKindHasItsCaptionIconAndButtonsOnlyYesConfirmsAndTheSatelliteSpeaksGerman) {
     const Texts english(L"Nimbrel.dll");
     ASSERT_TRUE(english.module);
     prompt::Recorder recorder(IDYES);
@@ -60,8 +58,7 @@ TEST(Prompt, EachKindHasItsCaptionIconAndButtonsOnlyYesConfirmsAndTheSatelliteSp
         EXPECT_EQ(Seen(shown[i].text, shown[i].caption, shown[i].style, shown[i].owner), expected[i]) << "prompt " << i;
 }
 
-TEST(Prompt, RecorderTakesPromptsFromWorkerThreadsAndNestedRecordersRestoreTheOuter)
-{
+TEST(Prompt, RecorderTakesPromptsFromWorkerThreadsAndNestedRecordersRestoreTheOuter) {
     const Texts english(L"Nimbrel.dll");
     ASSERT_TRUE(english.module);
     prompt::Recorder outer;
@@ -84,8 +81,7 @@ TEST(Prompt, RecorderTakesPromptsFromWorkerThreadsAndNestedRecordersRestoreTheOu
 
 // Without a recorder the real message box comes up: its default button is
 // No, and the answer is what the user pressed.
-TEST(Prompt, RealConfirmationBoxHasNoAsItsDefaultButton)
-{
+TEST(Prompt, RealConfirmationBoxHasNoAsItsDefaultButton) {
     const Texts english(L"Nimbrel.dll");
     ASSERT_TRUE(english.module);
     auto answer = std::async(std::launch::async, [] { return prompt::confirm(nullptr, IDS_CONFIRM_RENAME_SYSFILE); });

@@ -4,10 +4,11 @@
 
 namespace {
 
-ULONG referencesOf(IUnknown* object) { return object->AddRef(), object->Release(); }
+ULONG referencesOf(IUnknown* object) {
+    return object->AddRef(), object->Release();
+}
 
-TEST(ShellResources, OwnersReleaseTheirKeyLockOrMediumExactlyOnceAndMovesHandOverWithoutReleasing)
-{
+TEST(ShellResources, OwnersReleaseTheirKeyLockOrMediumExactlyOnceAndMovesHandOverWithoutReleasing) {
     HKEY raw = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &raw), ERROR_SUCCESS);
     const auto keyState = [&] { return RegQueryInfoKeyW(raw, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0); };

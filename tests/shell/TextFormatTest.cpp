@@ -4,8 +4,7 @@
 
 namespace {
 
-TEST(FillText, FillsFieldsInOrderWithWidthsAndPercentSignsAndLeavesWhatItCannotFill)
-{
+TEST(FillText, FillsFieldsInOrderWithWidthsAndPercentSignsAndLeavesWhatItCannotFill) {
     EXPECT_EQ(fillText(L"%2d%% of \"%s\" transmitted", {5, "a.txt"}), L" 5% of \"a.txt\" transmitted");
     EXPECT_EQ(fillText(L"%2d%% transmitted", {100}), L"100% transmitted");
     EXPECT_EQ(fillText(L"%i:%02i:%02i", {0, 10, 25}), L"0:10:25");

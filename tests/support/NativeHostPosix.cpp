@@ -13,9 +13,13 @@
 
 extern char** environ;
 
-std::string hostPath(const std::string& unixPath) { return unixPath; }
+std::string hostPath(const std::string& unixPath) {
+    return unixPath;
+}
 
-bool pathExists(const std::string& unixPath) { return ::access(unixPath.c_str(), F_OK) == 0; }
+bool pathExists(const std::string& unixPath) {
+    return ::access(unixPath.c_str(), F_OK) == 0;
+}
 
 std::string makeUniqueTempDir() {
     std::string pattern = "/tmp/nimbrel-test-XXXXXX";

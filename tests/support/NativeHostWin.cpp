@@ -92,9 +92,13 @@ long startNative(const std::vector<std::string>& argv) {
     return 0;
 }
 
-bool nativeRunning(long) { return true; }
+bool nativeRunning(long) {
+    return true;
+}
 
-void stopNative(long pid, bool) { runNative({"/bin/kill", std::to_string(pid)}); }
+void stopNative(long pid, bool) {
+    runNative({"/bin/kill", std::to_string(pid)});
+}
 
 int runNative(const std::vector<std::string>& argv) {
     // No handle to wait on: the program runs inside a shell that leaves its
@@ -102,8 +106,8 @@ int runNative(const std::vector<std::string>& argv) {
     const std::string marker = "/tmp/nimbrel-run-" + uniqueName();
     std::string script;
     for (const std::string& arg : argv) script += shellWord(arg) + " ";
-    script += "; echo $? > " + shellWord(marker + ".tmp") + "; mv " + shellWord(marker + ".tmp") + " " +
-              shellWord(marker);
+    script +=
+        "; echo $? > " + shellWord(marker + ".tmp") + "; mv " + shellWord(marker + ".tmp") + " " + shellWord(marker);
     startNative({"/bin/sh", "-c", script});
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!pathExists(marker)) {

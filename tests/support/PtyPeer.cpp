@@ -12,7 +12,9 @@ std::string nextTag(const TempDir& dir) {
 }  // namespace
 
 PtyPeer::PtyPeer(const TempDir& dir, const std::string& linkPath, const std::string& script, int idleLimitSeconds)
-    : tag_(nextTag(dir)), capturePath_(tag_ + ".capture"), process_(launchFor(tag_, linkPath, script, idleLimitSeconds)) {}
+    : tag_(nextTag(dir)),
+      capturePath_(tag_ + ".capture"),
+      process_(launchFor(tag_, linkPath, script, idleLimitSeconds)) {}
 
 ToolLaunch PtyPeer::launchFor(const std::string& tag, const std::string& linkPath, const std::string& script,
                               int idleLimitSeconds) {
@@ -20,8 +22,8 @@ ToolLaunch PtyPeer::launchFor(const std::string& tag, const std::string& linkPat
     launch.program = nativeTool("nimbrel-ptypeer");
     launch.pidFile = tag + ".pid";
     launch.readyPath = linkPath;
-    launch.args = {"--link", linkPath, "--pid-file", launch.pidFile, "--capture", tag + ".capture",
-                   "--script", script, "--idle-limit", std::to_string(idleLimitSeconds)};
+    launch.args = {"--link",         linkPath,   "--pid-file", launch.pidFile, "--capture",
+                   tag + ".capture", "--script", script,       "--idle-limit", std::to_string(idleLimitSeconds)};
     return launch;
 }
 

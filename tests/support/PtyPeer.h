@@ -11,8 +11,7 @@
 
 class PtyPeer {
 public:
-    PtyPeer(const TempDir& dir, const std::string& linkPath, const std::string& script = "",
-            int idleLimitSeconds = 60);
+    PtyPeer(const TempDir& dir, const std::string& linkPath, const std::string& script = "", int idleLimitSeconds = 60);
 
     // Every byte received so far.
     std::vector<std::uint8_t> captured() const { return readFileBytes(capturePath_); }

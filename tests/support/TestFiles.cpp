@@ -12,4 +12,6 @@ void pointLink(const std::string& link, const std::string& target) {
     runNative({"/bin/ln", "-sfn", target, link});
 }
 
-void removeLink(const std::string& link) { runNative({"/bin/rm", "-f", link}); }
+void removeLink(const std::string& link) {
+    runNative({"/bin/rm", "-f", link});
+}

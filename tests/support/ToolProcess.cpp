@@ -16,7 +16,9 @@ long readPid(const std::string& pidFile) {
 }
 }  // namespace
 
-std::string nativeTool(const std::string& name) { return std::string(NIMBREL_TESTSUPPORT_TOOLS_DIR) + "/" + name; }
+std::string nativeTool(const std::string& name) {
+    return std::string(NIMBREL_TESTSUPPORT_TOOLS_DIR) + "/" + name;
+}
 
 ToolProcess::ToolProcess(ToolLaunch launch) : launch_(std::move(launch)) {
     std::vector<std::string> argv{launch_.program};
@@ -28,8 +30,7 @@ ToolProcess::ToolProcess(ToolLaunch launch) : launch_(std::move(launch)) {
         if ((child_ != 0 && !nativeRunning(child_)) || Clock::now() > deadline) {
             if (child_ == 0) pid_ = readPid(launch_.pidFile);  // under Wine the pid file is the only handle
             stop();
-            throw std::runtime_error(launch_.program + " did not get ready: " + launch_.readyPath +
-                                     " did not appear");
+            throw std::runtime_error(launch_.program + " did not get ready: " + launch_.readyPath + " did not appear");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }

@@ -9,10 +9,10 @@
 #include <vector>
 
 struct ToolLaunch {
-    std::string program;             // Unix path of the native program
-    std::vector<std::string> args;   // arguments after the program
-    std::string readyPath;           // Unix path that exists once the tool is ready
-    std::string pidFile;             // Unix path of the tool's pid file (needed under Wine)
+    std::string program;            // Unix path of the native program
+    std::vector<std::string> args;  // arguments after the program
+    std::string readyPath;          // Unix path that exists once the tool is ready
+    std::string pidFile;            // Unix path of the tool's pid file (needed under Wine)
     std::chrono::milliseconds readyTimeout{15000};
 };
 

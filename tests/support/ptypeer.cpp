@@ -31,7 +31,9 @@
 
 namespace {
 volatile sig_atomic_t stopRequested = 0;
-void onSignal(int) { stopRequested = 1; }
+void onSignal(int) {
+    stopRequested = 1;
+}
 
 struct Step {
     enum Kind { Wait, Send, Sleep, Exit } kind;
@@ -85,12 +87,18 @@ Options parseOptions(int argc, char** argv) {
         const std::string name = argv[i];
         if (i + 1 >= argc) fail("missing value for " + name);
         const std::string value = argv[++i];
-        if (name == "--link") options.link = value;
-        else if (name == "--pid-file") options.pidFile = value;
-        else if (name == "--capture") options.capture = value;
-        else if (name == "--script") options.script = value;
-        else if (name == "--idle-limit") options.idleLimitSeconds = std::atoi(value.c_str());
-        else fail("unknown option " + name);
+        if (name == "--link")
+            options.link = value;
+        else if (name == "--pid-file")
+            options.pidFile = value;
+        else if (name == "--capture")
+            options.capture = value;
+        else if (name == "--script")
+            options.script = value;
+        else if (name == "--idle-limit")
+            options.idleLimitSeconds = std::atoi(value.c_str());
+        else
+            fail("unknown option " + name);
     }
     if (options.link.empty()) fail("--link is required");
     return options;
@@ -153,14 +161,17 @@ public:
                     while (received_ < step.number)
                         if (!pump(100)) return;
                     break;
-                case Step::Send: send(step.bytes); break;
+                case Step::Send:
+                    send(step.bytes);
+                    break;
                 case Step::Sleep: {
                     const auto until = Clock::now() + std::chrono::milliseconds(step.number);
                     while (Clock::now() < until)
                         if (!pump(10)) return;
                     break;
                 }
-                case Step::Exit: return;
+                case Step::Exit:
+                    return;
             }
         }
         while (pump(100)) {
@@ -191,9 +202,12 @@ private:
         std::size_t done = 0;
         while (done < bytes.size()) {
             const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-            if (n > 0) done += static_cast<std::size_t>(n);
-            else if (n < 0 && errno != EAGAIN && errno != EINTR) fail("send failed");
-            else if (!pump(1)) return;
+            if (n > 0)
+                done += static_cast<std::size_t>(n);
+            else if (n < 0 && errno != EAGAIN && errno != EINTR)
+                fail("send failed");
+            else if (!pump(1))
+                return;
         }
         lastActivity_ = Clock::now();
     }

@@ -27,7 +27,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 constexpr std::uint32_t fileSize = 64 * 1024;
-constexpr double byteSeconds = 11.0 / 19200.0;  // start, 8 data, parity, stop
+constexpr double byteSeconds = 11.0 / 19200.0;     // start, 8 data, parity, stop
 constexpr double portOpenSeconds = 0.050 + 0.500;  // purge, then the settle wait
 constexpr int portNumber = 1;
 
@@ -71,8 +71,7 @@ void report(const char* what, double measured, double floor) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string devsim =
-        argc > 1 ? argv[1] : (fs::path(argv[0]).parent_path() / "nimbrel-devsim").string();
+    const std::string devsim = argc > 1 ? argv[1] : (fs::path(argv[0]).parent_path() / "nimbrel-devsim").string();
     const fs::path work = fs::temp_directory_path() / ("nimbrel-bench-" + std::to_string(getpid()));
     fs::create_directories(work / "device");
     fs::create_directories(work / "pc");
@@ -81,8 +80,9 @@ int main(int argc, char** argv) {
         for (std::uint32_t i = 0; i < fileSize; ++i) file.put(static_cast<char>(i * 7));
     }
     const std::string link = (work / "tty").string();
-    std::vector<std::string> args{devsim, "--quiet", "--idle-limit", "120", "--device",
-                                  "link=" + link + ",model=CV8,pace,files=" + (work / "device").string()};
+    std::vector<std::string> args{
+        devsim, "--quiet",  "--idle-limit",
+        "120",  "--device", "link=" + link + ",model=CV8,pace,files=" + (work / "device").string()};
     std::vector<char*> argvDevsim;
     for (std::string& arg : args) argvDevsim.push_back(arg.data());
     argvDevsim.push_back(nullptr);

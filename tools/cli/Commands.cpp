@@ -28,8 +28,7 @@ constexpr char pathSeparator = '/';
 #endif
 
 bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
                return std::tolower(x) == std::tolower(y);
            });
 }
@@ -54,9 +53,8 @@ void printDevices(const std::vector<NamedDevice>& devices) {
     std::printf("%-*s  %-*s  %-10s  %s\n", portWidth, "Port", nameWidth, "Device", "Model", "Serial number");
     for (const NamedDevice& device : devices) {
         const char* model = modelName(device.info.typeCode);
-        std::printf("%-*s  %-*s  %-10s  %s\n", portWidth,
-                    portLabel(static_cast<int>(device.info.portNumber)).c_str(), nameWidth,
-                    device.name.c_str(), model ? model : "?", device.info.serial);
+        std::printf("%-*s  %-*s  %-10s  %s\n", portWidth, portLabel(static_cast<int>(device.info.portNumber)).c_str(),
+                    nameWidth, device.name.c_str(), model ? model : "?", device.info.serial);
     }
 }
 
@@ -120,15 +118,14 @@ int withDevice(const GlobalOptions& options, Work&& work) {
 }
 
 int failureExit(const NBException& error) {
-    return error.code == ErrorCode::Cancelled || wasInterrupted() ? ExitCode::Interrupted
-                                                                  : ExitCode::Failure;
+    return error.code == ErrorCode::Cancelled || wasInterrupted() ? ExitCode::Interrupted : ExitCode::Failure;
 }
 
 std::string widenedDate(const FileListEntry& entry) {
     const int year = entry.year > 90 ? 1900 + entry.year : 2000 + entry.year;
     char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u", year, entry.month, entry.day,
-                  entry.hour, entry.minute, entry.second);
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u", year, entry.month, entry.day, entry.hour,
+                  entry.minute, entry.second);
     return text;
 }
 
@@ -141,8 +138,8 @@ std::string lastComponent(const std::string& path) {
 enum class Answer { Yes, No, All, Quit };
 
 Answer askOverwrite(const std::string& name, const DeviceInfo& device) {
-    std::fprintf(stderr, "\"%s\" already exists on %s. Overwrite? [y]es, [n]o, [a]ll, [q]uit: ",
-                 name.c_str(), deviceLabel(device).c_str());
+    std::fprintf(stderr, "\"%s\" already exists on %s. Overwrite? [y]es, [n]o, [a]ll, [q]uit: ", name.c_str(),
+                 deviceLabel(device).c_str());
     std::fflush(stderr);
     std::string line;
     if (!std::getline(std::cin, line)) {
@@ -151,10 +148,14 @@ Answer askOverwrite(const std::string& name, const DeviceInfo& device) {
     }
     const char first = line.empty() ? 'n' : static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
     switch (first) {
-        case 'y': return Answer::Yes;
-        case 'a': return Answer::All;
-        case 'q': return Answer::Quit;
-        default: return Answer::No;
+        case 'y':
+            return Answer::Yes;
+        case 'a':
+            return Answer::All;
+        case 'q':
+            return Answer::Quit;
+        default:
+            return Answer::No;
     }
 }
 }  // namespace
@@ -188,15 +189,14 @@ int runFreeSpace(const GlobalOptions& options) {
     });
 }
 
-int runGet(const GlobalOptions& options, const std::vector<std::string>& files,
-           const std::string& directory) {
+int runGet(const GlobalOptions& options, const std::vector<std::string>& files, const std::string& directory) {
     return withDevice(options, [&](SLVFamilyDevice& device) {
         const std::string label = deviceLabel(device.deviceInfo());
         const std::vector<FileListEntry> listed = device.sendFileList(maximumListedFiles);
         int result = ExitCode::Success;
         for (const std::string& name : files) {
-            auto entry = std::find_if(listed.begin(), listed.end(),
-                                      [&](const FileListEntry& e) { return name == e.name; });
+            auto entry =
+                std::find_if(listed.begin(), listed.end(), [&](const FileListEntry& e) { return name == e.name; });
             if (entry == listed.end()) {
                 reportProblem("cannot copy \"" + name + "\" from " + label +
                               ": the file does not exist on the device.");
@@ -212,8 +212,8 @@ int runGet(const GlobalOptions& options, const std::vector<std::string>& files,
                 InterruptAction cancel([&device] { device.cancelTransfer(); });
                 device.sendFile(name, target, entry->size, bar.callback());
                 bar.finish();
-                std::printf("Copied \"%s\" (%u bytes) from %s to %s\n", name.c_str(), entry->size,
-                            label.c_str(), target.c_str());
+                std::printf("Copied \"%s\" (%u bytes) from %s to %s\n", name.c_str(), entry->size, label.c_str(),
+                            target.c_str());
             } catch (NBException error) {
                 reportFailure("cannot copy \"" + name + "\" from " + label, error, options.verbose);
                 if (failureExit(error) == ExitCode::Interrupted) return ExitCode::Interrupted;
@@ -224,8 +224,8 @@ int runGet(const GlobalOptions& options, const std::vector<std::string>& files,
     });
 }
 
-int runPut(const GlobalOptions& options, const std::vector<std::string>& files,
-           const std::string& targetName, OverwriteChoice overwrite) {
+int runPut(const GlobalOptions& options, const std::vector<std::string>& files, const std::string& targetName,
+           OverwriteChoice overwrite) {
     return withDevice(options, [&](SLVFamilyDevice& device) {
         const std::string label = deviceLabel(device.deviceInfo());
         int result = ExitCode::Success;
@@ -244,16 +244,23 @@ int runPut(const GlobalOptions& options, const std::vector<std::string>& files,
                     if (error.code == ErrorCode::FileAlreadyExists && flag == 0 &&
                         overwrite != OverwriteChoice::Never) {
                         switch (askOverwrite(name, device.deviceInfo())) {
-                            case Answer::All: overwrite = OverwriteChoice::Always; [[fallthrough]];
-                            case Answer::Yes: flag = 1; continue;
-                            case Answer::No: std::printf("Skipped %s\n", path.c_str()); break;
-                            case Answer::Quit: return result;
+                            case Answer::All:
+                                overwrite = OverwriteChoice::Always;
+                                [[fallthrough]];
+                            case Answer::Yes:
+                                flag = 1;
+                                continue;
+                            case Answer::No:
+                                std::printf("Skipped %s\n", path.c_str());
+                                break;
+                            case Answer::Quit:
+                                return result;
                         }
                         break;
                     }
                     if (error.code == ErrorCode::FileAlreadyExists) {
-                        std::printf("Skipped %s: \"%s\" already exists on %s\n", path.c_str(),
-                                    name.c_str(), label.c_str());
+                        std::printf("Skipped %s: \"%s\" already exists on %s\n", path.c_str(), name.c_str(),
+                                    label.c_str());
                         break;
                     }
                     reportFailure("cannot copy " + path + " to " + label, error, options.verbose);
@@ -270,7 +277,8 @@ int runPut(const GlobalOptions& options, const std::vector<std::string>& files,
 int runRemove(const GlobalOptions& options, const std::vector<std::string>& files, bool force) {
     for (const std::string& name : files) {
         if (isSystemFile(name) && !force) {
-            reportProblem("\"" + name + "\" is a system file; deleting it may leave the device "
+            reportProblem("\"" + name +
+                          "\" is a system file; deleting it may leave the device "
                           "unstable or unusable. Use --force to delete it all the same.");
             return ExitCode::Failure;
         }
@@ -291,14 +299,14 @@ int runRemove(const GlobalOptions& options, const std::vector<std::string>& file
     });
 }
 
-int runRename(const GlobalOptions& options, const std::string& oldName, const std::string& newName,
-              bool force) {
+int runRename(const GlobalOptions& options, const std::string& oldName, const std::string& newName, bool force) {
     if (newName.empty() || newName.size() > maximumNameLength) {
         reportProblem("a file name on the device has 1 to 64 characters.");
         return ExitCode::Usage;
     }
     if (isSystemFile(oldName) && !force) {
-        reportProblem("\"" + oldName + "\" is a system file; renaming it may leave the device "
+        reportProblem("\"" + oldName +
+                      "\" is a system file; renaming it may leave the device "
                       "unstable or unusable. Use --force to rename it all the same.");
         return ExitCode::Failure;
     }
@@ -307,8 +315,8 @@ int runRename(const GlobalOptions& options, const std::string& oldName, const st
         try {
             device.renameFile(oldName, newName);
         } catch (NBException error) {
-            reportFailure("cannot rename \"" + oldName + "\" to \"" + newName + "\" on " + label,
-                          error, options.verbose);
+            reportFailure("cannot rename \"" + oldName + "\" to \"" + newName + "\" on " + label, error,
+                          options.verbose);
             return ExitCode::Failure;
         }
         std::printf("Renamed \"%s\" to \"%s\" on %s\n", oldName.c_str(), newName.c_str(), label.c_str());
@@ -344,8 +352,7 @@ int runName(const GlobalOptions& options, const std::string& newName) {
 int runMonitor(const GlobalOptions& options) {
     return withDevice(options, [&](SLVFamilyDevice& device) {
         InterruptAction stop([&device] { device.stopMonitorMode(); });
-        device.startMonitorMode([](const DeviceInfo*, const char* line, std::int32_t number,
-                                   std::int32_t changed) {
+        device.startMonitorMode([](const DeviceInfo*, const char* line, std::int32_t number, std::int32_t changed) {
             if (changed) std::printf("%3d: %s\n", number, line);
             std::fflush(stdout);
         });
@@ -353,8 +360,8 @@ int runMonitor(const GlobalOptions& options) {
     });
 }
 
-int runTable(const GlobalOptions& options, const std::string& tableFile, std::uint32_t slot,
-             bool backward, const std::string& tableName) {
+int runTable(const GlobalOptions& options, const std::string& tableFile, std::uint32_t slot, bool backward,
+             const std::string& tableName) {
     std::ifstream input(tableFile, std::ios::binary);
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
     if (!input.good() && !input.eof()) {
@@ -371,8 +378,8 @@ int runTable(const GlobalOptions& options, const std::string& tableFile, std::ui
         try {
             device.receiveBrailleTable(std::span<const std::uint8_t, 256>(bytes.data(), 256), name, slot, backward);
         } catch (NBException error) {
-            reportFailure("cannot load the braille table " + tableFile + " into slot " +
-                          std::to_string(slot) + " of " + deviceLabel(device.deviceInfo()),
+            reportFailure("cannot load the braille table " + tableFile + " into slot " + std::to_string(slot) + " of " +
+                              deviceLabel(device.deviceInfo()),
                           error, options.verbose);
             return ExitCode::Failure;
         }

@@ -22,14 +22,12 @@ enum class OverwriteChoice { Ask, Always, Never };
 int runScan(const GlobalOptions& options);
 int runList(const GlobalOptions& options);
 int runFreeSpace(const GlobalOptions& options);
-int runGet(const GlobalOptions& options, const std::vector<std::string>& files,
-           const std::string& directory);
-int runPut(const GlobalOptions& options, const std::vector<std::string>& files,
-           const std::string& targetName, OverwriteChoice overwrite);
+int runGet(const GlobalOptions& options, const std::vector<std::string>& files, const std::string& directory);
+int runPut(const GlobalOptions& options, const std::vector<std::string>& files, const std::string& targetName,
+           OverwriteChoice overwrite);
 int runRemove(const GlobalOptions& options, const std::vector<std::string>& files, bool force);
-int runRename(const GlobalOptions& options, const std::string& oldName,
-              const std::string& newName, bool force);
+int runRename(const GlobalOptions& options, const std::string& oldName, const std::string& newName, bool force);
 int runName(const GlobalOptions& options, const std::string& newName);
 int runMonitor(const GlobalOptions& options);
-int runTable(const GlobalOptions& options, const std::string& tableFile, std::uint32_t slot,
-             bool backward, const std::string& tableName);
+int runTable(const GlobalOptions& options, const std::string& tableFile, std::uint32_t slot, bool backward,
+             const std::string& tableName);

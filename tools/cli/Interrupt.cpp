@@ -20,7 +20,9 @@ InterruptAction::~InterruptAction() {
     currentAction = nullptr;
 }
 
-bool wasInterrupted() { return interrupted.load(); }
+bool wasInterrupted() {
+    return interrupted.load();
+}
 
 void handleInterrupt() {
     interrupted = true;

@@ -13,4 +13,6 @@ BOOL WINAPI onConsoleControl(DWORD event) {
 }
 }  // namespace
 
-void installInterruptHandling() { SetConsoleCtrlHandler(onConsoleControl, TRUE); }
+void installInterruptHandling() {
+    SetConsoleCtrlHandler(onConsoleControl, TRUE);
+}

@@ -7,32 +7,53 @@
 
 std::string deviceLabel(const DeviceInfo& device) {
     const char* model = modelName(device.typeCode);
-    return std::string(model ? model : "Korvel device") + " (" +
-           portLabel(static_cast<int>(device.portNumber)) + ")";
+    return std::string(model ? model : "Korvel device") + " (" + portLabel(static_cast<int>(device.portNumber)) + ")";
 }
 
 std::string reasonFor(std::int32_t code) {
     switch (code) {
-        case 1: case 2: return "the local file cannot be opened";
-        case 3: return "the local file cannot be written";
-        case 4: return "the local file cannot be deleted";
-        case 5: case 6: return "the local file cannot be read";
-        case 10: return "the port cannot be opened; another program may be using it";
-        case 11: return "the port cannot be written to";
-        case 12: return "the device does not answer; check that it is connected and switched on";
-        case 13: return "the port cannot be set up";
-        case 16: return "this device is not supported";
-        case 18: return "a file of that name already exists on the device";
-        case 19: return "the file does not exist on the device";
-        case 20: return "the name is not allowed on the device (at most 64 characters)";
-        case 21: return "no file name was given";
-        case 22: return "braille table slots are numbered 1 to 9";
-        case 23: return "the device reported an error";
-        case 25: return "there is not enough free space on the device";
-        case 28: return "the device is busy with another transfer";
-        case 30: return "cancelled";
-        case 31: return "the device's firmware does not support this; please upgrade it";
-        default: return "the device answered unexpectedly";
+        case 1:
+        case 2:
+            return "the local file cannot be opened";
+        case 3:
+            return "the local file cannot be written";
+        case 4:
+            return "the local file cannot be deleted";
+        case 5:
+        case 6:
+            return "the local file cannot be read";
+        case 10:
+            return "the port cannot be opened; another program may be using it";
+        case 11:
+            return "the port cannot be written to";
+        case 12:
+            return "the device does not answer; check that it is connected and switched on";
+        case 13:
+            return "the port cannot be set up";
+        case 16:
+            return "this device is not supported";
+        case 18:
+            return "a file of that name already exists on the device";
+        case 19:
+            return "the file does not exist on the device";
+        case 20:
+            return "the name is not allowed on the device (at most 64 characters)";
+        case 21:
+            return "no file name was given";
+        case 22:
+            return "braille table slots are numbered 1 to 9";
+        case 23:
+            return "the device reported an error";
+        case 25:
+            return "there is not enough free space on the device";
+        case 28:
+            return "the device is busy with another transfer";
+        case 30:
+            return "cancelled";
+        case 31:
+            return "the device's firmware does not support this; please upgrade it";
+        default:
+            return "the device answered unexpectedly";
     }
 }
 
@@ -41,4 +62,6 @@ void reportFailure(const std::string& what, const NBException& error, bool verbo
     if (verbose) std::fprintf(stderr, "  (%s %d: %s)\n", error.typeName, error.code, error.description);
 }
 
-void reportProblem(const std::string& text) { std::fprintf(stderr, "nimbrel: %s\n", text.c_str()); }
+void reportProblem(const std::string& text) {
+    std::fprintf(stderr, "nimbrel: %s\n", text.c_str());
+}

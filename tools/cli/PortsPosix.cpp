@@ -54,8 +54,7 @@ std::vector<int> candidatePorts(const std::vector<std::string>& explicitPorts) {
     for (const std::string& entry : explicitPorts)
         for (const std::string& path : splitList(entry)) paths.push_back(path);
     if (paths.empty()) {
-        if (const char* fromEnvironment = std::getenv("NIMBREL_PORTS"))
-            paths = splitList(fromEnvironment);
+        if (const char* fromEnvironment = std::getenv("NIMBREL_PORTS")) paths = splitList(fromEnvironment);
     }
     if (paths.empty()) paths = defaultPorts();
     std::vector<int> numbers;
@@ -69,4 +68,6 @@ std::optional<int> portFromText(const std::string& text) {
     return numberForPath(text);
 }
 
-std::string portLabel(int number) { return portPathFor(number); }
+std::string portLabel(int number) {
+    return portPathFor(number);
+}

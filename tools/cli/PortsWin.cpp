@@ -23,4 +23,6 @@ std::optional<int> portFromText(const std::string& text) {
     return number;
 }
 
-std::string portLabel(int number) { return "COM" + std::to_string(number); }
+std::string portLabel(int number) {
+    return "COM" + std::to_string(number);
+}

@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
         if (!putName.empty() && putFiles.size() != 1) throw CLI::ValidationError("--as", "takes a single file");
         set(runPut(options, putFiles, putName,
                    putOverwrite ? OverwriteChoice::Always
-                                : putKeep ? OverwriteChoice::Never : OverwriteChoice::Ask));
+                   : putKeep    ? OverwriteChoice::Never
+                                : OverwriteChoice::Ask));
     });
 
     std::vector<std::string> rmFiles;
@@ -87,8 +88,9 @@ int main(int argc, char** argv) {
     name->add_option("new-name", newDeviceName, "New name (at most 64 characters)");
     name->callback([&] { set(runName(options, newDeviceName)); });
 
-    app.add_subcommand("monitor", "Print the device's text lines until interrupted (Ctrl+C)")
-        ->callback([&] { set(runMonitor(options)); });
+    app.add_subcommand("monitor", "Print the device's text lines until interrupted (Ctrl+C)")->callback([&] {
+        set(runMonitor(options));
+    });
 
     std::string tableFile, tableName;
     std::uint32_t tableSlot = 0;

@@ -21,12 +21,12 @@ struct MonitorLine {
 };
 
 struct DeviceConfig {
-    std::uint8_t typeCode = 0x78;           // 0x05, 0x72, 0x74, 0x78 are the file-capable models; 0x90 another kind
-    std::string serial = "CV8-0001";        // the first 12 characters travel in the serial answer
-    std::uint16_t protocolVersion = 2;      // 0: the device does not answer the version query
-    std::uint32_t freeSpace = 4'000'000;    // bytes; uploads consume it, deletes free it
-    std::size_t packageSize = 80;           // payload of the device's data packages, 1 to 80
-    bool pacing = false;                    // hold the device's output to 19200 baud
+    std::uint8_t typeCode = 0x78;         // 0x05, 0x72, 0x74, 0x78 are the file-capable models; 0x90 another kind
+    std::string serial = "CV8-0001";      // the first 12 characters travel in the serial answer
+    std::uint16_t protocolVersion = 2;    // 0: the device does not answer the version query
+    std::uint32_t freeSpace = 4'000'000;  // bytes; uploads consume it, deletes free it
+    std::size_t packageSize = 80;         // payload of the device's data packages, 1 to 80
+    bool pacing = false;                  // hold the device's output to 19200 baud
     // How long the device waits for the PC's next byte inside a transaction
     // before it gives the transaction up.
     Milliseconds stepTimeout{2000};

@@ -131,7 +131,7 @@ DeviceOptions parseDeviceOptions(const std::string& text) {
             setup.faults.silenceAfterBytes = number(key, value, 0xFFFFFFFFul);
         } else if (key == "short" && pair.size() == 2) {
             setup.faults.shortPackage = Faults::ShortPackage{static_cast<unsigned>(number(key, pair[0], 1'000'000)),
-                                                            static_cast<std::uint16_t>(number(key, pair[1], 80))};
+                                                             static_cast<std::uint16_t>(number(key, pair[1], 80))};
         } else if (key == "badsync") {
             Faults::WrongSync wrong{static_cast<unsigned>(number(key, pair[0], 1'000'000)), 0x17};
             if (pair.size() >= 2) wrong.byte = byteValue(key, pair[1]);

@@ -20,7 +20,9 @@ constexpr Milliseconds idlePoll{20};
 // forgotten (see run).
 constexpr std::chrono::seconds staleTake{10};
 
-std::string bytesText(std::size_t count) { return std::to_string(count) + (count == 1 ? " byte" : " bytes"); }
+std::string bytesText(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " byte" : " bytes");
+}
 
 std::string hexText(std::uint8_t byte) {
     const char digits[] = "0123456789ABCDEF";
@@ -86,27 +88,52 @@ void DeviceSession::dispatch(std::uint8_t first) {
 
 void DeviceSession::command(std::uint8_t byte) {
     switch (byte) {
-    case IDENTIFY:
-        // A fresh identification means a fresh PC session: forget its switches.
-        portTaken_ = monitorOn_ = monitorFramed_ = false;
-        send({IDENTIFY_ANSWER, device_.config().typeCode});
-        break;
-    case OTHER_KIND_QUERY: answerOtherKindQuery(); break;
-    case GET_PROTOCOL_VERSION: answerVersionQuery(); break;
-    case SERIAL_QUERY: answerSerialQuery(); break;
-    case MONITOR_MODE: switchMonitorMode(); break;
-    case MONITOR_END: monitorFramed_ = false; break;
-    case MONITOR_START_FRAME:
-        for (unsigned i = 0; i < MONITOR_START_FRAME_REST; ++i) nextStep();
-        break;
-    case FRAME_A_HANDSHAKE_REPLY: device_.countHandshakeReply(); break;
-    case GET_FILE_LIST: sendFileList(); break;
-    case GET_DISK_SPACE: sendDiskSpace(); break;
-    case GET_FILE: sendFile(); break;
-    case RECEIVE_DATA_BLOCK: receiveFile(); break;
-    case DELETE_FILE: deleteFile(); break;
-    case RENAME_FILE: renameFile(); break;
-    default: break;  // stray bytes are ignored, as the firmware does
+        case IDENTIFY:
+            // A fresh identification means a fresh PC session: forget its switches.
+            portTaken_ = monitorOn_ = monitorFramed_ = false;
+            send({IDENTIFY_ANSWER, device_.config().typeCode});
+            break;
+        case OTHER_KIND_QUERY:
+            answerOtherKindQuery();
+            break;
+        case GET_PROTOCOL_VERSION:
+            answerVersionQuery();
+            break;
+        case SERIAL_QUERY:
+            answerSerialQuery();
+            break;
+        case MONITOR_MODE:
+            switchMonitorMode();
+            break;
+        case MONITOR_END:
+            monitorFramed_ = false;
+            break;
+        case MONITOR_START_FRAME:
+            for (unsigned i = 0; i < MONITOR_START_FRAME_REST; ++i) nextStep();
+            break;
+        case FRAME_A_HANDSHAKE_REPLY:
+            device_.countHandshakeReply();
+            break;
+        case GET_FILE_LIST:
+            sendFileList();
+            break;
+        case GET_DISK_SPACE:
+            sendDiskSpace();
+            break;
+        case GET_FILE:
+            sendFile();
+            break;
+        case RECEIVE_DATA_BLOCK:
+            receiveFile();
+            break;
+        case DELETE_FILE:
+            deleteFile();
+            break;
+        case RENAME_FILE:
+            renameFile();
+            break;
+        default:
+            break;  // stray bytes are ignored, as the firmware does
     }
 }
 
@@ -160,7 +187,9 @@ void DeviceSession::send(const Bytes& bytes) {
     if (allowed < bytes.size()) throw Silenced{};
 }
 
-void DeviceSession::sendSync() { send({device_.syncByte()}); }
+void DeviceSession::sendSync() {
+    send({device_.syncByte()});
+}
 
 void DeviceSession::confirm(std::uint8_t confirmed, const Check& check) {
     std::optional<std::uint8_t> refusal = device_.nakForConfirmation(confirmed);

@@ -21,13 +21,15 @@ FileTime fileTimeOf(std::chrono::system_clock::time_point when) {
     const auto day = floor<days>(when);
     const year_month_day date{day};
     const hh_mm_ss time{floor<seconds>(when - day)};
-    return FileTime{int(date.year()), int(unsigned(date.month())), int(unsigned(date.day())),
+    return FileTime{int(date.year()),          int(unsigned(date.month())), int(unsigned(date.day())),
                     int(time.hours().count()), int(time.minutes().count()), int(time.seconds().count())};
 }
 
 }  // namespace
 
-FileTime currentFileTime() { return fileTimeOf(std::chrono::system_clock::now()); }
+FileTime currentFileTime() {
+    return fileTimeOf(std::chrono::system_clock::now());
+}
 
 std::optional<StoredFile> DeviceStorage::find(const std::string& name) const {
     for (StoredFile& file : list())
@@ -53,7 +55,9 @@ bool MemoryStorage::write(const std::string& name, const Bytes& data) {
     return true;
 }
 
-bool MemoryStorage::remove(const std::string& name) { return files_.erase(name) == 1; }
+bool MemoryStorage::remove(const std::string& name) {
+    return files_.erase(name) == 1;
+}
 
 bool MemoryStorage::rename(const std::string& from, const std::string& to) {
     auto node = files_.extract(from);

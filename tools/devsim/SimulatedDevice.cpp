@@ -13,7 +13,9 @@ SimulatedDevice::SimulatedDevice(DeviceConfig config, std::unique_ptr<DeviceStor
       freeSpace_(config_.freeSpace),
       monitorQueue_(config_.monitorLines.begin(), config_.monitorLines.end()) {}
 
-void SimulatedDevice::serve(DeviceLine& line) { DeviceSession(*this, line).run(); }
+void SimulatedDevice::serve(DeviceLine& line) {
+    DeviceSession(*this, line).run();
+}
 
 std::vector<StoredFile> SimulatedDevice::files() const {
     std::lock_guard lock(mutex_);

@@ -104,9 +104,13 @@ void SimulatedPort::purgeBuffers() {
     line_->purge(std::max(readTimeout_, Milliseconds(1000)));
 }
 
-void SimulatedPort::writeBuffer(const std::uint8_t* bytes, std::uint32_t count) { line_->send(bytes, count); }
+void SimulatedPort::writeBuffer(const std::uint8_t* bytes, std::uint32_t count) {
+    line_->send(bytes, count);
+}
 
-void SimulatedPort::writeByte(std::uint8_t byte) { line_->send(&byte, 1); }
+void SimulatedPort::writeByte(std::uint8_t byte) {
+    line_->send(&byte, 1);
+}
 
 std::uint32_t SimulatedPort::readBuffer(std::uint8_t* bytes, std::uint32_t count) {
     const std::uint32_t got = count == 0 ? 0 : receive(bytes, count);

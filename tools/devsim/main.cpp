@@ -45,8 +45,9 @@ std::string hexByte(unsigned value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Plays devices of the Korvel family on pseudo-terminals. Each device answers on the\n"
-                 "pseudo-terminal its link points at, one line of output per transaction."};
+    CLI::App app{
+        "Plays devices of the Korvel family on pseudo-terminals. Each device answers on the\n"
+        "pseudo-terminal its link points at, one line of output per transaction."};
     std::vector<std::string> deviceOptions;
     std::string pidFile;
     double idleLimit = 0;
@@ -105,15 +106,17 @@ int main(int argc, char** argv) {
     }
     if (!pidFile.empty()) std::ofstream(pidFile) << ::getpid() << "\n";
 
-    for (RunningDevice& entry : running)
-        entry.thread = std::thread([&entry] { entry.device->serve(*entry.line); });
+    for (RunningDevice& entry : running) entry.thread = std::thread([&entry] { entry.device->serve(*entry.line); });
 
     const auto idleLimitDuration = std::chrono::duration<double>(idleLimit);
     for (;;) {
         const timespec wait{0, 200'000'000};
         const int signal = sigtimedwait(&endSignals, nullptr, &wait);
         if (signal > 0) {
-            if (!quiet) say(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP"));
+            if (!quiet)
+                say(std::string("stopping on ") + (signal == SIGINT    ? "SIGINT"
+                                                   : signal == SIGTERM ? "SIGTERM"
+                                                                       : "SIGHUP"));
             break;
         }
         if (idleLimit > 0) {
