@@ -3,7 +3,6 @@
 #include "devices/DeviceModels.h"
 #include "devices/Discovery.h"
 #include "link/NBException.h"
-#include "namespace/DeviceFileOperations.h"
 #include "namespace/DeviceProbe.h"
 #include "namespace/FolderObjects.h"
 #include "namespace/IconExtractor.h"
@@ -341,7 +340,8 @@ HRESULT NamespaceFolder::rename(PCUITEMID_CHILD item, LPCWSTR name, PITEMID_CHIL
         if (record.kind == ItemKind::SystemFile && !prompt::confirm(ownerWindow_, IDS_CONFIRM_RENAME_SYSFILE)) {
             return E_FAIL;
         }
-        if (renameFileOnDevice(*this, std::string(fieldText(record.name)), newName) != 1) {
+        const auto renameFile = folderObjectMakers().renameFile;
+        if (!renameFile || renameFile(*this, std::string(fieldText(record.name)), newName) != 1) {
             return E_FAIL;
         }
         // The kind stays as it was, whatever the new name ends in.

@@ -6,6 +6,7 @@
 #include "server/ServedClasses.h"
 #include "shell/ModuleState.h"
 #include "shell/ShellResources.h"
+#include "transfer/TransferObjects.h"
 
 #include <mutex>
 #include <vector>
@@ -33,6 +34,9 @@ void startUpServer(HMODULE module) noexcept {
     }
     moduleState().setModules(module, resources);
     moduleState().registerClipboardFormats();
+    FolderObjectMakers makers;
+    addTransferObjects(makers);
+    setFolderObjectMakers(makers);
 }
 
 void shutDownServer(bool processEnding) noexcept {

@@ -3,11 +3,12 @@
 #include "FolderTestSupport.h"
 #include "devsim/SimulatedBus.h"
 #include "link/Pause.h"
-#include "namespace/DeviceFileOperations.h"
 #include "namespace/NamespaceFolder.h"
 #include "namespace/SortState.h"
 #include "protocol/ProtocolBytes.h"
 #include "shell/Prompt.h"
+#include "transfer/DeviceFileOperations.h"
+#include "transfer/TransferObjects.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(com_.textsLoaded()) << "Nimbrel.dll is not beside the test";
         sortState() = SortState{};
+        FolderObjectMakers makers;
+        addTransferObjects(makers);
+        setFolderObjectMakers(makers);
     }
 
     // A root folder as the class factory makes it, with its owner window set

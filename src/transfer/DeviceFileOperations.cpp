@@ -1,4 +1,4 @@
-#include "namespace/DeviceFileOperations.h"
+#include "transfer/DeviceFileOperations.h"
 
 #include "link/NBException.h"
 #include "namespace/NamespaceFolder.h"
