@@ -25,5 +25,18 @@ public:
     virtual ~LocalFile() = default;
 };
 
+// Local paths are UTF-8 on Windows (opened through the wide calls, so any
+// folder name works) and the system's bytes elsewhere.
+
 // Opens a local file of this platform (WinFile or PosixFile).
 std::unique_ptr<LocalFile> openLocalFile(const std::string& path, LocalFile::Mode mode);
+
+// A new empty file with the prefix "~NB_" in the user's temporary folder;
+// its path, or an empty text when none could be made.
+std::string makeTemporaryFile();
+
+// True when the path names a folder.
+bool isLocalDirectory(const std::string& path);
+
+// Deletes a file if it is there; true when it is gone.
+bool removeLocalFile(const std::string& path);

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 PosixFile::PosixFile(const std::string& path, Mode mode) : BasicLocalFile("PosixFile", path, mode, '/') {
@@ -53,4 +54,22 @@ bool PosixFile::deleteFile() {
 
 std::unique_ptr<LocalFile> openLocalFile(const std::string& path, LocalFile::Mode mode) {
     return std::make_unique<PosixFile>(path, mode);
+}
+
+std::string makeTemporaryFile() {
+    const char* folder = std::getenv("TMPDIR");
+    std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/~NB_XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return {};
+    ::close(fd);
+    return pattern;
+}
+
+bool isLocalDirectory(const std::string& path) {
+    struct stat status {};
+    return ::stat(BasicLocalFile::withoutEnclosingQuotes(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool removeLocalFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }

@@ -2,9 +2,32 @@
 
 #include <memory>
 
+namespace {
+
+// Local paths are UTF-8; the system takes them wide.
+std::wstring widePath(const std::string& path) {
+    if (path.empty()) return {};
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), length);
+    return wide;
+}
+
+std::string utf8Path(const std::wstring& path) {
+    if (path.empty()) return {};
+    const int length =
+        ::WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), narrow.data(), length, nullptr,
+                          nullptr);
+    return narrow;
+}
+
+}  // namespace
+
 WinFile::WinFile(const std::string& path, Mode mode) : BasicLocalFile("WinFile", path, mode, '\\') {
     if (mode == ReadMode) {
-        handle_.reset(::CreateFileA(fileName().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        handle_.reset(::CreateFileW(widePath(fileName()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     } else {
         handle_.reset(::CreateFileA(fileName().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
@@ -46,4 +69,22 @@ bool WinFile::deleteFile() {
 
 std::unique_ptr<LocalFile> openLocalFile(const std::string& path, LocalFile::Mode mode) {
     return std::make_unique<WinFile>(path, mode);
+}
+
+std::string makeTemporaryFile() {
+    wchar_t folder[MAX_PATH] = {};
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH, folder);
+    if (length == 0 || length >= MAX_PATH || ::GetTempFileNameW(folder, L"~NB_", 0, path) == 0) return {};
+    return utf8Path(path);
+}
+
+bool isLocalDirectory(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesW(widePath(BasicLocalFile::withoutEnclosingQuotes(path)).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool removeLocalFile(const std::string& path) {
+    const std::wstring wide = widePath(path);
+    return ::DeleteFileW(wide.c_str()) != FALSE || ::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES;
 }

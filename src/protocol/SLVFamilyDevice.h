@@ -48,9 +48,11 @@ public:
                   const ProgressCallback& progress);
     // Upload: the device receives the local file. `flag` 0 refuses to
     // replace an existing file, 1 replaces it. An empty `targetName`
-    // takes the local file's own name (cut to 64 characters).
+    // takes the local file's own name (cut to 64 characters). With flag 1,
+    // `replacedBytes` (the size of the file being replaced) counts as free
+    // space in the check before the upload.
     void receiveFile(const std::string& localPath, const ProgressCallback& progress, std::uint8_t flag,
-                     const std::string& targetName = {});
+                     const std::string& targetName = {}, std::uint32_t replacedBytes = 0);
     // Both need protocol version 1 or higher.
     void deleteFile(const std::string& deviceFileName);
     void renameFile(const std::string& oldName, const std::string& newName);

@@ -46,7 +46,7 @@ std::uint32_t sizeOf(LocalFile& file, bool& known) {
 }  // namespace
 
 void SLVFamilyDevice::receiveFile(const std::string& localPath, const ProgressCallback& progress, std::uint8_t flag,
-                                  const std::string& targetName) {
+                                  const std::string& targetName, std::uint32_t replacedBytes) {
     continueTransfer = 1;
     if (localPath.empty()) {
         throw IllegalSourceFileName(std::string(uploadPrefix) + "SourceFileName ist empty.");
@@ -62,7 +62,8 @@ void SLVFamilyDevice::receiveFile(const std::string& localPath, const ProgressCa
         std::uint32_t first = 0;
         std::uint32_t freeSpace = 0;
         sendDiskSpace(first, freeSpace);
-        if (freeSpace < size) {
+        const std::uint64_t room = std::uint64_t{freeSpace} + (flag == 1 ? replacedBytes : 0);
+        if (room < size) {
             throw NotEnoughMemory(std::string(uploadPrefix) + "Not enough disk space for file " + localPath + ".");
         }
         pauseFor(settleAfterSpaceQuery);

@@ -25,7 +25,20 @@ FileTime fileTimeOf(std::chrono::system_clock::time_point when) {
                     int(time.hours().count()), int(time.minutes().count()), int(time.seconds().count())};
 }
 
+char upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 }  // namespace
+
+bool NameLess::operator()(const std::string& left, const std::string& right) const {
+    return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
+                                        [](char a, char b) { return upper(a) < upper(b); });
+}
+
+bool sameName(const std::string& left, const std::string& right) {
+    return !NameLess{}(left, right) && !NameLess{}(right, left);
+}
 
 FileTime currentFileTime() {
     return fileTimeOf(std::chrono::system_clock::now());
@@ -33,7 +46,7 @@ FileTime currentFileTime() {
 
 std::optional<StoredFile> DeviceStorage::find(const std::string& name) const {
     for (StoredFile& file : list())
-        if (file.name == name) return file;
+        if (sameName(file.name, name)) return file;
     return std::nullopt;
 }
 
@@ -84,6 +97,7 @@ std::optional<fs::path> DirectoryStorage::pathOf(const std::string& name) const 
         return c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20;
     });
     if (unsafe) return std::nullopt;
+    if (const auto existing = find(name)) return directory_ / fs::path(existing->name);
     return directory_ / fs::path(name);
 }
 
@@ -145,9 +159,12 @@ bool DirectoryStorage::remove(const std::string& name) {
 
 bool DirectoryStorage::rename(const std::string& from, const std::string& to) {
     const auto source = pathOf(from);
-    const auto target = pathOf(to);
+    auto target = pathOf(to);
     std::error_code error;
-    if (!source || !target || !fs::is_regular_file(*source, error) || fs::exists(*target, error)) return false;
+    if (!source || !target || !fs::is_regular_file(*source, error)) return false;
+    // A new case for the same name is a rename; any other existing name is not.
+    if (*source != *target && fs::exists(*target, error)) return false;
+    if (*source == *target) target = directory_ / fs::path(to);
     fs::rename(*source, *target, error);
     return !error;
 }

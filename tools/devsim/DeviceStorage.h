@@ -31,6 +31,13 @@ struct StoredFile {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// The device's file system does not tell letters apart by case: "a.txt"
+// names the file listed as "A.TXT", which keeps its listed name.
+struct NameLess {
+    bool operator()(const std::string& left, const std::string& right) const;
+};
+bool sameName(const std::string& left, const std::string& right);
+
 class DeviceStorage {
 public:
     virtual ~DeviceStorage() = default;
@@ -61,7 +68,7 @@ private:
         Bytes data;
         FileTime time;
     };
-    std::map<std::string, Entry> files_;
+    std::map<std::string, Entry, NameLess> files_;
 };
 
 // Device names map to files directly inside `directory`; names that could

@@ -1,0 +1,19 @@
+#pragma once
+// Names that cross between the device and the PC. Device file names are
+// untrusted: one becomes a local file name only through safeLocalFileName.
+#include <string>
+#include <string_view>
+
+// `deviceName` as one safe file name of its own on any PC: no path
+// separators or drive colon, none of the characters Windows forbids, no
+// control characters, not "." or "..", no trailing dot or space, not a
+// reserved device name (CON, NUL, COM1...). What is unsafe becomes '_'.
+std::string safeLocalFileName(std::string_view deviceName);
+
+// Device names compared as the device's file system does: ASCII letters
+// without regard to case.
+bool sameDeviceName(std::string_view left, std::string_view right);
+
+// A device file name as UTF-8 for messages and dialogs (device names are
+// in the PC's ANSI code page on Windows; elsewhere they are shown as they are).
+std::string deviceNameForDisplay(const std::string& deviceName);
