@@ -31,23 +31,28 @@ devsim::Bytes filled(std::size_t size, char with) {
     return devsim::Bytes(size, static_cast<std::uint8_t>(with));
 }
 
+// Local files of `size` bytes of 'p' (or folders) in `dir`, as an upload takes them.
+std::vector<UploadSource> localFiles(const TempDir& dir,
+                                     const std::vector<std::pair<std::string, std::size_t>>& files) {
+    std::vector<UploadSource> sources;
+    for (const auto& [name, size] : files) {
+        const std::string path = dir.file(name);
+        if (size == folderSize) {
+            std::filesystem::create_directory(path);
+        } else {
+            std::ofstream(path, std::ios::binary) << std::string(size, 'p');
+        }
+        sources.push_back({hostPath(path), name});
+    }
+    return sources;
+}
+
 class PcTransfersTest : public ::testing::Test {
 protected:
     PcTransfersTest() : device_(bus_.attach(port, {.serial = "CV8-0004", .stepTimeout = devsim::Milliseconds(300)})) {}
 
-    // Local files of `size` bytes of 'p' (or folders), as an upload takes them.
     std::vector<UploadSource> drop(const std::vector<std::pair<std::string, std::size_t>>& files) {
-        std::vector<UploadSource> sources;
-        for (const auto& [name, size] : files) {
-            const std::string path = dir_.file(name);
-            if (size == folderSize) {
-                std::filesystem::create_directory(path);
-            } else {
-                std::ofstream(path, std::ios::binary) << std::string(size, 'p');
-            }
-            sources.push_back({hostPath(path), name});
-        }
-        return sources;
+        return localFiles(dir_, files);
     }
     std::vector<DeviceFileRecord> listing() const {
         std::vector<DeviceFileRecord> records;
@@ -159,17 +164,8 @@ TEST_F(PcTransfersTest, UploadsCheckEverythingFirstThenAskBeforeReplacingAndRepo
         SCOPED_TRACE(test.what);
         devsim::SimulatedDevice& device = bus_.attach(port, {.serial = "CV8-0004", .freeSpace = test.freeSpace});
         for (const auto& [name, size] : test.onDevice) device.putFile(name, filled(size, 'd'));
-        TempDir local;
-        std::vector<UploadSource> files;
-        for (const auto& [name, size] : test.dropped) {
-            const std::string path = local.file(name);
-            if (size == folderSize) {
-                std::filesystem::create_directory(path);
-            } else {
-                std::ofstream(path, std::ios::binary) << std::string(size, 'p');
-            }
-            files.push_back({hostPath(path), name});
-        }
+        const TempDir local;
+        const auto files = localFiles(local, test.dropped);
         std::vector<DeviceFileRecord> records;
         for (const auto& file : device.files()) records.push_back({file.name, file.size});
 
