@@ -64,12 +64,11 @@ private:
 
 // New objects start with one reference, handed over to the returned
 // pointer. (MinGW's ComPtr::Attach adds a reference, unlike Microsoft's, so
-// ownership is passed by taking one and dropping the first.)
+// the pointer is written into the empty ComPtr directly.)
 template <typename T, typename... Args>
 ComPtr<T> makeComObject(Args&&... args) {
-    T* created = new T(std::forward<Args>(args)...);
-    ComPtr<T> object(created);
-    created->Release();
+    ComPtr<T> object;
+    *object.ReleaseAndGetAddressOf() = new T(std::forward<Args>(args)...);
     return object;
 }
 

@@ -4,26 +4,55 @@
 
 #include <cwctype>
 
-std::wstring widen(std::string_view text) {
+namespace {
+
+std::wstring toWide(std::string_view text, UINT codePage) {
     if (text.empty()) {
         return {};
     }
     const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
     std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+    MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
     return wide;
 }
 
-std::string narrow(std::wstring_view text) {
+std::string fromWide(std::wstring_view text, UINT codePage, DWORD flags = 0, BOOL* usedDefault = nullptr) {
     if (text.empty()) {
         return {};
     }
     const int size = static_cast<int>(text.size());
-    const int length = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), size, ansi.data(), length, nullptr, nullptr);
-    return ansi;
+    const int length = WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, nullptr, usedDefault);
+    std::string narrowed(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(codePage, flags, text.data(), size, narrowed.data(), length, nullptr, nullptr);
+    return narrowed;
+}
+
+}  // namespace
+
+std::wstring widen(std::string_view text) {
+    return toWide(text, CP_ACP);
+}
+
+std::string narrow(std::wstring_view text) {
+    return fromWide(text, CP_ACP);
+}
+
+std::wstring widenUtf8(std::string_view text) {
+    return toWide(text, CP_UTF8);
+}
+
+std::string narrowUtf8(std::wstring_view text) {
+    return fromWide(text, CP_UTF8);
+}
+
+std::optional<std::string> narrowExactly(std::wstring_view text) {
+    BOOL usedDefault = FALSE;
+    std::string narrowed = fromWide(text, CP_ACP, WC_NO_BEST_FIT_CHARS, &usedDefault);
+    if (usedDefault) {
+        return std::nullopt;
+    }
+    return narrowed;
 }
 
 std::wstring TextArg::asText() const {

@@ -57,3 +57,7 @@ std::uint32_t renameFileOnDevice(const NamespaceFolder& folder, const std::strin
     }
     return 0;
 }
+
+void deleteMovedSources(const NamespaceFolder& folder, const std::vector<std::string>& names) noexcept {
+    for (const std::string& name : names) deleteFileOnDevice(folder, name);
+}

@@ -4,6 +4,7 @@
 // of any failure on the folder's owner window. Callers only see the outcome.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class NamespaceFolder;
 
@@ -14,3 +15,7 @@ std::uint32_t deleteFileOnDevice(const NamespaceFolder& folder, const std::strin
 // exists) or 30 (any other failure) was shown.
 std::uint32_t renameFileOnDevice(const NamespaceFolder& folder, const std::string& oldName,
                                  const std::string& newName) noexcept;
+
+// After a completed move out of the folder: deletes the moved files in
+// order; each failure shows message 31 and the rest go on.
+void deleteMovedSources(const NamespaceFolder& folder, const std::vector<std::string>& names) noexcept;

@@ -60,6 +60,7 @@ public:
     void setAbortHandler(std::function<void()> handler);
 
     TransferMode mode() const { return mode_; }
+    const ProgressDisplay* display() const { return display_.get(); }
     std::uint32_t fileCount() const;
     std::uint64_t totalBytes() const;
     std::uint64_t bytesDone() const;

@@ -1,0 +1,95 @@
+#pragma once
+// The data object of selected device files. To the shell it offers them as
+// virtual files: a descriptor of each and, on demand, its contents,
+// downloaded into a temporary file handed out as a stream. To other device
+// folders of the namespace it offers the device's port, so that they can
+// copy device to device. A consumer that finished a move says so through
+// EndOperation; the files are then deleted on the device.
+#include "namespace/ItemRecord.h"
+#include "shell/ComObject.h"
+#include "shell/ShellResources.h"
+#include "transfer/ShellTransferUser.h"
+#include "transfer/TransferProgress.h"
+
+#include <shldisp.h>
+#include <shlobj.h>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+class NamespaceFolder;
+
+// The shell's name for what the headers call IDataObjectAsyncCapability.
+using IAsyncOperation = IDataObjectAsyncCapability;
+
+class FileDataObject final : public ComObject<FileDataObject, IDataObject, IAsyncOperation> {
+public:
+    // `ownerWindow` hears Refresh (271) after a completed move.
+    FileDataObject(NamespaceFolder& folder, HWND ownerWindow, std::vector<ItemRecord> items);
+
+    static const QITAB* interfaces() noexcept;
+
+    // IDataObject
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC* format, STGMEDIUM* medium) noexcept override;
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC* format, FORMATETC* canonical) noexcept override;
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC* format, STGMEDIUM* medium, BOOL release) noexcept override;
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** enumerator) noexcept override;
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink,
+                                      DWORD* connection) noexcept override;
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD connection) noexcept override;
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA** enumerator) noexcept override;
+
+    // IAsyncOperation
+    HRESULT STDMETHODCALLTYPE SetAsyncMode(BOOL async) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetAsyncMode(BOOL* async) noexcept override;
+    HRESULT STDMETHODCALLTYPE StartOperation(IBindCtx* bindContext) noexcept override;
+    HRESULT STDMETHODCALLTYPE InOperation(BOOL* inOperation) noexcept override;
+    HRESULT STDMETHODCALLTYPE EndOperation(HRESULT result, IBindCtx* bindContext, DWORD effects) noexcept override;
+
+private:
+    ~FileDataObject() override;
+
+    struct StoredFormat {
+        FORMATETC format;
+        UniqueStgMedium medium;
+    };
+
+    HRESULT fileContents(const FORMATETC& format, STGMEDIUM& medium);
+    HRESULT storedData(const FORMATETC& format, STGMEDIUM& medium);
+    HRESULT storeData(const FORMATETC& format, STGMEDIUM& medium, bool release);
+    // The operation is a move: a drag ending in a move, or a cut not yet pasted.
+    bool isMove() const;
+    // The system-file question of a move; true when the user agreed.
+    bool confirmSystemFileMove(HWND owner);
+    void endDownloads();
+
+    ComPtr<NamespaceFolder> folder_;
+    const HWND ownerWindow_;
+    const std::vector<ItemRecord> items_;
+    std::vector<FILEDESCRIPTORA> descriptors_;
+    std::uint64_t totalBytes_ = 0;
+
+    mutable std::mutex lock_;
+    DWORD pasteSucceeded_ = 0;
+    DWORD performedEffect_ = 0;
+    DWORD logicalPerformedEffect_ = 0;
+    DWORD preferredEffect_ = 0;
+    bool hasSystemFile_ = false;
+    bool moveSystemFileAsked_ = false;
+    std::vector<StoredFormat> stored_;
+    ShellTransferUser user_;
+    std::shared_ptr<TransferProgress> progress_;  // of the downloads of one paste
+};
+
+// The maker the folder calls for IID_IDataObject.
+HRESULT createFileDataObject(NamespaceFolder& folder, UINT count, PCUITEMID_CHILD_ARRAY items, HWND refreshWindow,
+                             REFIID riid, void** object);
+
+// A 4-byte value block as the formats carry them; null when out of memory.
+HGLOBAL makeValueBlock(DWORD value, UINT flags);
+// The low 16 bits of a value block; none when it cannot be read.
+std::optional<DWORD> readValueBlock(HGLOBAL block);

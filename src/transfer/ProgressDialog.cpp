@@ -1,0 +1,117 @@
+#include "transfer/ProgressDialog.h"
+
+#include "resources/resource.h"
+#include "shell/ModuleState.h"
+#include "shell/Prompt.h"
+#include "transfer/TransferProgress.h"
+
+#include <commctrl.h>
+
+#include <cwchar>
+
+namespace {
+
+UINT captionText(ProgressUpdate::Caption caption) {
+    switch (caption) {
+        case ProgressUpdate::Caption::FileOfOne:
+            return IDS_PROGRESS_FILE;
+        case ProgressUpdate::Caption::FilesOfMany:
+            return IDS_PROGRESS_FILES;
+        default:
+            return IDS_PROGRESS_DEVICE_COPY;
+    }
+}
+
+std::wstring timeText(std::uint32_t seconds) {
+    wchar_t text[32] = {};
+    std::swprintf(text, 32, L"%i:%02i:%02i", static_cast<int>(seconds / 3600), static_cast<int>(seconds % 3600 / 60),
+                  static_cast<int>(seconds % 60));
+    return text;
+}
+
+}  // namespace
+
+ProgressDialog::ProgressDialog(TransferProgress& progress, bool severalFiles)
+    : progress_(progress), severalFiles_(severalFiles), thread_([this] { run(); }) {}
+
+ProgressDialog::~ProgressDialog() {
+    close();
+    if (thread_.joinable()) thread_.join();
+}
+
+void ProgressDialog::run() {
+    DialogBoxParamW(moduleState().resourceModule(),
+                    MAKEINTRESOURCEW(severalFiles_ ? IDD_PROGRESS_MULTI : IDD_PROGRESS_SINGLE), nullptr,
+                    dialogProcedure, reinterpret_cast<LPARAM>(this));
+    window_ = nullptr;
+}
+
+INT_PTR CALLBACK ProgressDialog::dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<ProgressDialog*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+    switch (message) {
+        case WM_INITDIALOG: {
+            self = reinterpret_cast<ProgressDialog*>(lParam);
+            SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
+            for (const int bar : {IDC_FILE_BAR, IDC_TOTAL_BAR}) {
+                SendDlgItemMessageW(dialog, bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+                SendDlgItemMessageW(dialog, bar, PBM_SETPOS, 0, 0);
+            }
+            // Abort waits for the first report: until then there is nothing to cancel.
+            EnableWindow(GetDlgItem(dialog, IDC_ABORT), FALSE);
+            self->window_ = dialog;
+            if (self->closing_) {
+                EndDialog(dialog, 0);
+            } else {
+                SetForegroundWindow(dialog);
+            }
+            return TRUE;
+        }
+        case WM_CLOSE:
+            EndDialog(dialog, 0);
+            return TRUE;
+        case WM_COMMAND:
+            if (wParam == MAKEWPARAM(IDC_ABORT, BN_CLICKED) || LOWORD(wParam) == IDCANCEL) {
+                if (self) self->progress_.abort();
+                EndDialog(dialog, 0);
+                return TRUE;
+            }
+            return FALSE;
+        case WM_KEYUP:
+            if (wParam == VK_ESCAPE && self) {
+                self->progress_.abort();
+                EndDialog(dialog, 0);
+                return TRUE;
+            }
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+void ProgressDialog::show(const ProgressUpdate& update) {
+    const HWND dialog = window_;
+    if (!dialog) return;
+    SetDlgItemTextW(dialog, IDC_FILE_NAME, widenUtf8(update.name).c_str());
+    if (update.setFileBar) SendDlgItemMessageW(dialog, IDC_FILE_BAR, PBM_SETPOS, update.fileBar, 0);
+    if (severalFiles_) SendDlgItemMessageW(dialog, IDC_TOTAL_BAR, PBM_SETPOS, update.totalBar, 0);
+    const std::wstring caption =
+        update.caption == ProgressUpdate::Caption::FileOfOne
+            ? prompt::formatText(captionText(update.caption), {update.percent, widenUtf8(update.captionName)})
+            : prompt::formatText(captionText(update.caption), {update.percent});
+    SetWindowTextW(dialog, caption.c_str());
+    SetDlgItemTextW(dialog, IDC_REMAINING_TIME, timeText(update.remainingSeconds).c_str());
+    EnableWindow(GetDlgItem(dialog, IDC_ABORT), update.abortEnabled);
+}
+
+void ProgressDialog::fillFileBar() {
+    if (const HWND dialog = window_) SendDlgItemMessageW(dialog, IDC_FILE_BAR, PBM_SETPOS, 100, 0);
+}
+
+void ProgressDialog::bringToFront() {
+    if (const HWND dialog = window_) SetForegroundWindow(dialog);
+}
+
+void ProgressDialog::close() {
+    closing_ = true;
+    if (const HWND dialog = window_) PostMessageW(dialog, WM_CLOSE, 0, 0);
+}

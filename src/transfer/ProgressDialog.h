@@ -1,0 +1,36 @@
+#pragma once
+// The progress dialog of one transfer: dialog 121 for a single file, 123
+// for several, run on a thread of its own without an owner. The
+// transferring threads update it through window calls; Abort (the button
+// or Escape) tells the transfer.
+#include "transfer/TransferUser.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+
+class ProgressDialog final : public ProgressDisplay {
+public:
+    ProgressDialog(TransferProgress& progress, bool severalFiles);
+    // Closes the dialog and waits for its thread.
+    ~ProgressDialog() override;
+
+    void show(const ProgressUpdate& update) override;
+    void fillFileBar() override;
+    void bringToFront() override;
+    void close() override;
+
+    // The dialog's window; null before it is up and after it ended.
+    HWND window() const { return window_.load(); }
+
+private:
+    static INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    void run();
+
+    TransferProgress& progress_;
+    const bool severalFiles_;
+    std::atomic<HWND> window_{nullptr};
+    std::atomic<bool> closing_{false};
+    std::thread thread_;
+};
