@@ -17,14 +17,14 @@ std::wstring toWide(std::string_view text, UINT codePage) {
     return wide;
 }
 
-std::string fromWide(std::wstring_view text, UINT codePage, DWORD flags = 0, BOOL* usedDefault = nullptr) {
+std::string fromWide(std::wstring_view text, UINT codePage) {
     if (text.empty()) {
         return {};
     }
     const int size = static_cast<int>(text.size());
-    const int length = WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, nullptr, usedDefault);
+    const int length = WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
     std::string narrowed(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(codePage, flags, text.data(), size, narrowed.data(), length, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, text.data(), size, narrowed.data(), length, nullptr, nullptr);
     return narrowed;
 }
 
@@ -44,15 +44,6 @@ std::wstring widenUtf8(std::string_view text) {
 
 std::string narrowUtf8(std::wstring_view text) {
     return fromWide(text, CP_UTF8);
-}
-
-std::optional<std::string> narrowExactly(std::wstring_view text) {
-    BOOL usedDefault = FALSE;
-    std::string narrowed = fromWide(text, CP_ACP, WC_NO_BEST_FIT_CHARS, &usedDefault);
-    if (usedDefault) {
-        return std::nullopt;
-    }
-    return narrowed;
 }
 
 std::wstring TextArg::asText() const {

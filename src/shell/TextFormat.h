@@ -4,7 +4,6 @@
 // is, so a text whose translation mixes up its fields shows a wrong value
 // rather than crashing.
 #include <initializer_list>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -16,8 +15,6 @@ std::string narrow(std::wstring_view text);
 // The same for UTF-8 (local paths).
 std::wstring widenUtf8(std::string_view text);
 std::string narrowUtf8(std::wstring_view text);
-// The ANSI form of a text, or none when a character has no exact one.
-std::optional<std::string> narrowExactly(std::wstring_view text);
 
 class TextArg {
 public:

@@ -6,6 +6,7 @@
 #include "shell/ShellResources.h"
 #include "shell/TextFormat.h"
 #include "transfer/FileDataObject.h"
+#include "transfer/FileNames.h"
 #include "transfer/PcTransfers.h"
 #include "transfer/ShellTransferUser.h"
 
@@ -39,7 +40,7 @@ UploadSource sourceOf(const std::wstring& path) {
     if (!name.empty() && name.back() == L'"') name.pop_back();
     const std::size_t split = name.rfind(L'\\');
     if (split != std::wstring::npos) name.erase(0, split + 1);
-    std::optional<std::string> deviceName = name.empty() ? std::nullopt : narrowExactly(name);
+    std::optional<std::string> deviceName = name.empty() ? std::nullopt : deviceNameFromLocal(narrowUtf8(name));
     if (deviceName && deviceName->size() > longestDeviceName) deviceName->resize(longestDeviceName);
     return {narrowUtf8(path), deviceName};
 }

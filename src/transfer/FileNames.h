@@ -1,6 +1,7 @@
 #pragma once
 // Names that cross between the device and the PC. Device file names are
 // untrusted: one becomes a local file name only through safeLocalFileName.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,10 @@ std::string safeLocalFileName(std::string_view deviceName);
 // Device names compared as the device's file system does: ASCII letters
 // without regard to case.
 bool sameDeviceName(std::string_view left, std::string_view right);
+
+// A local file name as the device stores it: the ANSI code page on Windows,
+// the same bytes elsewhere; none when a character has no form there.
+std::optional<std::string> deviceNameFromLocal(const std::string& localName);
 
 // A device file name as UTF-8 for messages and dialogs (device names are
 // in the PC's ANSI code page on Windows; elsewhere they are shown as they are).

@@ -128,6 +128,25 @@ TEST_F(CliTest, GetCopiesFilesByteForByteAndNamesTheDeviceWhenAFileIsMissing) {
     EXPECT_FALSE(fs::exists(pcFolder() / "MISSING.TXT"));
 }
 
+TEST_F(CliTest, AHostileDeviceNameStaysInsideTheFolderAndNeverDrivesTheTerminal) {
+    const std::string pidFile = dir_.file("hostile.pid");
+    const ToolProcess hostile({nativeTool("nimbrel-devsim"),
+                               {"--quiet", "--pid-file", pidFile, "--device",
+                                "link=" + corviaLink() + ",model=CV8,text=../x.txt:evil,text=\x1B[2Jclear.txt:bad"},
+                               corviaLink(),
+                               pidFile});
+    CliResult result = nimbrel({"-d", corviaLink(), "ls"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out.find('\x1B'), std::string::npos) << "an escape reached the terminal";
+    EXPECT_NE(result.out.find("\\x1B[2Jclear.txt"), std::string::npos) << result.out;
+    const fs::path folder = pcFolder() / "inside";
+    fs::create_directories(folder);
+    result = nimbrel({"-d", corviaLink(), "get", "../x.txt", "-o", folder.string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(readText(folder / ".._x.txt"), "evil");
+    EXPECT_FALSE(fs::exists(pcFolder() / "x.txt")) << "the device's name led out of the folder";
+}
+
 TEST_F(CliTest, DeviceErrorsNeverShowTheExceptionDescription) {
     startDevices(",nak=1:13:0x21");  // the device cannot open the file it is asked for
     fs::create_directories(pcFolder());

@@ -15,6 +15,7 @@
 #include "devices/DeviceCatalogue.h"
 #include "devices/Discovery.h"
 #include "protocol/SLVFamilyDevice.h"
+#include "transfer/FileNames.h"
 
 namespace {
 // More than a device folder shows: the tool lists whatever the device sends.
@@ -54,7 +55,8 @@ void printDevices(const std::vector<NamedDevice>& devices) {
     for (const NamedDevice& device : devices) {
         const char* model = modelName(device.info.typeCode);
         std::printf("%-*s  %-*s  %-10s  %s\n", portWidth, portLabel(static_cast<int>(device.info.portNumber)).c_str(),
-                    nameWidth, device.name.c_str(), model ? model : "?", device.info.serial);
+                    nameWidth, printable(device.name).c_str(), model ? model : "?",
+                    printable(device.info.serial).c_str());
     }
 }
 
@@ -175,7 +177,7 @@ int runList(const GlobalOptions& options) {
         std::vector<FileListEntry> files = device.sendFileList(maximumListedFiles);
         std::printf("%-40s %12s  %s\n", "File", "Size", "Modified");
         for (const FileListEntry& file : files)
-            std::printf("%-40s %12u  %s\n", file.name, file.size, widenedDate(file).c_str());
+            std::printf("%-40s %12u  %s\n", printable(file.name).c_str(), file.size, widenedDate(file).c_str());
         return ExitCode::Success;
     });
 }
@@ -197,25 +199,28 @@ int runGet(const GlobalOptions& options, const std::vector<std::string>& files, 
         for (const std::string& name : files) {
             auto entry =
                 std::find_if(listed.begin(), listed.end(), [&](const FileListEntry& e) { return name == e.name; });
+            const std::string shown = printable(name);
             if (entry == listed.end()) {
-                reportProblem("cannot copy \"" + name + "\" from " + label +
+                reportProblem("cannot copy \"" + shown + "\" from " + label +
                               ": the file does not exist on the device.");
                 result = ExitCode::Failure;
                 continue;
             }
-            std::string target = directory.empty() ? name : directory;
+            // The device's name becomes one safe file name in the folder, never a path.
+            const std::string localName = safeLocalFileName(deviceNameForDisplay(name));
+            std::string target = directory;
             if (!directory.empty() && directory.back() != '/' && directory.back() != pathSeparator)
                 target += pathSeparator;
-            if (!directory.empty()) target += name;
+            target += localName;
             try {
-                ProgressBar bar(name);
+                ProgressBar bar(shown);
                 InterruptAction cancel([&device] { device.cancelTransfer(); });
                 device.sendFile(name, target, entry->size, bar.callback());
                 bar.finish();
-                std::printf("Copied \"%s\" (%u bytes) from %s to %s\n", name.c_str(), entry->size, label.c_str(),
+                std::printf("Copied \"%s\" (%u bytes) from %s to %s\n", shown.c_str(), entry->size, label.c_str(),
                             target.c_str());
             } catch (NBException error) {
-                reportFailure("cannot copy \"" + name + "\" from " + label, error, options.verbose);
+                reportFailure("cannot copy \"" + shown + "\" from " + label, error, options.verbose);
                 if (failureExit(error) == ExitCode::Interrupted) return ExitCode::Interrupted;
                 result = ExitCode::Failure;
             }
@@ -230,13 +235,21 @@ int runPut(const GlobalOptions& options, const std::vector<std::string>& files, 
         const std::string label = deviceLabel(device.deviceInfo());
         int result = ExitCode::Success;
         for (const std::string& path : files) {
-            const std::string name = targetName.empty() ? lastComponent(path) : targetName;
+            const std::optional<std::string> deviceName =
+                deviceNameFromLocal(targetName.empty() ? lastComponent(path).substr(0, maximumNameLength) : targetName);
+            if (!deviceName) {
+                reportProblem("cannot copy " + path + " to " + label +
+                              ": its name has characters the device cannot store; name it with --as.");
+                result = ExitCode::Failure;
+                continue;
+            }
+            const std::string& name = *deviceName;
             std::uint8_t flag = overwrite == OverwriteChoice::Always ? 1 : 0;
             for (;;) {
                 try {
                     ProgressBar bar(name);
                     InterruptAction cancel([&device] { device.cancelTransfer(); });
-                    device.receiveFile(path, bar.callback(), flag, targetName);
+                    device.receiveFile(path, bar.callback(), flag, name);
                     bar.finish();
                     if (wasInterrupted()) return ExitCode::Interrupted;
                     std::printf("Copied %s to %s as \"%s\"\n", path.c_str(), label.c_str(), name.c_str());

@@ -65,3 +65,20 @@ void reportFailure(const std::string& what, const NBException& error, bool verbo
 void reportProblem(const std::string& text) {
     std::fprintf(stderr, "nimbrel: %s\n", text.c_str());
 }
+
+std::string printable(const std::string& name) {
+    std::string text;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            text += escaped;
+        } else if (c == '\\') {
+            text += "\\\\";
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}

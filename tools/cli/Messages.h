@@ -16,3 +16,7 @@ std::string reasonFor(std::int32_t code);
 // Prints "nimbrel: <what>: <reason>." on stderr (plus the details when verbose).
 void reportFailure(const std::string& what, const NBException& error, bool verbose);
 void reportProblem(const std::string& text);
+
+// A name from a device as it can be printed: control characters and
+// backslashes come out escaped (\x1B, \\), so a name never drives the terminal.
+std::string printable(const std::string& name);

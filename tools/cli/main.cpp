@@ -2,6 +2,9 @@
 // terminal or a script.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+
+#include "Arguments.h"
 #include "Commands.h"
 #include "Interrupt.h"
 
@@ -104,7 +107,11 @@ int main(int argc, char** argv) {
 
     installInterruptHandling();
     try {
-        app.parse(argc, argv);
+        // CLI11 takes the arguments after the program's name, the last one first.
+        std::vector<std::string> arguments = commandLineArguments(argc, argv);
+        std::reverse(arguments.begin(), arguments.end());
+        if (!arguments.empty()) arguments.pop_back();
+        app.parse(arguments);
     } catch (const CLI::ParseError& error) {
         const int code = app.exit(error);
         return code == 0 ? ExitCode::Success : ExitCode::Usage;

@@ -1,0 +1,5 @@
+#include "Arguments.h"
+
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
