@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "TransferFloor.h"
 #include "link/PortOpener.h"
 #include "link/PosixSerialPort.h"
 #include "protocol/Identification.h"
@@ -27,38 +28,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 constexpr std::uint32_t fileSize = 64 * 1024;
-constexpr double byteSeconds = 11.0 / 19200.0;     // start, 8 data, parity, stop
-constexpr double portOpenSeconds = 0.050 + 0.500;  // purge, then the settle wait
 constexpr int portNumber = 1;
-
-// Bytes on the line for one transaction's framing around its data: taking
-// the port (0B 00 / 06 00), the command and its confirmation, the closing
-// exchange and giving the port back (0B 00 / 06 02).
-constexpr double switchBytes = 4 + 4;
-
-double downloadFloor(std::uint32_t size, std::size_t nameLength) {
-    double bytes = switchBytes + 3 + (2 + nameLength + 1) + 3;  // command, name package, SYNC
-    for (std::uint32_t left = size; left > 0;) {
-        const std::uint32_t n = left < 80 ? left : 80;
-        bytes += 1 + 2 + (2 + n + 1) + 2;  // 03, 06 03, length+data+16, 06 16
-        left -= n;
-    }
-    bytes += 1;  // END_OF_FILE
-    return bytes * byteSeconds + portOpenSeconds;
-}
-
-double uploadFloor(std::uint32_t size, std::size_t nameLength) {
-    // The free-space check is a transaction of its own, between two waits.
-    const double diskSpace = (switchBytes + 3 + 9 + 2) * byteSeconds + portOpenSeconds;
-    double bytes = switchBytes + 3 + (2 + 1 + nameLength + 3 + 1) + 2;  // 03, header, 06 16
-    for (std::uint32_t left = size; left > 0;) {
-        const std::uint32_t n = left < 78 ? left : 78;
-        bytes += 1 + 2 + (2 + n + 1) + 2;
-        left -= n;
-    }
-    bytes += 3;  // 04, 06 04
-    return 0.500 + diskSpace + 0.100 + bytes * byteSeconds + portOpenSeconds + 0.050;
-}
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -107,11 +77,11 @@ int main(int argc, char** argv) {
 
         auto start = Clock::now();
         device.sendFile("BOOK.BRF", (work / "pc" / "BOOK.BRF").string(), fileSize, {});
-        report("download", secondsSince(start), downloadFloor(fileSize, 8));
+        report("download", secondsSince(start), floor19200::download(fileSize, 8));
 
         start = Clock::now();
         device.receiveFile((work / "pc" / "BOOK.BRF").string(), {}, 1, "COPY.BRF");
-        report("upload", secondsSince(start), uploadFloor(fileSize, 8));
+        report("upload", secondsSince(start), floor19200::upload(fileSize, 8));
 
         if (fs::file_size(work / "device" / "COPY.BRF") != fileSize) throw std::runtime_error("the copy differs");
     } catch (const NBException& error) {

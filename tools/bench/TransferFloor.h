@@ -1,0 +1,44 @@
+#pragma once
+// The least time a transfer can take at 19200 baud: the bytes of its
+// exchanges on the line (11 bits each) and the protocol's own fixed waits.
+#include <cstddef>
+#include <cstdint>
+
+namespace floor19200 {
+
+inline constexpr double byteSeconds = 11.0 / 19200.0;     // start, 8 data, parity, stop
+inline constexpr double portOpenSeconds = 0.050 + 0.500;  // purge, then the settle wait
+
+// Bytes on the line for one transaction's framing around its data: taking
+// the port (0B 00 / 06 00), the command and its confirmation, the closing
+// exchange and giving the port back (0B 00 / 06 02).
+inline constexpr double switchBytes = 4 + 4;
+
+inline double diskSpace() {
+    return (switchBytes + 3 + 9 + 2) * byteSeconds + portOpenSeconds;
+}
+
+inline double download(std::uint32_t size, std::size_t nameLength) {
+    double bytes = switchBytes + 3 + (2 + nameLength + 1) + 3;  // command, name package, SYNC
+    for (std::uint32_t left = size; left > 0;) {
+        const std::uint32_t n = left < 80 ? left : 80;
+        bytes += 1 + 2 + (2 + n + 1) + 2;  // 03, 06 03, length+data+16, 06 16
+        left -= n;
+    }
+    bytes += 1;  // END_OF_FILE
+    return bytes * byteSeconds + portOpenSeconds;
+}
+
+// The free-space check is a transaction of its own, between two waits.
+inline double upload(std::uint32_t size, std::size_t nameLength) {
+    double bytes = switchBytes + 3 + (2 + 1 + nameLength + 3 + 1) + 2;  // 03, header, 06 16
+    for (std::uint32_t left = size; left > 0;) {
+        const std::uint32_t n = left < 78 ? left : 78;
+        bytes += 1 + 2 + (2 + n + 1) + 2;
+        left -= n;
+    }
+    bytes += 3;  // 04, 06 04
+    return 0.500 + diskSpace() + 0.100 + bytes * byteSeconds + portOpenSeconds + 0.050;
+}
+
+}  // namespace floor19200
