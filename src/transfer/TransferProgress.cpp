@@ -154,14 +154,16 @@ void TransferProgress::bringToFront() {
 }
 
 void TransferProgress::abort() {
-    std::function<void()> handler;
     {
         const std::lock_guard<std::mutex> guard(deviceLock_);
         aborted_ = true;
         if (device_) device_->cancelTransfer();
-        handler = abortHandler_;
     }
-    if (handler) handler();
+    {
+        // Held while the handler runs, so its owner can wait for it to return.
+        const std::lock_guard<std::mutex> guard(handlerLock_);
+        if (abortHandler_) abortHandler_();
+    }
     if (display_) display_->close();
 }
 
@@ -171,7 +173,7 @@ bool TransferProgress::aborted() const {
 }
 
 void TransferProgress::setAbortHandler(std::function<void()> handler) {
-    const std::lock_guard<std::mutex> guard(deviceLock_);
+    const std::lock_guard<std::mutex> guard(handlerLock_);
     abortHandler_ = std::move(handler);
 }
 

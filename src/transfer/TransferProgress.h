@@ -56,7 +56,8 @@ public:
     // transfer, tells the owner of the transfer, and closes the display.
     void abort();
     bool aborted() const;
-    // Called by abort(), on the display's thread.
+    // Called by abort(), on the display's thread. Replacing the handler
+    // waits for a running call of the old one to return.
     void setAbortHandler(std::function<void()> handler);
 
     TransferMode mode() const { return mode_; }
@@ -100,6 +101,8 @@ private:
     mutable std::mutex deviceLock_;  // device, abort state
     SLVFamilyDevice* device_ = nullptr;
     bool aborted_ = false;
+
+    std::mutex handlerLock_;
     std::function<void()> abortHandler_;
 
     std::unique_ptr<ProgressDisplay> display_;

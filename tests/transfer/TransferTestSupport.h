@@ -2,16 +2,23 @@
 // What the transfer tests share: a user who answers from a script and
 // records what the transfer told, a display that records the updates, and
 // simulated devices behind port numbers with the protocol's waits skipped.
+#include "TestFiles.h"
 #include "devsim/SimulatedBus.h"
 #include "link/Pause.h"
 #include "transfer/TransferProgress.h"
 #include "transfer/TransferUser.h"
 
+#include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 struct RecordedDisplay {
     std::mutex lock;
@@ -81,7 +88,43 @@ private:
     std::deque<OverwriteAnswer> answers_;
 };
 
+// Hands a job what it says to a user the test keeps.
+class ForwardingUser : public TransferUser {
+public:
+    explicit ForwardingUser(TransferUser& user) : user_(user) {}
+    OverwriteAnswer askOverwrite(const std::string& name) override { return user_.askOverwrite(name); }
+    void tell(const TransferMessage& message) override { user_.tell(message); }
+    std::unique_ptr<ProgressDisplay> makeProgressDisplay(TransferProgress& progress) override {
+        return user_.makeProgressDisplay(progress);
+    }
+
+private:
+    TransferUser& user_;
+};
+
 // The protocol's fixed waits skipped for one test.
 struct NoPauses {
     ScopedPause pause{[](std::uint32_t) {}};
+};
+
+// The user's temporary folder, for this test alone: what transfers leave
+// there can be seen.
+class PrivateTemporaryFolder {
+public:
+    PrivateTemporaryFolder() {
+#ifdef _WIN32
+        SetEnvironmentVariableA("TMP", (hostPath(dir_.path()) + "\\").c_str());
+#else
+        setenv("TMPDIR", dir_.path().c_str(), 1);
+#endif
+    }
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(hostPath(dir_.path())))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+private:
+    TempDir dir_;
 };
