@@ -17,5 +17,6 @@ void ModuleState::registerClipboardFormats() noexcept {
     formats_.deviceFiles = RegisterClipboardFormatA("NBNSE");
     formats_.devicePort = RegisterClipboardFormatA("NBNSE_GETPORT");
     formats_.moveSystemFile = RegisterClipboardFormatA("NBNSE_MOVESYSFILE");
+    formats_.deviceFileNames = RegisterClipboardFormatA("NBNSE_NAMES");
     dragImageMessage_ = RegisterWindowMessageA("ShellGetDragImage");
 }

@@ -18,6 +18,9 @@ struct ClipboardFormats {
     UINT deviceFiles = 0;                 // "NBNSE": device files of this namespace
     UINT devicePort = 0;                  // "NBNSE_GETPORT"
     UINT moveSystemFile = 0;              // "NBNSE_MOVESYSFILE"
+    // "NBNSE_NAMES": the device's own names of the files, in descriptor
+    // order, each ended by a NUL (descriptors carry names safe on the PC).
+    UINT deviceFileNames = 0;
 };
 
 class ModuleState {

@@ -4,6 +4,7 @@
 // drag; Paste hands the clipboard's contents to a device-to-device job or
 // to an upload. The view only wires its commands and notifications here.
 #include <windows.h>
+#include <objidl.h>
 
 #include <cstdint>
 
@@ -30,3 +31,5 @@ bool clipboardCanPaste() noexcept;
 // Paste into the view's folder: a device-to-device job, or an upload of the
 // clipboard's PC files on a thread of its own.
 void pasteClipboard(const ViewTarget& view) noexcept;
+// The same for a given data object (the clipboard's, or a source's own).
+void pasteDataObject(const ViewTarget& view, IDataObject* data) noexcept;

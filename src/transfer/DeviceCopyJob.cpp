@@ -4,7 +4,6 @@
 #include "link/LocalFile.h"
 #include "link/NBException.h"
 #include "link/Pause.h"
-#include "link/PortOpener.h"
 #include "protocol/LocalPathName.h"
 #include "protocol/SLVFamilyDevice.h"
 #include "transfer/BackgroundWork.h"
@@ -199,31 +198,14 @@ private:
     }
 
     // The next received file, or none once the receiving has ended and the
-    // queue is empty (or the job stopped). Holds the target's port while it
-    // waits, so no other program takes it between two files.
+    // queue is empty (or the job stopped).
     std::optional<TransferQueueEntry> nextToSend() {
-        std::unique_ptr<SerialPort> heldPort;
         std::unique_lock<std::mutex> guard(lock_);
-        for (;;) {
-            if (cancelled_ || receiveFailed_) return std::nullopt;
-            if (!ready_.empty()) {
-                TransferQueueEntry entry = std::move(ready_.front());
-                ready_.pop_front();
-                return entry;
-            }
-            if (receiveDone_) return std::nullopt;
-            if (!heldPort) {
-                guard.unlock();
-                try {
-                    heldPort = openSerialPort(static_cast<int>(request_.target.portNumber));
-                } catch (const NBException&) {
-                    // Waiting goes on without it; the upload opens the port itself.
-                }
-                guard.lock();
-                continue;
-            }
-            itemReady_.wait(guard);
-        }
+        itemReady_.wait(guard, [this] { return cancelled_ || receiveFailed_ || !ready_.empty() || receiveDone_; });
+        if (cancelled_ || receiveFailed_ || ready_.empty()) return std::nullopt;
+        TransferQueueEntry entry = std::move(ready_.front());
+        ready_.pop_front();
+        return entry;
     }
 
     void sendFiles() {

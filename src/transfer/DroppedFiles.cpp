@@ -5,8 +5,10 @@
 #include "shell/ModuleState.h"
 #include "shell/ShellResources.h"
 #include "shell/TextFormat.h"
+#include "transfer/DataValues.h"
 #include "transfer/FileDataObject.h"
 #include "transfer/FileNames.h"
+#include "transfer/BackgroundWork.h"
 #include "transfer/PcTransfers.h"
 #include "transfer/ShellTransferUser.h"
 
@@ -17,19 +19,6 @@ namespace {
 constexpr UINT refreshCommand = 271;
 constexpr std::uint32_t refreshPause = 500;
 constexpr std::size_t longestDeviceName = 64;
-
-FORMATETC formatOf(UINT format) {
-    return FORMATETC{static_cast<CLIPFORMAT>(format), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-}
-
-// Hands a new value block to the data object, which takes it over.
-void setValue(IDataObject& dataObject, UINT format, DWORD value) {
-    FORMATETC formatEtc = formatOf(format);
-    STGMEDIUM medium{};
-    medium.tymed = TYMED_HGLOBAL;
-    medium.hGlobal = makeValueBlock(value, GMEM_ZEROINIT);
-    if (medium.hGlobal && FAILED(dataObject.SetData(&formatEtc, &medium, TRUE))) GlobalFree(medium.hGlobal);
-}
 
 // A dropped path as an upload takes it: UTF-8 for the local file, and the
 // name part in the ANSI code page for the device (none when a character
@@ -61,20 +50,20 @@ std::uint32_t uploadDroppedFiles(IDataObject* dataObject, NamespaceFolder& targe
     }
 
     bool move = false;
-    FORMATETC preferred = formatOf(formats.preferredDropEffect);
+    FORMATETC preferred = valueFormat(formats.preferredDropEffect);
     STGMEDIUM preferredMedium{};
     if (SUCCEEDED(dataObject->GetData(&preferred, &preferredMedium))) {
         UniqueStgMedium held(preferredMedium);
         move = readValueBlock(held.get().hGlobal) == DROPEFFECT_MOVE;
-        FORMATETC performed = formatOf(formats.performedDropEffect);
+        FORMATETC performed = valueFormat(formats.performedDropEffect);
         dataObject->SetData(&performed, &preferredMedium, FALSE);
     } else if (moveRequested) {
         move = true;
         if (async) async->StartOperation(nullptr);
-        setValue(*dataObject, formats.performedDropEffect, DROPEFFECT_MOVE);
+        writeValue(*dataObject, formats.performedDropEffect, DROPEFFECT_MOVE);
     }
 
-    FORMATETC dropFormat = formatOf(CF_HDROP);
+    FORMATETC dropFormat = valueFormat(CF_HDROP);
     STGMEDIUM dropMedium{};
     if (FAILED(dataObject->GetData(&dropFormat, &dropMedium))) return 0;
     const UniqueStgMedium drop(dropMedium);
@@ -106,7 +95,7 @@ std::uint32_t uploadDroppedFiles(IDataObject* dataObject, NamespaceFolder& targe
 
     // The source deletes its files only once every one of them arrived.
     if (move && outcome.allSucceeded) {
-        setValue(*dataObject, formats.pasteSucceeded, DROPEFFECT_MOVE);
+        writeValue(*dataObject, formats.pasteSucceeded, DROPEFFECT_MOVE);
         if (async) async->EndOperation(S_OK, nullptr, DROPEFFECT_MOVE);
     } else if (!move && async) {
         async->EndOperation(S_OK, nullptr, DROPEFFECT_COPY);
@@ -116,4 +105,50 @@ std::uint32_t uploadDroppedFiles(IDataObject* dataObject, NamespaceFolder& targe
         PostMessageW(ownerWindow, WM_COMMAND, refreshCommand, 0);
     }
     return 1;
+}
+
+bool uploadDroppedFilesInBackground(IDataObject* dataObject, NamespaceFolder& targetFolder, HWND ownerWindow,
+                                    bool moveRequested) {
+    ComPtr<IGlobalInterfaceTable> table;
+    DWORD cookie = 0;
+    if (!dataObject ||
+        FAILED(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&table))) ||
+        FAILED(table->RegisterInterfaceInGlobal(dataObject, IID_IDataObject, &cookie))) {
+        return false;
+    }
+    ComPtr<NamespaceFolder> folder(&targetFolder);
+    moduleState().objectCreated();  // the module stays while the upload runs
+    runInBackground([folder, cookie, ownerWindow, moveRequested] {
+        if (SUCCEEDED(OleInitialize(nullptr))) {
+            ComPtr<IGlobalInterfaceTable> table;
+            ComPtr<IDataObject> data;
+            if (SUCCEEDED(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_PPV_ARGS(&table)))) {
+                if (SUCCEEDED(table->GetInterfaceFromGlobal(cookie, IID_PPV_ARGS(&data)))) {
+                    uploadDroppedFiles(data.Get(), *folder.Get(), ownerWindow, moveRequested);
+                }
+                data.Reset();
+                table->RevokeInterfaceFromGlobal(cookie);
+            }
+            table.Reset();
+            OleUninitialize();
+        }
+        moduleState().objectDestroyed();
+    });
+    return true;
+}
+
+std::optional<bool> firstDroppedFileReadable(IDataObject& data) {
+    FORMATETC dropFormat = valueFormat(CF_HDROP);
+    STGMEDIUM medium{};
+    if (FAILED(data.GetData(&dropFormat, &medium))) return std::nullopt;
+    const UniqueStgMedium drop(medium);
+    const GlobalLockGuard<DROPFILES> list(drop.get().hGlobal);
+    if (!list) return std::nullopt;
+    wchar_t path[MAX_PATH] = {};
+    if (DragQueryFileW(reinterpret_cast<HDROP>(drop.get().hGlobal), 0, path, MAX_PATH) == 0) return false;
+    // A folder cannot be opened as a file: it is not offered.
+    const UniqueFileHandle file(
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
 }

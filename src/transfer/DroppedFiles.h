@@ -6,6 +6,7 @@
 #include <objidl.h>
 
 #include <cstdint>
+#include <optional>
 
 class NamespaceFolder;
 
@@ -15,3 +16,12 @@ class NamespaceFolder;
 // own. 1 when the file list was gone through, 0 when it stopped early.
 std::uint32_t uploadDroppedFiles(IDataObject* dataObject, NamespaceFolder& targetFolder, HWND ownerWindow,
                                  bool moveRequested);
+
+// The same on a thread of its own: the data object reaches it through the
+// global interface table. False when nothing could be started.
+bool uploadDroppedFilesInBackground(IDataObject* dataObject, NamespaceFolder& targetFolder, HWND ownerWindow,
+                                    bool moveRequested);
+
+// Whether the first file of a data object's CF_HDROP list can be read (a
+// folder cannot); none when the object has no list to look at.
+std::optional<bool> firstDroppedFileReadable(IDataObject& dataObject);

@@ -73,23 +73,12 @@ bool sameEntry(const FORMATETC& left, const FORMATETC& right) {
 
 }  // namespace
 
-HGLOBAL makeValueBlock(DWORD value, UINT flags) {
-    UniqueGlobal block(GlobalAlloc(flags, sizeof(DWORD)));
-    const GlobalLockGuard<DWORD> data(block.get());
-    if (!data) return nullptr;
-    *data.get() = value;
-    return block.release();
-}
-
-std::optional<DWORD> readValueBlock(HGLOBAL block) {
-    const GlobalLockGuard<BYTE> data(block);
-    if (!data || data.size() < 2) return std::nullopt;
-    // Readers use the low 16 bits only.
-    return static_cast<DWORD>(data.get()[0] | (data.get()[1] << 8));
-}
-
 FileDataObject::FileDataObject(NamespaceFolder& folder, HWND ownerWindow, std::vector<ItemRecord> items)
     : folder_(&folder), ownerWindow_(ownerWindow), items_(std::move(items)), user_(folder.ownerWindow()) {
+    // A device-to-device job calls the object from its own thread; with the
+    // free-threaded marshaler its calls reach the object itself (Wine's
+    // proxies drop SetData).
+    CoCreateFreeThreadedMarshaler(static_cast<IDataObject*>(this), &marshaler_);
     for (const ItemRecord& item : items_) {
         descriptors_.push_back(descriptorOf(item));
         totalBytes_ += item.size;
@@ -99,6 +88,11 @@ FileDataObject::FileDataObject(NamespaceFolder& folder, HWND ownerWindow, std::v
 
 FileDataObject::~FileDataObject() {
     endDownloads();
+}
+
+HRESULT FileDataObject::QueryInterface(REFIID riid, void** object) noexcept {
+    if (IsEqualIID(riid, IID_IMarshal) && marshaler_) return marshaler_->QueryInterface(riid, object);
+    return ComObject::QueryInterface(riid, object);
 }
 
 const QITAB* FileDataObject::interfaces() noexcept {
@@ -140,6 +134,16 @@ HRESULT FileDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) noexcept {
         const CLIPFORMAT asked = format->cfFormat;
         if (asked == formats.deviceFiles || asked == formats.devicePort) {
             return valueMedium(folder_->currentDevice().portNumber, *medium);
+        }
+        if (asked == formats.deviceFileNames) {
+            std::string names;
+            for (const ItemRecord& item : items_) names.append(fieldText(item.name)).push_back('\0');
+            UniqueGlobal block(GlobalAlloc(dataObjectBlockFlags, names.size()));
+            const GlobalLockGuard<char> data(block.get());
+            if (!data) return E_OUTOFMEMORY;
+            std::memcpy(data.get(), names.data(), names.size());
+            handOut(*medium, block.release());
+            return S_OK;
         }
         if (asked == formats.moveSystemFile) {
             bool ask = false;

@@ -8,6 +8,7 @@
 #include "namespace/ItemRecord.h"
 #include "shell/ComObject.h"
 #include "shell/ShellResources.h"
+#include "transfer/DataValues.h"
 #include "transfer/ShellTransferUser.h"
 #include "transfer/TransferProgress.h"
 
@@ -30,6 +31,7 @@ public:
     FileDataObject(NamespaceFolder& folder, HWND ownerWindow, std::vector<ItemRecord> items);
 
     static const QITAB* interfaces() noexcept;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override;
 
     // IDataObject
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) noexcept override;
@@ -67,6 +69,7 @@ private:
     bool confirmSystemFileMove(HWND owner);
     void endDownloads();
 
+    ComPtr<IUnknown> marshaler_;
     ComPtr<NamespaceFolder> folder_;
     const HWND ownerWindow_;
     const std::vector<ItemRecord> items_;
@@ -88,8 +91,3 @@ private:
 // The maker the folder calls for IID_IDataObject.
 HRESULT createFileDataObject(NamespaceFolder& folder, UINT count, PCUITEMID_CHILD_ARRAY items, HWND refreshWindow,
                              REFIID riid, void** object);
-
-// A 4-byte value block as the formats carry them; null when out of memory.
-HGLOBAL makeValueBlock(DWORD value, UINT flags);
-// The low 16 bits of a value block; none when it cannot be read.
-std::optional<DWORD> readValueBlock(HGLOBAL block);

@@ -2,8 +2,10 @@
 
 #include "transfer/DeviceFileOperations.h"
 #include "transfer/FileDataObject.h"
+#include "transfer/FolderDropTarget.h"
 
 void addTransferObjects(FolderObjectMakers& makers) noexcept {
     makers.dataObject = &createFileDataObject;
+    makers.dropTarget = &createFolderDropTarget;
     makers.renameFile = &renameFileOnDevice;
 }

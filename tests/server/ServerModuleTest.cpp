@@ -107,6 +107,7 @@ TEST(ClipboardFormats, AllFormatsAndTheDragImageMessageAreRegisteredByName) {
         {formats.deviceFiles, "NBNSE"},
         {formats.devicePort, "NBNSE_GETPORT"},
         {formats.moveSystemFile, "NBNSE_MOVESYSFILE"},
+        {formats.deviceFileNames, "NBNSE_NAMES"},
     };
     for (const auto& [number, name] : expected) {
         char registered[128] = {};

@@ -1,0 +1,19 @@
+#include "transfer/FileDropSource.h"
+
+const QITAB* FileDropSource::interfaces() noexcept {
+    static const QITAB table[] = {
+        QITABENT(FileDropSource, IDropSource),
+        {},
+    };
+    return table;
+}
+
+HRESULT FileDropSource::QueryContinueDrag(BOOL escapePressed, DWORD keyState) noexcept {
+    if (escapePressed) return DRAGDROP_S_CANCEL;
+    if (!(keyState & MK_LBUTTON)) return DRAGDROP_S_DROP;
+    return S_OK;
+}
+
+HRESULT FileDropSource::GiveFeedback(DWORD) noexcept {
+    return DRAGDROP_S_USEDEFAULTCURSORS;
+}

@@ -1,0 +1,245 @@
+// Files between two devices and from the PC onto a device, as the shell
+// hands them over: the clipboard, a drag onto the drop target, the drop
+// effects it offers, a move confirmed to the source, Abort in the job's
+// dialog; against two nimbrel-devsim devices on mapped COM ports.
+#include "FileListSource.h"
+#include "ShellTransferSupport.h"
+#include "shell/TextFormat.h"
+#include "transfer/BackgroundWork.h"
+#include "transfer/ClipboardCommands.h"
+#include "transfer/DataValues.h"
+
+namespace {
+
+constexpr int sourcePort = 7;
+constexpr int targetPort = 8;
+
+const ClipboardFormats& formats() {
+    return moduleState().clipboardFormats();
+}
+
+ComPtr<IDataObject> dataObjectOf(const OpenedDevice& device, const std::vector<std::string>& names, HWND owner,
+                                 DWORD effect) {
+    std::vector<PCUITEMID_CHILD> items;
+    for (const auto& name : names) items.push_back(device.files.named(name));
+    ComPtr<IDataObject> data;
+    device.folder->GetUIObjectOf(nullptr, static_cast<UINT>(items.size()), items.data(), IID_IDataObject,
+                                 reinterpret_cast<UINT*>(&owner), reinterpret_cast<void**>(data.GetAddressOf()));
+    if (data) {
+        writeValue(*data.Get(), formats().preferredDropEffect, effect);
+        writeValue(*data.Get(), formats().logicalPerformedDropEffect, effect);
+    }
+    return data;
+}
+
+// Waits for the jobs and uploads, serving the calls they make to this thread.
+bool finishTransfers() {
+    return pumpUntil([] { return backgroundWorkRunning() == 0; }, 60s);
+}
+
+DWORD dragEffect(IDropTarget& target, IDataObject* data, DWORD keys) {
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    EXPECT_EQ(target.DragEnter(data, keys, POINTL{}, &effect), S_OK);
+    target.DragLeave();
+    return effect;
+}
+
+class DeviceToDeviceTest : public ::testing::Test {
+protected:
+    explicit DeviceToDeviceTest(bool realTiming = false) : environment_(realTiming) {}
+    void SetUp() override { ASSERT_TRUE(environment_.ready()); }
+    ViewTarget targetView(const OpenedDevice& device) {
+        return {nullptr, &device.namespaceFolder(), targetWindow_.get(), nullptr};
+    }
+    Bytes pattern(std::size_t size, std::uint8_t start) {
+        Bytes bytes(size);
+        for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(start + i * 7);
+        return bytes;
+    }
+
+    ShellTransferEnvironment environment_;
+    CommandWindow sourceWindow_, targetWindow_;
+};
+
+class RealTimingDeviceToDeviceTest : public DeviceToDeviceTest {
+protected:
+    RealTimingDeviceToDeviceTest() : DeviceToDeviceTest(true) {}
+};
+
+}  // namespace
+
+TEST_F(DeviceToDeviceTest, FilesGoFromOneDeviceToAnotherThroughTheClipboardAndThroughADrag) {
+    const DevsimDevices devices({{sourcePort, "model=CV8,serial=CV8-0007"}, {targetPort, "model=MN2,serial=MN2-0008"}});
+    for (const char* name : {"A.TXT", "B.BRF", "C.TXT"}) devices.put(sourcePort, name, pattern(700, name[0]));
+    const OpenedDevice source = openDevice(sourcePort, 0x78, sourceWindow_.get());
+    const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
+
+    // Copy and paste through the real clipboard.
+    const auto copied = dataObjectOf(source, {"A.TXT", "B.BRF"}, sourceWindow_.get(), DROPEFFECT_COPY);
+    ASSERT_EQ(OleSetClipboard(copied.Get()), S_OK);
+    EXPECT_TRUE(clipboardCanPaste());
+    pasteClipboard(targetView(target));
+    EXPECT_TRUE(finishTransfers());
+    for (const char* name : {"A.TXT", "B.BRF"})
+        EXPECT_EQ(devices.read(targetPort, name), devices.read(sourcePort, name));
+    EXPECT_EQ(targetWindow_.refreshes(), 1);
+
+    // A drag of the third file onto the target's view, its drop target
+    // called as the drag loop calls it. (Wine 8's WindowFromPoint gives
+    // the desktop for the test's windows, so its DoDragDrop finds no target.)
+    const std::string dropped = "C.TXT";
+    const auto dragged = dataObjectOf(source, {dropped}, sourceWindow_.get(), DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    ComPtr<IDropTarget> dropTarget;
+    ASSERT_EQ(target.namespaceFolder().CreateViewObject(targetWindow_.get(), IID_PPV_ARGS(&dropTarget)), S_OK);
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    ASSERT_EQ(dropTarget->DragEnter(dragged.Get(), MK_LBUTTON, POINTL{20, 20}, &effect), S_OK);
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    ASSERT_EQ(dropTarget->DragOver(MK_LBUTTON, POINTL{30, 30}, &effect), S_OK);
+    EXPECT_EQ(effect, DWORD{DROPEFFECT_COPY});
+    ASSERT_EQ(dropTarget->Drop(dragged.Get(), 0, POINTL{30, 30}, &effect), S_OK);
+    EXPECT_EQ(effect, DWORD{DROPEFFECT_COPY});
+    EXPECT_TRUE(finishTransfers());
+    EXPECT_EQ(devices.read(targetPort, dropped), devices.read(sourcePort, dropped));
+    for (const char* name : {"A.TXT", "B.BRF", "C.TXT"}) EXPECT_TRUE(devices.has(sourcePort, name)) << "a copy moved";
+    EXPECT_TRUE(environment_.prompts.prompts().empty());
+    EXPECT_EQ(targetWindow_.refreshes(), 2) << "one refresh for the paste, one for the drop";
+}
+
+TEST_F(DeviceToDeviceTest, AMoveDeletesTheSourcesOnlyAfterEveryFileWasSentAndNeverOntoItsOwnDevice) {
+    const DevsimDevices devices({{sourcePort, "model=CV8,serial=CV8-0007"}, {targetPort, "model=MN2,serial=MN2-0008"}});
+    for (const char* name : {"M1.TXT", "M2.TXT", "KEEP.TXT"}) devices.put(sourcePort, name, pattern(300, name[1]));
+    const OpenedDevice source = openDevice(sourcePort, 0x78, sourceWindow_.get());
+    const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
+
+    const auto onItself = dataObjectOf(source, {"M1.TXT"}, sourceWindow_.get(), DROPEFFECT_MOVE);
+    pasteDataObject({nullptr, &source.namespaceFolder(), sourceWindow_.get(), nullptr}, onItself.Get());
+    ASSERT_EQ(environment_.prompts.prompts().size(), 1u);
+    EXPECT_EQ(environment_.prompts.prompts()[0].textId, static_cast<UINT>(IDS_ERROR_COPY_TO_ITSELF));
+    EXPECT_EQ(environment_.prompts.prompts()[0].style, static_cast<UINT>(MB_OK | MB_ICONHAND));
+
+    // As a same-process clipboard gives it on Windows: the source's own object.
+    const auto cut = dataObjectOf(source, {"M1.TXT", "M2.TXT"}, sourceWindow_.get(), DROPEFFECT_MOVE);
+    pasteDataObject(targetView(target), cut.Get());
+    EXPECT_TRUE(finishTransfers());
+    EXPECT_EQ(devices.read(targetPort, "M2.TXT"), pattern(300, '2'));
+    EXPECT_FALSE(devices.has(sourcePort, "M1.TXT"));
+    EXPECT_FALSE(devices.has(sourcePort, "M2.TXT"));
+    EXPECT_TRUE(devices.has(sourcePort, "KEEP.TXT"));
+    EXPECT_EQ(sourceWindow_.refreshes(), 1) << "the source's view was not refreshed";
+    EXPECT_EQ(targetWindow_.refreshes(), 1);
+    EXPECT_EQ(environment_.prompts.prompts().size(), 1u);
+}
+
+TEST_F(DeviceToDeviceTest, DropEffectsFollowTheTargetAndPcFilesDroppedOnADeviceItemAreUploaded) {
+    const DevsimDevices devices({{sourcePort, "model=CV8,serial=CV8-0007"}, {targetPort, "model=MN2,serial=MN2-0008"}});
+    devices.put(sourcePort, "A.TXT", pattern(10, 1));
+    const OpenedDevice source = openDevice(sourcePort, 0x78, sourceWindow_.get());
+    const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
+    const auto files = dataObjectOf(source, {"A.TXT"}, sourceWindow_.get(), DROPEFFECT_COPY);
+    const TempDir local;
+    std::filesystem::create_directory(hostPath(local.file("folder")));
+    std::ofstream(hostPath(local.file("pc.txt"))) << "from the pc";
+    const auto folderFirst = makeComObject<FileListSource>(
+        std::vector<std::wstring>{widen(hostPath(local.file("folder"))), widen(hostPath(local.file("pc.txt")))},
+        std::nullopt);
+    const auto pcFile =
+        makeComObject<FileListSource>(std::vector<std::wstring>{widen(hostPath(local.file("pc.txt")))}, std::nullopt);
+
+    ComPtr<IDropTarget> onTarget, onSource, onRoot, onItem;
+    ASSERT_EQ(target.namespaceFolder().CreateViewObject(targetWindow_.get(), IID_PPV_ARGS(&onTarget)), S_OK);
+    ASSERT_EQ(source.namespaceFolder().CreateViewObject(sourceWindow_.get(), IID_PPV_ARGS(&onSource)), S_OK);
+    auto root = makeComObject<NamespaceFolder>(true);  // lists devices
+    ASSERT_EQ(root->CreateViewObject(targetWindow_.get(), IID_PPV_ARGS(&onRoot)), S_OK);
+    const UniqueIdList item(ItemIdAllocator().createItemId(makeDeviceRecord("Minnow", targetPort, "", 0x72)));
+    PCUITEMID_CHILD items[] = {item.get()};
+    ASSERT_EQ(root->GetUIObjectOf(targetWindow_.get(), 1, items, IID_IDropTarget, nullptr,
+                                  reinterpret_cast<void**>(onItem.GetAddressOf())),
+              S_OK);
+
+    const struct {
+        const char* what;
+        IDropTarget* target;
+        IDataObject* data;
+        DWORD keys;
+        DWORD effect;
+    } cases[] = {
+        {"another device: copy", onTarget.Get(), files.Get(), MK_LBUTTON, DROPEFFECT_COPY},
+        {"another device with Shift: move", onTarget.Get(), files.Get(), MK_LBUTTON | MK_SHIFT, DROPEFFECT_MOVE},
+        {"the files' own device: none", onSource.Get(), files.Get(), MK_LBUTTON, DROPEFFECT_NONE},
+        {"a PC folder first: none", onTarget.Get(), folderFirst.Get(), MK_LBUTTON, DROPEFFECT_NONE},
+        {"PC files: copy", onTarget.Get(), pcFile.Get(), MK_LBUTTON, DROPEFFECT_COPY},
+        {"the device list's background: none", onRoot.Get(), files.Get(), MK_LBUTTON, DROPEFFECT_NONE},
+        {"a device of the list: copy", onItem.Get(), pcFile.Get(), MK_LBUTTON, DROPEFFECT_COPY},
+    };
+    for (const auto& test : cases) EXPECT_EQ(dragEffect(*test.target, test.data, test.keys), test.effect) << test.what;
+
+    DWORD effect = DROPEFFECT_COPY;
+    ASSERT_EQ(onItem->DragEnter(pcFile.Get(), MK_LBUTTON, POINTL{}, &effect), S_OK);
+    ASSERT_EQ(onItem->Drop(pcFile.Get(), 0, POINTL{}, &effect), S_OK);
+    EXPECT_TRUE(finishTransfers());
+    EXPECT_EQ(devices.read(targetPort, "pc.txt"), Bytes({'f', 'r', 'o', 'm', ' ', 't', 'h', 'e', ' ', 'p', 'c'}));
+}
+
+TEST_F(DeviceToDeviceTest, PcFilesCopiedOrCutInAFileManagerArePasted) {
+    const DevsimDevices devices({{targetPort, "model=MN2,serial=MN2-0008"}});
+    const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
+    const TempDir local;
+    for (const char* name : {"one.txt", "two.txt", "three.txt"}) std::ofstream(hostPath(local.file(name))) << name;
+    const auto path = [&](const char* name) { return widen(hostPath(local.file(name))); };
+
+    // Through the real clipboard, as a file manager leaves it there.
+    const std::wstring list = path("one.txt") + L'\0' + L'\0';
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+    {
+        const GlobalLockGuard<DROPFILES> drop(block);
+        drop.get()->pFiles = sizeof(DROPFILES);
+        drop.get()->fWide = TRUE;
+        std::memcpy(drop.get() + 1, list.data(), list.size() * sizeof(wchar_t));
+    }
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    SetClipboardData(CF_HDROP, block);
+    CloseClipboard();
+    EXPECT_TRUE(clipboardCanPaste());
+    pasteClipboard(targetView(target));
+    EXPECT_TRUE(finishTransfers());
+    EXPECT_TRUE(devices.has(targetPort, "one.txt"));
+
+    const auto cut = makeComObject<FileListSource>(std::vector{path("two.txt"), path("three.txt")}, DROPEFFECT_MOVE);
+    pasteDataObject(targetView(target), cut.Get());
+    EXPECT_TRUE(finishTransfers());
+    EXPECT_TRUE(devices.has(targetPort, "three.txt"));
+    EXPECT_EQ(cut->pasteSucceeded, DWORD{DROPEFFECT_MOVE});
+    EXPECT_EQ(cut->ended, DWORD{DROPEFFECT_MOVE});
+    EXPECT_EQ(targetWindow_.refreshes(), 2);
+}
+
+TEST_F(RealTimingDeviceToDeviceTest, AbortInTheJobsDialogCancelsBothDevicesAndLeavesNothingBehind) {
+    const DevsimDevices devices(
+        {{sourcePort, "model=CV8,serial=CV8-0007,pace"}, {targetPort, "model=MN2,serial=MN2-0008,pace"}});
+    devices.put(sourcePort, "LONG.BRF", pattern(6000, 3));
+    devices.put(sourcePort, "NEXT.BRF", pattern(10, 4));
+    const OpenedDevice source = openDevice(sourcePort, 0x78, sourceWindow_.get());
+    const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
+    const auto before = temporaryTransferFiles();
+
+    std::wstring caption;
+    std::thread aborter([&] {
+        const HWND dialog = windows::waitForWindow(windows::hasControl(IDC_TOTAL_BAR), 30s);
+        if (!dialog || !windows::waitUntilEnabled(dialog, IDC_ABORT, 30s)) return;
+        caption = windows::text(dialog);
+        windows::pressButton(dialog, IDC_ABORT);
+    });
+    const auto cut = dataObjectOf(source, {"LONG.BRF", "NEXT.BRF"}, sourceWindow_.get(), DROPEFFECT_MOVE);
+    pasteDataObject(targetView(target), cut.Get());
+    EXPECT_TRUE(finishTransfers());
+    aborter.join();
+    EXPECT_NE(caption.find(L"% transmitted"), std::wstring::npos) << narrow(caption);
+    EXPECT_TRUE(devices.has(sourcePort, "LONG.BRF"));
+    EXPECT_TRUE(devices.has(sourcePort, "NEXT.BRF"));
+    EXPECT_FALSE(devices.has(targetPort, "LONG.BRF"));
+    EXPECT_FALSE(devices.has(targetPort, "NEXT.BRF"));
+    EXPECT_EQ(temporaryTransferFiles(), before);
+    EXPECT_TRUE(environment_.prompts.prompts().empty()) << "a cancel was reported";
+    EXPECT_EQ(listFolder(target.folder).result, S_OK) << "the target does not answer after the cancel";
+}
