@@ -84,6 +84,16 @@ TEST_F(DeviceToDeviceTest, FilesGoFromOneDeviceToAnotherThroughTheClipboardAndTh
         EXPECT_EQ(devices.read(targetPort, name), devices.read(sourcePort, name));
     EXPECT_EQ(targetWindow_.refreshes(), 1);
 
+    // A cut pasted through Wine's clipboard: its stand-in for the source has
+    // no asynchronous operation to hear of a move, so the files are copied.
+    const auto cut = dataObjectOf(source, {"A.TXT"}, sourceWindow_.get(), DROPEFFECT_MOVE);
+    ASSERT_EQ(OleSetClipboard(cut.Get()), S_OK);
+    OverwriteAnswers replace({IDC_OVERWRITE_YES});
+    pasteClipboard(targetView(target));
+    EXPECT_TRUE(finishTransfers());
+    replace.finish();
+    EXPECT_TRUE(devices.has(sourcePort, "A.TXT")) << "a move was confirmed without the source's word";
+
     // A drag of the third file onto the target's view, its drop target
     // called as the drag loop calls it. (Wine 8's WindowFromPoint gives
     // the desktop for the test's windows, so its DoDragDrop finds no target.)
@@ -102,7 +112,7 @@ TEST_F(DeviceToDeviceTest, FilesGoFromOneDeviceToAnotherThroughTheClipboardAndTh
     EXPECT_EQ(devices.read(targetPort, dropped), devices.read(sourcePort, dropped));
     for (const char* name : {"A.TXT", "B.BRF", "C.TXT"}) EXPECT_TRUE(devices.has(sourcePort, name)) << "a copy moved";
     EXPECT_TRUE(environment_.prompts.prompts().empty());
-    EXPECT_EQ(targetWindow_.refreshes(), 2) << "one refresh for the paste, one for the drop";
+    EXPECT_EQ(targetWindow_.refreshes(), 3) << "one refresh for each paste and for the drop";
 }
 
 TEST_F(DeviceToDeviceTest, AMoveDeletesTheSourcesOnlyAfterEveryFileWasSentAndNeverOntoItsOwnDevice) {
