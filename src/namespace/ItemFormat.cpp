@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-std::string formatSize(std::uint32_t bytes) {
+std::string formatSize(std::uint64_t bytes) {
     char separator[10] = {};
     if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, separator, sizeof separator) == 0) {
         separator[0] = '\0';

@@ -7,7 +7,7 @@
 
 // The size in bytes with the locale's thousands separator between groups of
 // three digits, and " B" behind.
-std::string formatSize(std::uint32_t bytes);
+std::string formatSize(std::uint64_t bytes);
 
 // The short date and the time of a file record in the user's formats.
 // Values the platform cannot show (a month 13, a year 0) are replaced by

@@ -7,6 +7,7 @@
 #include "shell/ModuleState.h"
 #include "shell/ShellResources.h"
 #include "transfer/TransferObjects.h"
+#include "view/ViewObjects.h"
 
 #include <mutex>
 #include <vector>
@@ -36,6 +37,7 @@ void startUpServer(HMODULE module) noexcept {
     moduleState().registerClipboardFormats();
     FolderObjectMakers makers;
     addTransferObjects(makers);
+    addViewObjects(makers);
     setFolderObjectMakers(makers);
 }
 

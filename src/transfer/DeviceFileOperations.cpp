@@ -5,7 +5,9 @@
 #include "protocol/SLVFamilyDevice.h"
 #include "resources/resource.h"
 #include "shell/Prompt.h"
+#include "shell/WaitCursor.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -60,4 +62,31 @@ std::uint32_t renameFileOnDevice(const NamespaceFolder& folder, const std::strin
 
 void deleteMovedSources(const NamespaceFolder& folder, const std::vector<std::string>& names) noexcept {
     for (const std::string& name : names) deleteFileOnDevice(folder, name);
+}
+
+int deleteSelection(const NamespaceFolder& folder, HWND owner, const std::vector<ItemRecord>& selected) noexcept {
+    const WaitCursor wait;
+    int deleted = 0;
+    try {
+        if (selected.size() == 1) {
+            const std::string name(fieldText(selected[0].name));
+            const UINT question = isSystemFileName(name) ? IDS_CONFIRM_DELETE_SYSFILE : IDS_CONFIRM_DELETE_FILE;
+            return prompt::confirm(owner, question, {name}) ? static_cast<int>(deleteFileOnDevice(folder, name)) : 0;
+        }
+        if (selected.empty() || !prompt::confirm(owner, IDS_CONFIRM_DELETE_FILES, {selected.size()})) {
+            return 0;
+        }
+        const bool systemFile = std::any_of(selected.begin(), selected.end(), [](const ItemRecord& record) {
+            return isSystemFileName(fieldText(record.name));
+        });
+        if (systemFile && !prompt::confirm(owner, IDS_CONFIRM_DELETE_SYSFILES)) {
+            return 0;
+        }
+        for (const ItemRecord& record : selected) {
+            deleted += static_cast<int>(deleteFileOnDevice(folder, std::string(fieldText(record.name))));
+        }
+    } catch (...) {
+        // No memory for a question or a name: what was deleted so far counts.
+    }
+    return deleted;
 }

@@ -2,6 +2,10 @@
 // The changes to files on a device that move no data: one short-lived device
 // object for the folder's current device, one transaction, and the user told
 // of any failure on the folder's owner window. Callers only see the outcome.
+#include "namespace/ItemRecord.h"
+
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,3 +23,10 @@ std::uint32_t renameFileOnDevice(const NamespaceFolder& folder, const std::strin
 // After a completed move out of the folder: deletes the moved files in
 // order; each failure shows message 31 and the rest go on.
 void deleteMovedSources(const NamespaceFolder& folder, const std::vector<std::string>& names) noexcept;
+
+// Deletes the selected files (their records in list order) after the
+// user's confirmation on `owner`: message 6 or 7 for one file; 8 and, when a
+// system file is among them, 9 for several. A refusal of one file is told
+// (message 31) and the others go on. The number of files deleted; 0 when
+// the user declined.
+int deleteSelection(const NamespaceFolder& folder, HWND owner, const std::vector<ItemRecord>& selected) noexcept;

@@ -38,10 +38,7 @@ class FolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(com_.textsLoaded()) << "Nimbrel.dll is not beside the test";
-        sortState() = SortState{};
-        FolderObjectMakers makers;
-        addTransferObjects(makers);
-        setFolderObjectMakers(makers);
+        installFolderObjects(addTransferObjects);
     }
 
     // A root folder as the class factory makes it, with its owner window set

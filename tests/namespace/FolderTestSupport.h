@@ -3,7 +3,9 @@
 // the built module, an empty device catalogue, and listing a folder the way
 // the shell does (EnumObjects, then Next until the end).
 #include "BuiltModules.h"
+#include "namespace/FolderObjects.h"
 #include "namespace/ItemIdAllocator.h"
+#include "namespace/SortState.h"
 #include "shell/ComObject.h"
 #include "shell/ModuleState.h"
 
@@ -36,6 +38,16 @@ public:
 private:
     UniqueModule texts_;
 };
+
+// A fresh start for a test of the folder: the first sort order, and the
+// objects of the layers above it that the test links (addTransferObjects...).
+template <typename... Adders>
+void installFolderObjects(Adders... adders) {
+    sortState() = SortState{};
+    FolderObjectMakers makers;
+    (adders(makers), ...);
+    setFolderObjectMakers(makers);
+}
 
 // The items of one enumeration: each identifier as the shell got it.
 struct Listing {

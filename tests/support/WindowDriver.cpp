@@ -1,5 +1,8 @@
 #include "WindowDriver.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace windows {
 
 namespace {
@@ -91,8 +94,80 @@ void pressButton(HWND dialog, int id) {
 
 void pressKey(HWND window, UINT virtualKey) {
     const UINT scan = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
-    PostMessageW(window, WM_KEYDOWN, virtualKey, 1 | (scan << 16));
-    PostMessageW(window, WM_KEYUP, virtualKey, 1 | (scan << 16) | (1u << 30) | (1u << 31));
+    const bool system = virtualKey == VK_F10;
+    PostMessageW(window, system ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, 1 | (scan << 16));
+    PostMessageW(window, system ? WM_SYSKEYUP : WM_KEYUP, virtualKey, 1 | (scan << 16) | (1u << 30) | (1u << 31));
+}
+
+void typeText(HWND window, const std::wstring& text) {
+    for (wchar_t c : text) PostMessageW(window, WM_CHAR, c, 1);
+}
+
+HeldKeys::HeldKeys(std::initializer_list<UINT> keys) {
+    GetKeyboardState(before_);
+    BYTE state[256];
+    std::copy(std::begin(before_), std::end(before_), state);
+    for (UINT key : keys) state[key] |= 0x80;
+    SetKeyboardState(state);
+}
+
+HeldKeys::~HeldKeys() {
+    SetKeyboardState(before_);
+}
+
+std::vector<std::wstring> menuItems(HMENU menu) {
+    std::vector<std::wstring> items;
+    for (int i = 0, count = GetMenuItemCount(menu); i < count; ++i) {
+        wchar_t text[256] = {};
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING | MIIM_SUBMENU;
+        item.dwTypeData = text;
+        item.cch = 255;
+        GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item);
+        if (item.fType & MFT_SEPARATOR) {
+            items.emplace_back(L"-");
+            continue;
+        }
+        std::wstring line = (item.hSubMenu ? L"popup" : std::to_wstring(item.wID)) + L" " + text;
+        if (item.fState & MFS_GRAYED) line += L" grayed";
+        if (item.fState & MFS_CHECKED) line += L" checked";
+        items.push_back(line);
+    }
+    return items;
+}
+
+MenuAnswerer::MenuAnswerer(wchar_t key, std::chrono::milliseconds timeout)
+    : thread_([this, key, timeout] {
+          wchar_t className[16] = {};
+          const HWND menu = waitForWindow(
+              [&](HWND window) { return GetClassNameW(window, className, 16) && lstrcmpW(className, L"#32768") == 0; },
+              timeout);
+          if (!menu) return;
+          items_ = menuItems(reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0)));
+          RECT place{};
+          GetWindowRect(menu, &place);
+          at_ = POINT{place.left, place.top};
+          if (key) {
+              PostMessageW(menu, WM_CHAR, key, 1);
+          } else {
+              pressKey(menu, VK_ESCAPE);
+          }
+          waitUntilGone(menu, timeout);
+      }) {}
+
+MenuAnswerer::~MenuAnswerer() {
+    if (thread_.joinable()) thread_.join();
+}
+
+const std::vector<std::wstring>& MenuAnswerer::shownItems() {
+    if (thread_.joinable()) thread_.join();
+    return items_;
+}
+
+POINT MenuAnswerer::shownAt() {
+    shownItems();
+    return at_;
 }
 
 DialogAnswerer::DialogAnswerer(WindowTest test, int id, std::chrono::milliseconds timeout)

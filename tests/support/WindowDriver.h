@@ -6,8 +6,10 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace windows {
 
@@ -34,8 +36,51 @@ bool waitUntilEnabled(HWND dialog, int id, std::chrono::milliseconds timeout = 1
 // Presses a button as a click would (the dialog hears BN_CLICKED). Does not
 // wait for what the press sets off.
 void pressButton(HWND dialog, int id);
-// A key pressed and released on `window` (WM_KEYDOWN, WM_KEYUP).
+// A key pressed and released on `window` (WM_KEYDOWN, WM_KEYUP; F10 as
+// the system key it is).
 void pressKey(HWND window, UINT virtualKey);
+// Characters typed into `window`, as the keyboard's translation gives them (WM_CHAR).
+void typeText(HWND window, const std::wstring& text);
+
+// Holds modifier keys (VK_CONTROL, VK_SHIFT) down for the calling thread
+// while alive: what GetKeyState tells that thread when it handles the keys
+// it was sent meanwhile.
+class HeldKeys {
+public:
+    explicit HeldKeys(std::initializer_list<UINT> keys);
+    ~HeldKeys();
+    HeldKeys(const HeldKeys&) = delete;
+    HeldKeys& operator=(const HeldKeys&) = delete;
+
+private:
+    BYTE before_[256] = {};
+};
+
+// The items of a menu in order, one text each: "-" for a separator, else
+// the command, the text and the states, e.g. "260 &Delete\tDEL grayed",
+// "265 Hide system &files checked", "popup &View".
+std::vector<std::wstring> menuItems(HMENU menu);
+
+// Answers the popup menu that the code under test tracks, from a thread of
+// its own: waits for it, reads its items, then presses `key` in it (a
+// mnemonic character, or 0 for Escape).
+class MenuAnswerer {
+public:
+    explicit MenuAnswerer(wchar_t key = 0, std::chrono::milliseconds timeout = 10s);
+    ~MenuAnswerer();
+    MenuAnswerer(const MenuAnswerer&) = delete;
+    MenuAnswerer& operator=(const MenuAnswerer&) = delete;
+
+    // Waits for the answer; the items as menuItems gives them, empty when no menu came.
+    const std::vector<std::wstring>& shownItems();
+    // Where the menu showed, in screen coordinates.
+    POINT shownAt();
+
+private:
+    std::thread thread_;
+    std::vector<std::wstring> items_;
+    POINT at_{};
+};
 
 // Answers one dialog from a thread of its own while the code under test
 // shows it: waits for a window passing `test` and presses button `id`.

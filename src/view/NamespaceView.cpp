@@ -1,0 +1,693 @@
+#include "view/NamespaceView.h"
+
+#include "namespace/IconExtractor.h"
+#include "namespace/ItemColumns.h"
+#include "namespace/ItemFormat.h"
+#include "namespace/SortState.h"
+#include "resources/resource.h"
+#include "shell/Prompt.h"
+#include "shell/WaitCursor.h"
+#include "transfer/DeviceFileOperations.h"
+#include "view/AboutBox.h"
+#include "view/ViewModes.h"
+
+#include <windowsx.h>
+
+namespace {
+
+// WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS
+// | LVS_SHAREIMAGELISTS | LVS_AUTOARRANGE | LVS_EDITLABELS
+constexpr DWORD listStyle = 0x50810349;
+// WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP
+constexpr DWORD viewStyle = 0x54010000;
+// The flags of the view's own enumeration: only these read a device's list.
+constexpr SHCONTF viewEnumerationFlags = 0x100;
+// Room for the window class name, its terminator included.
+constexpr int classNameRoom = 64;
+
+HINSTANCE codeModule() {
+    const HMODULE server = moduleState().serverModule();
+    return server ? server : GetModuleHandleA(nullptr);
+}
+
+std::string windowClassName() {
+    char name[classNameRoom] = {};
+    LoadStringA(moduleState().resourceModule(), IDS_WINDOW_CLASS, name, classNameRoom);
+    return name;
+}
+
+// The Applications key opens the list's context menu. Windows turns its
+// key-up into WM_CONTEXTMENU, Wine never does; handled here, it gives one
+// menu on both.
+LRESULT CALLBACK listKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) noexcept {
+    if ((message == WM_KEYDOWN || message == WM_KEYUP) && wParam == VK_APPS) {
+        if (message == WM_KEYUP) {
+            SendMessageA(GetParent(list), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
+        }
+        return 0;
+    }
+    return DefSubclassProc(list, message, wParam, lParam);
+}
+
+// What LVM_SORTITEMS hands the comparison.
+struct SortRequest {
+    NamespaceFolder* folder;
+    int column;
+};
+
+}  // namespace
+
+NamespaceView::NamespaceView(NamespaceFolder& folder)
+    : folder_(&folder), accelerators_(LoadAcceleratorsA(moduleState().resourceModule(), MAKEINTRESOURCEA(IDA_VIEW))) {
+    oleInitialized_ = SUCCEEDED(OleInitialize(nullptr));
+}
+
+NamespaceView::~NamespaceView() {
+    if (viewWindow_) {
+        // The window outlived DestroyViewWindow: free the entries while the
+        // window still reaches us, then let it go without us.
+        if (list_) {
+            RevokeDragDrop(list_.handle());
+        }
+        deleteAllEntries();
+        SetWindowLongPtrA(viewWindow_, GWLP_USERDATA, 0);
+        DestroyWindow(viewWindow_);
+    }
+    if (oleInitialized_) {
+        OleUninitialize();
+    }
+}
+
+const QITAB* NamespaceView::interfaces() noexcept {
+    static const QITAB table[] = {
+        QITABENT(NamespaceView, IShellView2),
+        QITABENTMULTI(NamespaceView, IShellView, IShellView2),
+        QITABENTMULTI(NamespaceView, IOleWindow, IShellView2),
+        {},
+    };
+    return table;
+}
+
+HRESULT NamespaceView::GetWindow(HWND* window) noexcept {
+    if (!window) {
+        return E_POINTER;
+    }
+    *window = viewWindow_;
+    return S_OK;
+}
+
+HRESULT NamespaceView::ContextSensitiveHelp(BOOL) noexcept {
+    return E_NOTIMPL;
+}
+
+HRESULT NamespaceView::TranslateAccelerator(MSG* message) noexcept {
+    if (!message) {
+        return E_POINTER;
+    }
+    if (!labelEditing_) {
+        if (::TranslateAcceleratorA(viewWindow_, accelerators_.get(), message)) {
+            return S_OK;
+        }
+    } else if (message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST) {
+        // While a label is edited every key belongs to the edit control.
+        TranslateMessage(message);
+        DispatchMessageA(message);
+        return S_OK;
+    }
+    if (browser_) {
+        browser_->TranslateAcceleratorSB(message, 0);
+    }
+    return S_FALSE;
+}
+
+HRESULT NamespaceView::EnableModeless(BOOL) noexcept {
+    return E_NOTIMPL;
+}
+
+HRESULT NamespaceView::UIActivate(UINT state) noexcept {
+    return comBoundary([&] {
+        if (state != menus_.state()) {
+            if (state == SVUIA_ACTIVATE_FOCUS) {
+                if (browser_) {
+                    browser_->OnViewWindowActive(this);
+                }
+                mergeMenus(SVUIA_ACTIVATE_FOCUS);
+                SetFocus(list_.handle());
+            }
+            mergeMenus(state);
+        }
+        return S_OK;
+    });
+}
+
+HRESULT NamespaceView::Refresh() noexcept {
+    return comBoundary([&] {
+        if (showsDevices() || folder_->deviceCount() == 1) {
+            folder_->rescan();
+        }
+        deleteAllEntries();
+        fillList();
+        return S_OK;
+    });
+}
+
+HRESULT NamespaceView::CreateViewWindow(IShellView*, LPCFOLDERSETTINGS settings, IShellBrowser* browser,
+                                        RECT* rectangle, HWND* window) noexcept {
+    if (!window || !browser || !rectangle) {
+        return E_INVALIDARG;
+    }
+    *window = nullptr;
+    return comBoundary([&]() -> HRESULT {
+        browser_ = browser;
+        if (settings) {
+            folderSettings_ = *settings;
+        }
+        const std::string className = windowClassName();
+        WNDCLASSA windowClass{};
+        // A class left from an unloaded copy of the module would call into
+        // code that is gone.
+        if (GetClassInfoA(codeModule(), className.c_str(), &windowClass) &&
+            windowClass.lpfnWndProc != &windowProcedure) {
+            UnregisterClassA(className.c_str(), codeModule());
+        }
+        if (!GetClassInfoA(codeModule(), className.c_str(), &windowClass)) {
+            const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
+            InitCommonControlsEx(&controls);
+            windowClass = WNDCLASSA{};
+            windowClass.lpfnWndProc = &windowProcedure;
+            windowClass.hInstance = codeModule();
+            windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+            windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+            windowClass.lpszClassName = className.c_str();
+            if (!RegisterClassA(&windowClass)) {
+                browser_.Reset();
+                return E_FAIL;
+            }
+        }
+        browser->GetWindow(&browserWindow_);
+        if (!CreateWindowExA(WS_EX_CONTROLPARENT, className.c_str(), nullptr, viewStyle, rectangle->left,
+                             rectangle->top, rectangle->right - rectangle->left, rectangle->bottom - rectangle->top,
+                             browserWindow_, nullptr, codeModule(), this)) {
+            browser_.Reset();
+            return E_FAIL;
+        }
+        *window = viewWindow_;
+        folder_->setViewWindow(viewWindow_);
+
+        // This also makes the list the owner of the folder's messages.
+        ComPtr<IDropTarget> dropTarget;
+        HRESULT result = folder_->CreateViewObject(list_.handle(), IID_PPV_ARGS(&dropTarget));
+        if (SUCCEEDED(result)) {
+            result = RegisterDragDrop(list_.handle(), dropTarget.Get());
+        }
+        // A folder without a drop target yet: the list takes no drops.
+        if (FAILED(result) && result != E_NOINTERFACE) {
+            return result;
+        }
+        setupToolbar();
+        return S_OK;
+    });
+}
+
+HRESULT NamespaceView::DestroyViewWindow() noexcept {
+    return comBoundary([&] {
+        UIActivate(SVUIA_DEACTIVATE);
+        if (list_) {
+            RevokeDragDrop(list_.handle());
+        }
+        menus_.discard();
+        deleteAllEntries();
+        if (list_) {
+            DestroyWindow(list_.handle());
+            list_ = ListView();
+        }
+        if (viewWindow_) {
+            if (folder_->viewWindow() == viewWindow_) {
+                folder_->setViewWindow(nullptr);
+            }
+            DestroyWindow(viewWindow_);
+            viewWindow_ = nullptr;
+        }
+        browser_.Reset();
+        return S_OK;
+    });
+}
+
+HRESULT NamespaceView::GetCurrentInfo(LPFOLDERSETTINGS settings) noexcept {
+    if (!settings) {
+        return E_POINTER;
+    }
+    *settings = folderSettings_;
+    return S_OK;
+}
+
+HRESULT NamespaceView::AddPropertySheetPages(DWORD, LPFNSVADDPROPSHEETPAGE, LPARAM) noexcept {
+    return E_NOTIMPL;
+}
+
+HRESULT NamespaceView::SaveViewState() noexcept {
+    return S_OK;
+}
+
+HRESULT NamespaceView::SelectItem(PCUITEMID_CHILD, SVSIF) noexcept {
+    return E_NOTIMPL;
+}
+
+HRESULT NamespaceView::GetItemObject(UINT, REFIID, void** object) noexcept {
+    if (object) {
+        *object = nullptr;
+    }
+    return E_NOTIMPL;
+}
+
+HRESULT NamespaceView::GetView(SHELLVIEWID*, ULONG) noexcept {
+    return E_NOTIMPL;
+}
+
+HRESULT NamespaceView::CreateViewWindow2(LPSV2CVW2_PARAMS parameters) noexcept {
+    if (!parameters) {
+        return E_INVALIDARG;
+    }
+    return CreateViewWindow(parameters->psvPrev, parameters->pfs, parameters->psbOwner, parameters->prcView,
+                            &parameters->hwndView);
+}
+
+HRESULT NamespaceView::HandleRename(PCUITEMID_CHILD) noexcept {
+    return E_NOTIMPL;
+}
+
+HRESULT NamespaceView::SelectAndPositionItem(PCUITEMID_CHILD, UINT, POINT*) noexcept {
+    return E_NOTIMPL;
+}
+
+LRESULT CALLBACK NamespaceView::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == WM_NCCREATE) {
+        auto* view = static_cast<NamespaceView*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
+        view->viewWindow_ = window;
+    } else if (auto* view = reinterpret_cast<NamespaceView*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
+        LRESULT result = 0;
+        try {
+            if (view->handleMessage(message, wParam, lParam, result)) {
+                return result;
+            }
+        } catch (...) {
+            // Out of memory inside a command: the command is dropped.
+            return 0;
+        }
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool NamespaceView::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+        case WM_CREATE:
+            createList();
+            return true;
+        case WM_SIZE:
+            MoveWindow(list_.handle(), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+            return true;
+        case WM_SETFOCUS:
+            mergeMenus(SVUIA_ACTIVATE_FOCUS);
+            SetFocus(list_.handle());
+            updateToolbar();
+            return true;
+        case WM_MENUSELECT:
+            if ((HIWORD(wParam) != 0xFFFF || lParam != 0) && browser_) {
+                LRESULT ignored = 0;
+                browser_->SendControlMsg(FCW_STATUS, SB_SETTEXTA, 0x1FF, 0, &ignored);
+            }
+            return false;
+        case WM_INITMENU:
+        case WM_INITMENUPOPUP:
+            if (menus_.shared()) {
+                setMenuStates(menus_.shared(), menuContext());
+            }
+            return true;
+        case WM_CONTEXTMENU:
+            showContextMenu(lParam);
+            return true;
+        case WM_COMMAND:
+            command(LOWORD(wParam));
+            return true;
+        case WM_NOTIFY:
+            result = notify(*reinterpret_cast<const NMHDR*>(lParam));
+            return true;
+        case WM_NCDESTROY:
+            // The browser may destroy its window with ours inside.
+            viewWindow_ = nullptr;
+            list_ = ListView();
+            return false;
+    }
+    return false;
+}
+
+void NamespaceView::createList() {
+    DWORD style = (listStyle & ~LVS_TYPEMASK) | viewModeOf(folderSettings_.ViewMode).listType;
+    if (folderSettings_.fFlags & FWF_AUTOARRANGE) {
+        style |= LVS_AUTOARRANGE;
+    }
+    if (folderSettings_.fFlags & FWF_ALIGNLEFT) {
+        style |= LVS_ALIGNLEFT;
+    }
+    const DWORD exStyle = (folderSettings_.fFlags & FWF_NOCLIENTEDGE) ? 0 : WS_EX_CLIENTEDGE;
+    list_ = ListView(CreateWindowExA(exStyle, WC_LISTVIEWA, "", style, 0, 0, 0, 0, viewWindow_,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LIST)), codeModule(), nullptr));
+    if (!list_) {
+        return;
+    }
+    SetWindowSubclass(list_.handle(), &listKeys, 0, 0);
+    deleteAllEntries();
+    resetColumns(list_.handle(), showsDevices());
+    list_.setImageList(systemImageList(true), LVSIL_SMALL);
+    list_.setImageList(systemImageList(false), LVSIL_NORMAL);
+    fillList();
+    updateToolbar();
+}
+
+void NamespaceView::fillList() {
+    if (!list_) {
+        return;
+    }
+    resetColumns(list_.handle(), showsDevices());
+    {
+        const WaitCursor wait;
+        ComPtr<IEnumIDList> enumerator;
+        if (FAILED(folder_->EnumObjects(viewWindow_, viewEnumerationFlags, &enumerator)) || !enumerator) {
+            return;
+        }
+        list_.setRedraw(false);
+        PITEMID_CHILD enumerated = nullptr;
+        while (enumerator->Next(1, &enumerated, nullptr) == S_OK) {
+            const UniqueIdList item(enumerated);
+            const auto record = readLastItemRecord(item.get());
+            if (!record || (record->kind == ItemKind::SystemFile && hideSystemFiles_)) {
+                continue;
+            }
+            LVITEMA entry{};
+            entry.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+            entry.iItem = list_.itemCount();
+            entry.pszText = LPSTR_TEXTCALLBACKA;
+            entry.iImage = I_IMAGECALLBACK;
+            entry.lParam = reinterpret_cast<LPARAM>(allocator_.createItemId(*record));
+            if (entry.lParam && list_.insertItem(entry) == -1) {
+                allocator_.freeIdList(reinterpret_cast<ITEMIDLIST*>(entry.lParam));
+            }
+        }
+        list_.setRedraw(true);
+        InvalidateRect(list_.handle(), nullptr, TRUE);
+        UpdateWindow(list_.handle());
+        SortRequest request{folder_.Get(), 0};
+        list_.sortItems(&compareEntries, reinterpret_cast<LPARAM>(&request));
+    }
+    const auto records = folder_->records();
+    const std::wstring status =
+        prompt::formatText(showsDevices() ? IDS_STATUS_DEVICES : IDS_STATUS_FILES, {records ? records->size() : 0});
+    setStatusText(&status);
+}
+
+void NamespaceView::deleteAllEntries() {
+    // Each entry's identifier goes with it (LVN_DELETEITEM).
+    list_.deleteAllItems();
+}
+
+int CALLBACK NamespaceView::compareEntries(LPARAM first, LPARAM second, LPARAM parameter) noexcept {
+    const auto& request = *reinterpret_cast<const SortRequest*>(parameter);
+    const HRESULT order = request.folder->CompareIDs(request.column, reinterpret_cast<PCUIDLIST_RELATIVE>(first),
+                                                     reinterpret_cast<PCUIDLIST_RELATIVE>(second));
+    return static_cast<short>(HRESULT_CODE(order));
+}
+
+void NamespaceView::sortBy(int column) {
+    SortState& state = sortState();
+    state.direction = column == state.lastColumn ? -state.direction : 1;
+    state.lastColumn = column;
+    SortRequest request{folder_.Get(), column};
+    list_.sortItems(&compareEntries, reinterpret_cast<LPARAM>(&request));
+}
+
+void NamespaceView::command(UINT id) {
+    switch (id) {
+        case IDM_VIEW_LARGE_ICONS:
+        case IDM_VIEW_SMALL_ICONS:
+        case IDM_VIEW_LIST:
+        case IDM_VIEW_DETAILS:
+            return setViewMode(viewModes[id - IDM_VIEW_LARGE_ICONS].mode);
+        case IDM_DELETE:
+            return deleteSelected();
+        case IDM_RENAME:
+            if (list_.selectedCount() == 1) {
+                SetFocus(list_.handle());
+                list_.editLabel(list_.nextItem(-1, LVNI_SELECTED));
+            }
+            return;
+        case IDM_SELECT_ALL:
+            SetFocus(list_.handle());
+            list_.setItemState(-1, LVIS_SELECTED, LVIS_SELECTED);
+            return;
+        case IDM_INVERT_SELECTION:
+            SetFocus(list_.handle());
+            for (int item = 0; item < list_.itemCount(); ++item) {
+                list_.setItemState(item, list_.itemState(item, LVIS_SELECTED) ^ LVIS_SELECTED, LVIS_SELECTED);
+            }
+            return;
+        case IDM_HIDE_SYSTEM_FILES:
+            hideSystemFiles_ = !hideSystemFiles_;
+            deleteAllEntries();
+            return fillList();
+        case IDM_CUT:
+        case IDM_COPY:
+            return clipboardCommand(id == IDM_CUT);
+        case IDM_PASTE:
+            return pasteClipboard(target());
+        case IDM_REFRESH:
+            Refresh();
+            return;
+        case IDM_OPEN_DEVICE:
+            return activateSelection();
+        case IDM_PARENT_FOLDER:
+            if (browser_) {
+                // The browser releases this view before BrowseObject returns.
+                const ComPtr<NamespaceView> self(this);
+                const ComPtr<IShellBrowser> browser = browser_;
+                browser->BrowseObject(nullptr, SBSP_SAMEBROWSER | SBSP_PARENT);
+            }
+            return;
+        case IDM_ABOUT:
+            return showAboutBox(viewWindow_);
+    }
+}
+
+LRESULT NamespaceView::notify(const NMHDR& header) {
+    switch (header.code) {
+        case NM_SETFOCUS:
+            if (browser_) {
+                browser_->OnViewWindowActive(this);
+            }
+            mergeMenus(SVUIA_ACTIVATE_FOCUS);
+            SetFocus(list_.handle());
+            list_.setItemState(std::max(list_.selectionMark(), 0), LVIS_FOCUSED, LVIS_FOCUSED);
+            return 0;
+        case LVN_GETDISPINFOA: {
+            auto& entry = const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)).item;
+            return fillDisplayInfo(*folder_.Get(), viewWindow_, reinterpret_cast<PITEMID_CHILD>(entry.lParam), entry);
+        }
+        case LVN_BEGINLABELEDITA:
+            return beginLabelEdit(reinterpret_cast<const NMLVDISPINFOA&>(header).item.iItem) ? FALSE : TRUE;
+        case LVN_ENDLABELEDITA:
+            return endLabelEdit(reinterpret_cast<const NMLVDISPINFOA&>(header).item) ? TRUE : FALSE;
+        case LVN_COLUMNCLICK:
+            // The list's report of a left click on its header: the header
+            // itself tells only the list.
+            sortBy(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
+            return 0;
+        case LVN_BEGINDRAG:
+        case LVN_BEGINRDRAG:
+            if (!showsDevices()) {
+                copyCutOrDrag(target(), false, true);
+            }
+            return 0;
+        case LVN_ITEMACTIVATE:
+            activateSelection();
+            return 0;
+        case LVN_ITEMCHANGED:
+            updateToolbar();
+            return 0;
+        case LVN_DELETEITEM:
+            allocator_.freeIdList(reinterpret_cast<ITEMIDLIST*>(reinterpret_cast<const NMLISTVIEW&>(header).lParam));
+            return 0;
+    }
+    return 0;
+}
+
+void NamespaceView::setStatusText(const std::wstring* text) {
+    if (!browser_) {
+        return;
+    }
+    LRESULT ignored = 0;
+    browser_->SendControlMsg(FCW_STATUS, SB_SETTEXTA, 1, 0, &ignored);
+    browser_->SendControlMsg(FCW_STATUS, SB_SETTEXTA, 2, 0, &ignored);
+    browser_->SetStatusTextSB(text ? text->c_str() : nullptr);
+}
+
+void NamespaceView::setupToolbar() {
+    browser_->SetToolbarItems(nullptr, 0, FCT_MERGE);
+    TBADDBITMAP bitmap{HINST_COMMCTRL, IDB_STD_SMALL_COLOR};
+    LRESULT standard = 0;
+    browser_->SendControlMsg(FCW_TOOLBAR, TB_ADDBITMAP, 0, reinterpret_cast<LPARAM>(&bitmap), &standard);
+    bitmap.nID = IDB_VIEW_SMALL_COLOR;
+    LRESULT viewImages = 0;
+    browser_->SendControlMsg(FCW_TOOLBAR, TB_ADDBITMAP, 0, reinterpret_cast<LPARAM>(&bitmap), &viewImages);
+
+    const std::pair<UINT, int> commands[] = {
+        {IDM_CUT, STD_CUT}, {IDM_COPY, STD_COPY}, {IDM_PASTE, STD_PASTE}, {0, 0}, {IDM_DELETE, STD_DELETE}};
+    TBBUTTON buttons[std::size(commands)] = {};
+    for (std::size_t i = 0; i < std::size(commands); ++i) {
+        const auto [id, image] = commands[i];
+        buttons[i].idCommand = static_cast<int>(id);
+        buttons[i].iBitmap = id ? static_cast<int>(standard) + image : 0;
+        buttons[i].fsStyle = id ? BTNS_BUTTON : BTNS_SEP;
+    }
+    browser_->SetToolbarItems(buttons, static_cast<UINT>(std::size(buttons)), FCT_MERGE);
+    updateToolbar();
+}
+
+void NamespaceView::updateToolbar() {
+    if (!browser_) {
+        return;
+    }
+    const int n = showsDevices() ? 0 : list_.selectedCount();
+    const auto enable = [this](UINT id, bool enabled) {
+        LRESULT ignored = 0;
+        browser_->SendControlMsg(FCW_TOOLBAR, TB_ENABLEBUTTON, id, MAKELPARAM(enabled ? TRUE : FALSE, 0), &ignored);
+    };
+    enable(IDM_CUT, n != 0);
+    enable(IDM_COPY, n != 0);
+    enable(IDM_PASTE, !showsDevices() && clipboardCanPaste());
+    enable(IDM_DELETE, n != 0);
+}
+
+void NamespaceView::mergeMenus(UINT state) {
+    if (browser_) {
+        menus_.merge(*browser_.Get(), viewWindow_, state);
+    }
+}
+
+void NamespaceView::setViewMode(UINT mode) {
+    folderSettings_.ViewMode = mode;
+    const LONG_PTR style = GetWindowLongPtrA(list_.handle(), GWL_STYLE);
+    SetWindowLongPtrA(list_.handle(), GWL_STYLE, (style & ~LONG_PTR{LVS_TYPEMASK}) | viewModeOf(mode).listType);
+}
+
+void NamespaceView::activateSelection() {
+    if (list_.selectedCount() != 1 || !browser_) {
+        return;
+    }
+    const auto record = readLastItemRecord(entryId(list_.nextItem(-1, LVNI_SELECTED)));
+    if (!record || record->kind != ItemKind::Device) {
+        return;
+    }
+    // The browser may release this view and its entries before it returns.
+    const UniqueIdList device(allocator_.createItemId(*record));
+    const ComPtr<NamespaceView> self(this);
+    const ComPtr<IShellBrowser> browser = browser_;
+    if (device) {
+        browser->BrowseObject(device.get(), SBSP_RELATIVE);
+    }
+}
+
+void NamespaceView::clipboardCommand(bool cut) {
+    const int selected = list_.selectedCount();
+    if (showsDevices() || selected == 0) {
+        return;
+    }
+    const std::int64_t total = copyCutOrDrag(target(), cut, false);
+    updateToolbar();
+    if (total > 0) {
+        const std::wstring status = prompt::formatText(cut ? IDS_STATUS_MOVED : IDS_STATUS_COPIED,
+                                                       {selected, formatSize(static_cast<std::uint64_t>(total))});
+        setStatusText(&status);
+    }
+}
+
+void NamespaceView::deleteSelected() {
+    if (showsDevices() || list_.selectedCount() == 0) {
+        return;
+    }
+    std::vector<ItemRecord> selected;
+    for (int item : list_.selectedItems()) {
+        if (const auto record = readLastItemRecord(entryId(item))) {
+            selected.push_back(*record);
+        }
+    }
+    const int deleted = deleteSelection(*folder_.Get(), viewWindow_, selected);
+    if (deleted > 0) {
+        Refresh();
+        const std::wstring status = prompt::formatText(IDS_STATUS_DELETED, {deleted});
+        setStatusText(&status);
+    }
+}
+
+void NamespaceView::showContextMenu(LPARAM position) {
+    POINT at{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    if (at.x == -1 && at.y == -1) {
+        // From the keyboard: on the first selected entry's icon, or the
+        // list's top-left corner when nothing is selected.
+        at = POINT{};
+        const int first = list_.nextItem(-1, LVNI_SELECTED);
+        if (first != -1) {
+            const RECT icon = list_.itemRect(first, LVIR_ICON);
+            at = POINT{(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2};
+        }
+        ClientToScreen(list_.handle(), &at);
+    }
+    trackContextMenu(viewWindow_, contextMenuId(showsDevices(), list_.selectedCount()), at, menuContext());
+}
+
+bool NamespaceView::beginLabelEdit(int item) {
+    PCUITEMID_CHILD id = entryId(item);
+    SFGAOF attributes = SFGAO_CANRENAME;
+    if (!id || FAILED(folder_->GetAttributesOf(1, &id, &attributes)) || !(attributes & SFGAO_CANRENAME)) {
+        return false;
+    }
+    labelEditing_ = true;
+    return true;
+}
+
+bool NamespaceView::endLabelEdit(const LVITEMA& edited) {
+    labelEditing_ = false;
+    const PITEMID_CHILD old = entryId(edited.iItem);
+    if (!edited.pszText || !old) {
+        return false;
+    }
+    PITEMID_CHILD renamed = nullptr;
+    if (FAILED(folder_->SetNameOf(nullptr, old, widen(edited.pszText).c_str(), SHGDN_NORMAL, &renamed)) || !renamed) {
+        return false;
+    }
+    const ItemRecord before = *readLastItemRecord(old);
+    const ItemRecord after = *readLastItemRecord(renamed);
+    list_.setItemData(edited.iItem, reinterpret_cast<LPARAM>(renamed));
+    allocator_.freeIdList(old);
+    const std::wstring status = prompt::formatText(IDS_STATUS_RENAMED, {fieldText(before.name), fieldText(after.name)});
+    setStatusText(&status);
+    list_.setItemState(edited.iItem, LVIS_FOCUSED, LVIS_FOCUSED);
+    return true;
+}
+
+MenuContext NamespaceView::menuContext() const {
+    MenuContext context;
+    context.selected = list_.selectedCount();
+    context.showsDevices = showsDevices();
+    context.viewMode = folderSettings_.ViewMode;
+    context.hideSystemFiles = hideSystemFiles_;
+    context.canPaste = !context.showsDevices && clipboardCanPaste();
+    return context;
+}
+
+ViewTarget NamespaceView::target() const {
+    return ViewTarget{list_.handle(), folder_.Get(), viewWindow_, browserWindow_};
+}
+
+PITEMID_CHILD NamespaceView::entryId(int item) const {
+    return item < 0 ? nullptr : reinterpret_cast<PITEMID_CHILD>(list_.itemData(item));
+}

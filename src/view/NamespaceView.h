@@ -1,0 +1,91 @@
+#pragma once
+// The shell view of the root and of every device folder: a child window of
+// the browser holding a report list of the folder's items, the merged menus
+// and toolbar buttons, the status texts and the command handling. Runs on
+// the browser's UI thread only.
+#include "namespace/ItemIdAllocator.h"
+#include "namespace/NamespaceFolder.h"
+#include "shell/ComObject.h"
+#include "transfer/ClipboardCommands.h"
+#include "view/ListView.h"
+#include "view/ViewMenus.h"
+
+#include <shlobj.h>
+
+#include <string>
+
+class NamespaceView final : public ComObject<NamespaceView, IShellView2> {
+public:
+    explicit NamespaceView(NamespaceFolder& folder);
+
+    static const QITAB* interfaces() noexcept;
+
+    // IOleWindow
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) noexcept override;
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL enterMode) noexcept override;
+
+    // IShellView
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* message) noexcept override;
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL enable) noexcept override;
+    HRESULT STDMETHODCALLTYPE UIActivate(UINT state) noexcept override;
+    HRESULT STDMETHODCALLTYPE Refresh() noexcept override;
+    HRESULT STDMETHODCALLTYPE CreateViewWindow(IShellView* previous, LPCFOLDERSETTINGS settings, IShellBrowser* browser,
+                                               RECT* rectangle, HWND* window) noexcept override;
+    HRESULT STDMETHODCALLTYPE DestroyViewWindow() noexcept override;
+    HRESULT STDMETHODCALLTYPE GetCurrentInfo(LPFOLDERSETTINGS settings) noexcept override;
+    HRESULT STDMETHODCALLTYPE AddPropertySheetPages(DWORD reserved, LPFNSVADDPROPSHEETPAGE addPage,
+                                                    LPARAM parameter) noexcept override;
+    HRESULT STDMETHODCALLTYPE SaveViewState() noexcept override;
+    HRESULT STDMETHODCALLTYPE SelectItem(PCUITEMID_CHILD item, SVSIF flags) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetItemObject(UINT item, REFIID riid, void** object) noexcept override;
+
+    // IShellView2
+    HRESULT STDMETHODCALLTYPE GetView(SHELLVIEWID* viewId, ULONG view) noexcept override;
+    HRESULT STDMETHODCALLTYPE CreateViewWindow2(LPSV2CVW2_PARAMS parameters) noexcept override;
+    HRESULT STDMETHODCALLTYPE HandleRename(PCUITEMID_CHILD item) noexcept override;
+    HRESULT STDMETHODCALLTYPE SelectAndPositionItem(PCUITEMID_CHILD item, UINT flags, POINT* point) noexcept override;
+
+private:
+    ~NamespaceView() override;
+
+    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    static int CALLBACK compareEntries(LPARAM first, LPARAM second, LPARAM column) noexcept;
+
+    // The dispatcher of the view window; false for what it leaves to the default.
+    bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void createList();
+    void fillList();
+    void deleteAllEntries();
+    void sortBy(int column);
+    void command(UINT id);
+    LRESULT notify(const NMHDR& header);
+    void setStatusText(const std::wstring* text);
+    void setupToolbar();
+    void updateToolbar();
+    void mergeMenus(UINT state);
+    void setViewMode(UINT mode);
+    void activateSelection();
+    void clipboardCommand(bool cut);
+    void deleteSelected();
+    void showContextMenu(LPARAM position);
+    bool beginLabelEdit(int item);
+    bool endLabelEdit(const LVITEMA& edited);
+
+    MenuContext menuContext() const;
+    ViewTarget target() const;
+    PITEMID_CHILD entryId(int item) const;
+    bool showsDevices() const { return folder_->showsDevices(); }
+
+    ComPtr<NamespaceFolder> folder_;
+    ItemIdAllocator allocator_;
+    ComPtr<IShellBrowser> browser_;
+    HWND browserWindow_ = nullptr;
+    FOLDERSETTINGS folderSettings_{FVM_DETAILS, 0};
+    HWND viewWindow_ = nullptr;
+    ListView list_;
+    MergedMenus menus_;
+    bool labelEditing_ = false;
+    UniqueResource<NullHandleTraits<HACCEL, &DestroyAcceleratorTable>> accelerators_;
+    bool hideSystemFiles_ = true;
+    bool oleInitialized_ = false;
+};

@@ -1,0 +1,377 @@
+// The view hosted by a recording browser of our own, over simulated devices
+// behind port numbers: menus, toolbar, status texts, the list's commands,
+// and a walk through it all by keyboard with the real dialogs answered.
+#include "FolderTestSupport.h"
+#include "TestBrowser.h"
+#include "WindowDriver.h"
+#include "devsim/SimulatedBus.h"
+#include "link/Pause.h"
+#include "namespace/NamespaceFolder.h"
+#include "protocol/ProtocolBytes.h"
+#include "shell/Prompt.h"
+#include "transfer/TransferObjects.h"
+#include "view/ViewObjects.h"
+
+#include <gtest/gtest.h>
+#include <commctrl.h>
+
+#include <optional>
+
+namespace {
+
+using windows::menuItems;
+using Names = std::vector<std::string>;
+using Items = std::vector<std::wstring>;
+
+class ViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(com_.textsLoaded()) << "Nimbrel.dll is not beside the test";
+        installFolderObjects(addTransferObjects, addViewObjects);
+        OleSetClipboard(nullptr);
+    }
+    // A Corvia 80 on COM3 with three files and a system file; with `minnow`
+    // a Minnow on COM4 beside it.
+    devsim::SimulatedDevice& attachDevices(bool minnow) {
+        auto& corvia = bus_.attach(3, {.typeCode = 0x78, .serial = "CV8-0003"});
+        const std::pair<const char*, std::size_t> files[] = {
+            {"LETTER.TXT", 120}, {"NOTES.TXT", 5}, {"BOOK.BRF", 2000}, {"KORVEL.NSF", 7}};
+        for (const auto& [name, size] : files) corvia.putFile(name, std::string(size, 'x'));
+        if (minnow) {
+            bus_.attach(4, {.typeCode = 0x72, .serial = "MN2-0004"}).putFile("SHOP.TXT", "milk");
+        } else {
+            bus_.detach(4);
+        }
+        return corvia;
+    }
+    TestBrowser& browse(bool frameCalls = true, bool activate = true) {
+        browser_ = makeComObject<TestBrowser>(frameCalls);
+        EXPECT_EQ(browser_->open(makeComObject<NamespaceFolder>(true), activate), S_OK);
+        return *browser_.Get();
+    }
+    void command(UINT id) {
+        SendMessageW(GetParent(browser_->list()), WM_COMMAND, id, 0);
+        browser_->pump();
+    }
+    void clickHeader(int column) {
+        const HWND header = ListView_GetHeader(browser_->list());
+        RECT place{};
+        Header_GetItemRect(header, column, &place);
+        const LPARAM at = MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2);
+        PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageW(header, WM_LBUTTONUP, 0, at);
+        browser_->pump();
+    }
+    std::size_t events(int port) { return bus_.device(port).events().size(); }
+
+    ComAndTexts com_;
+    ScopedPause noWaits_{[](std::uint32_t) {}};
+    devsim::SimulatedBus bus_;
+    std::optional<prompt::Recorder> recorder_{std::in_place, IDOK};
+    ComPtr<TestBrowser> browser_;
+};
+
+TEST_F(ViewTest, MenusMergeViewAndHelpWithoutFocusAllFourWithFocusAndGoWhenDeactivated) {
+    attachDevices(false);
+    TestBrowser& browser = browse(true, false);
+    IShellView& view = *browser.view();
+    const Items file = {L"274 &Open Device", L"-", L"260 &Delete\tDEL", L"261 &Rename\tF2", L"-", L"28672 &Close"};
+    const Items edit = {L"267 Cu&t\tCtrl+X",
+                        L"268 &Copy\tCtrl+C",
+                        L"269 &Paste\tCtrl+V",
+                        L"-",
+                        L"263 Sellect &all\tCtrl+A",
+                        L"264 &Invert selection",
+                        L"-",
+                        L"28673 &Undo"};
+    const Items viewItems = {L"256 &Large icons",
+                             L"257 &Small icons",
+                             L"258 L&ist",
+                             L"259 &Details",
+                             L"-",
+                             L"265 Hide system &files checked",
+                             L"-",
+                             L"28674 Status &bar"};
+    const Items help = {L"277 About Ni&mbrel...", L"28675 &About Browser"};
+
+    ASSERT_EQ(view.UIActivate(SVUIA_ACTIVATE_NOFOCUS), S_OK);
+    EXPECT_EQ(menuItems(browser.popup(0)), Items{L"28672 &Close"});
+    EXPECT_EQ(menuItems(browser.popup(1)), Items{L"28673 &Undo"});
+    EXPECT_EQ(menuItems(browser.popup(2)), viewItems);
+    EXPECT_EQ(menuItems(browser.popup(3)), help);
+    view.UIActivate(SVUIA_ACTIVATE_NOFOCUS);
+    EXPECT_EQ(std::tie(browser.insertedMenus, browser.removedMenus), std::make_tuple(1, 0)) << "same state twice";
+
+    view.UIActivate(SVUIA_ACTIVATE_FOCUS);
+    EXPECT_EQ(std::tie(browser.insertedMenus, browser.removedMenus), std::make_tuple(2, 1));
+    EXPECT_EQ(browser.activations, 2) << "the activation and the list's focus";
+    const Items* expected[] = {&file, &edit, &viewItems, &help};
+    for (int popup = 0; popup < 4; ++popup) EXPECT_EQ(menuItems(browser.popup(popup)), *expected[popup]) << popup;
+
+    view.UIActivate(SVUIA_DEACTIVATE);
+    EXPECT_EQ(browser.removedMenus, 2);
+    EXPECT_EQ(browser.sharedMenu, nullptr);
+}
+
+TEST_F(ViewTest, MenuStatesAndTheContextMenuFollowTheSelectionTheFolderAndTheViewOptions) {
+    // Commands 274 261 260 267 268 269 256 257 258 259 265: '.' enabled,
+    // 'g' grayed, 'c' checked, 'G' grayed and checked.
+    const UINT commands[] = {274, 261, 260, 267, 268, 269, 256, 257, 258, 259, 265};
+    struct Case {
+        const char* what;
+        bool twoDevices;
+        std::initializer_list<int> selected;
+        std::initializer_list<UINT> before;
+        const char* states;
+        const wchar_t* contextMenuStart;
+    } cases[] = {
+        {"device list, one selected", true, {0}, {}, "..gggg...cG", L"274 &Open"},
+        {"files, nothing selected", false, {}, {}, "gggggg...cc", L"popup &View"},
+        {"files, two selected", false, {0, 1}, {}, "gg...g...cc", L"267 Cu&t"},
+        {"one file, shown as icons with system files", false, {0}, {265, 256}, "g....gc...."},
+    };
+    for (const Case& c : cases) {
+        attachDevices(c.twoDevices);
+        TestBrowser& browser = browse();
+        for (UINT id : c.before) command(id);
+        browser.select(c.selected);
+        SendMessageW(GetParent(browser.list()), WM_INITMENUPOPUP, 0, 0);
+        std::string states;
+        for (UINT id : commands) {
+            const UINT state = GetMenuState(browser.sharedMenu, id, MF_BYCOMMAND);
+            const bool grayed = state & MF_GRAYED, checked = state & MF_CHECKED;
+            states += grayed ? (checked ? 'G' : 'g') : (checked ? 'c' : '.');
+        }
+        EXPECT_EQ(states, c.states) << c.what;
+        if (!c.contextMenuStart) continue;
+        windows::MenuAnswerer menu;
+        SendMessageW(GetParent(browser.list()), WM_CONTEXTMENU, 0, MAKELPARAM(100, 100));
+        ASSERT_FALSE(menu.shownItems().empty()) << c.what;
+        EXPECT_EQ(menu.shownItems()[0], c.contextMenuStart) << c.what;
+    }
+}
+
+TEST_F(ViewTest, ToolbarStatusSortingAndHiddenSystemFiles) {
+    attachDevices(false);
+    TestBrowser& browser = browse();
+    ASSERT_EQ(browser.toolbar.size(), 5u);
+    const std::pair<int, int> toolbar[] = {
+        {267, STD_CUT}, {268, STD_COPY}, {269, STD_PASTE}, {0, -1}, {260, STD_DELETE}};
+    for (std::size_t i = 0; i < 5; ++i) {
+        const TBBUTTON& button = browser.toolbar[i];
+        EXPECT_EQ(std::tie(button.idCommand, button.fsState), std::make_tuple(toolbar[i].first, BYTE{0})) << i;
+        EXPECT_EQ(button.iBitmap, toolbar[i].first ? 20 + toolbar[i].second : 0) << "the standard images' offset";
+    }
+    using Buttons = std::map<UINT, bool>;
+    EXPECT_EQ(browser.buttons(), (Buttons{{260, false}, {267, false}, {268, false}, {269, false}}));
+    browser.select({1});
+    EXPECT_EQ(browser.buttons(), (Buttons{{260, true}, {267, true}, {268, true}, {269, false}}));
+
+    // The system file is counted, not shown; showing it changes no count.
+    const Names hidden = {"BOOK.BRF", "*LETTER.TXT", "NOTES.TXT"};
+    EXPECT_EQ(browser.entries(), hidden);
+    EXPECT_EQ(browser.statusTexts.back(), L"Found 4 file(s).");
+    command(265);
+    EXPECT_EQ(browser.entries(), (Names{"BOOK.BRF", "KORVEL.NSF", "LETTER.TXT", "NOTES.TXT"}));
+    EXPECT_EQ(browser.statusTexts.back(), L"Found 4 file(s).");
+    command(265);
+    browser.select({1});
+    EXPECT_EQ(browser.entries(), hidden);
+
+    clickHeader(0);
+    EXPECT_EQ(browser.entries(), hidden) << "a first click sorts ascending";
+    clickHeader(0);
+    EXPECT_EQ(browser.entries(), (Names{"NOTES.TXT", "*LETTER.TXT", "BOOK.BRF"})) << "a second click reverses";
+    clickHeader(1);
+    EXPECT_EQ(browser.entries(), (Names{"NOTES.TXT", "*LETTER.TXT", "BOOK.BRF"})) << "sizes 5, 120, 2000 ascending";
+    clickHeader(1);
+    EXPECT_EQ(browser.entries(), (Names{"BOOK.BRF", "*LETTER.TXT", "NOTES.TXT"}));
+}
+
+TEST_F(ViewTest, DeleteConfirmsTellsEachRefusalAndRefreshesOnlyAfterADeletion) {
+    struct Case {
+        const char* what;
+        std::initializer_list<int> selected;  // of BOOK.BRF, KORVEL.NSF, LETTER.TXT, NOTES.TXT
+        std::initializer_list<int> answers;
+        std::optional<devsim::Faults::Nak> refusal;
+        bool unplugged;
+        std::vector<UINT> prompts;
+        Names left;
+        std::vector<std::wstring> status;  // after the delete
+    } cases[] = {
+        {"one file",
+         {2},
+         {IDYES},
+         {},
+         false,
+         {6},
+         {"BOOK.BRF", "KORVEL.NSF", "NOTES.TXT"},
+         {L"Found 3 file(s).", L"Deleted 1 files(s)."}},
+        {"one system file, declined",
+         {1},
+         {IDNO},
+         {},
+         false,
+         {7},
+         {"BOOK.BRF", "KORVEL.NSF", "LETTER.TXT", "NOTES.TXT"}},
+        {"three with a system file",
+         {0, 1, 3},
+         {IDYES, IDYES},
+         {},
+         false,
+         {8, 9},
+         {"LETTER.TXT"},
+         {L"Found 1 file(s).", L"Deleted 3 files(s)."}},
+        {"three with a system file, No to the second question",
+         {0, 1, 3},
+         {IDYES, IDNO},
+         {},
+         false,
+         {8, 9},
+         {"BOOK.BRF", "KORVEL.NSF", "LETTER.TXT", "NOTES.TXT"}},
+        {"the device refuses the second of three",
+         {0, 2, 3},
+         {IDYES},
+         devsim::Faults::Nak{.at = 2, .code = 5, .confirming = ProtocolBytes::DELETE_FILE},
+         false,
+         {8, 31},
+         {"KORVEL.NSF", "LETTER.TXT"},
+         {L"Found 2 file(s).", L"Deleted 2 files(s)."}},
+        {"all fail",
+         {0, 2, 3},
+         {IDYES},
+         {},
+         true,
+         {8, 31, 31, 31},
+         {"BOOK.BRF", "KORVEL.NSF", "LETTER.TXT", "NOTES.TXT"}},
+    };
+    for (const Case& c : cases) {
+        auto& device = attachDevices(false);
+        TestBrowser& browser = browse();
+        command(265);
+        browser.select(c.selected);
+        const std::size_t statusBefore = browser.statusTexts.size();
+        auto answer = c.answers.begin();
+        recorder_.emplace([&](const prompt::ShownPrompt& shown) {
+            return shown.textId == 31 ? IDOK : answer == c.answers.end() ? IDNO : *answer++;
+        });
+        if (c.refusal) device.setFaults({.nak = c.refusal});
+        if (c.unplugged) bus_.detach(3);
+        browser.press(VK_DELETE);
+        std::vector<UINT> shown;
+        for (const auto& prompt : recorder_->prompts()) shown.push_back(prompt.textId);
+        EXPECT_EQ(shown, c.prompts) << c.what;
+        if (c.prompts[0] == 8) {
+            EXPECT_EQ(recorder_->prompts()[0].text, L"Do you really want to delete 3 selected files?");
+        }
+        Names onDevice;
+        for (const auto& file : device.files()) onDevice.push_back(file.name);
+        std::sort(onDevice.begin(), onDevice.end());
+        EXPECT_EQ(onDevice, c.left) << c.what;
+        EXPECT_EQ(std::vector<std::wstring>(browser.statusTexts.begin() + statusBefore, browser.statusTexts.end()),
+                  c.status)
+            << c.what;
+    }
+    EXPECT_EQ(recorder_->prompts()[1].text, L"Could not delete file \"BOOK.BRF\".");
+}
+
+TEST_F(ViewTest, ABrowserWithoutMenusToolbarOrStatusStillShowsTheListAndTheAboutBox) {
+    TestBrowser& empty = browse();
+    EXPECT_EQ(empty.entries(), Names{});
+    EXPECT_EQ(empty.statusTexts, std::vector<std::wstring>{}) << "no device: no status text";
+    ASSERT_EQ(recorder_->prompts().size(), 1u);
+    EXPECT_EQ(recorder_->prompts()[0].textId, 16u);
+    EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(empty.list())), 3) << "the device columns";
+
+    attachDevices(true);
+    TestBrowser& browser = browse(false);
+    EXPECT_EQ(browser.entries(), (Names{"Corvia 80", "Minnow"}));
+    browser.select({0});
+    command(277);
+    const prompt::ShownPrompt about = recorder_->prompts().back();
+    EXPECT_EQ(std::tie(about.caption, about.style),
+              std::make_tuple(std::wstring(L"About Nimbrel"), UINT{MB_OK | MB_ICONINFORMATION}));
+    EXPECT_EQ(about.text.substr(0, 24), L"Nimbrel, version 1.0.1.2");
+}
+
+TEST_F(ViewTest, KeyboardOnlyOpenDeleteRenameCancelContextMenusBackAndRefresh) {
+    recorder_.reset();  // the real message boxes from here on
+    auto& corvia = attachDevices(true);
+    TestBrowser& browser = browse();
+    EXPECT_EQ(browser.entries(), (Names{"Corvia 80", "Minnow"}));
+    EXPECT_EQ(browser.statusTexts.back(), L"Found 2 device(s).");
+    browser.press(VK_SPACE);  // the first entry has the focus: select it
+    browser.press(VK_RETURN);
+    ASSERT_EQ(browser.browsed.size(), 1u);
+    EXPECT_EQ(browser.browsed[0], std::make_pair(std::string("Corvia 80"), UINT{SBSP_RELATIVE}));
+    EXPECT_EQ(browser.entries(), (Names{"BOOK.BRF", "LETTER.TXT", "NOTES.TXT"}));
+
+    browser.press('A', {VK_CONTROL});
+    EXPECT_EQ(browser.entries(), (Names{"*BOOK.BRF", "*LETTER.TXT", "*NOTES.TXT"}));
+    browser.press(VK_DOWN);
+    browser.press(VK_HOME);
+    browser.press(VK_RETURN);
+    EXPECT_EQ(browser.browsed.size(), 1u) << "a file does not open";
+    {
+        windows::DialogAnswerer confirmation(L"Attention", IDYES);
+        browser.press(VK_DELETE);
+        ASSERT_TRUE(confirmation.answered());
+        EXPECT_EQ(confirmation.shownText(), L"Do you really want to delete the selected file \"BOOK.BRF\"?");
+    }
+    EXPECT_FALSE(corvia.hasFile("BOOK.BRF"));
+    EXPECT_EQ(browser.statusTexts.back(), L"Deleted 1 files(s).");
+
+    browser.select({1});
+    browser.press(VK_F2);
+    ASSERT_NE(ListView_GetEditControl(browser.list()), nullptr);
+    browser.type(L"MEMO.TXT");
+    browser.press(VK_RETURN);
+    EXPECT_TRUE(corvia.hasFile("MEMO.TXT") && !corvia.hasFile("NOTES.TXT"));
+    EXPECT_EQ(browser.statusTexts.back(), L"Renamed \"NOTES.TXT\" to \"MEMO.TXT\".");
+    EXPECT_EQ(browser.entries(), (Names{"LETTER.TXT", "*MEMO.TXT"}));
+
+    // While a label is edited, Del and Ctrl+C belong to the edit control.
+    const auto traffic = events(3);
+    const std::size_t statusCount = browser.statusTexts.size();
+    browser.press(VK_F2);
+    browser.press('C', {VK_CONTROL});
+    browser.press(VK_DELETE);
+    EXPECT_EQ(windows::text(ListView_GetEditControl(browser.list())), L"") << "Del emptied the label";
+    browser.type(L"OTHER.TXT");
+    browser.press(VK_ESCAPE);
+    EXPECT_EQ(ListView_GetEditControl(browser.list()), nullptr);
+    EXPECT_EQ(browser.entries(), (Names{"LETTER.TXT", "*MEMO.TXT"}));
+    EXPECT_EQ(std::make_pair(events(3), browser.statusTexts.size()), std::make_pair(traffic, statusCount));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    const char* copied = static_cast<const char*>(GetClipboardData(CF_TEXT));
+    EXPECT_STREQ(copied, "MEMO.TXT") << "Ctrl+C copied the label's text";
+    CloseClipboard();
+
+    {
+        windows::MenuAnswerer menu;
+        browser.press(VK_F10, {VK_SHIFT});
+        EXPECT_EQ(menu.shownItems(),
+                  (Items{L"267 Cu&t", L"268 &Copy", L"269 &Paste grayed", L"-", L"260 &Delete", L"261 &Rename"}));
+    }
+    browser.select({});
+    {
+        windows::MenuAnswerer menu;
+        browser.press(VK_APPS);
+        ASSERT_FALSE(menu.shownItems().empty());
+        EXPECT_EQ(menu.shownItems()[0], L"popup &View") << "the background menu";
+        POINT corner{};
+        ClientToScreen(browser.list(), &corner);
+        EXPECT_EQ(std::make_pair(menu.shownAt().x, menu.shownAt().y), std::make_pair(corner.x, corner.y));
+    }
+
+    browser.press(VK_BACK);
+    ASSERT_EQ(browser.browsed.size(), 2u);
+    EXPECT_EQ(browser.browsed[1], std::make_pair(std::string(), UINT{SBSP_SAMEBROWSER | SBSP_PARENT}));
+    EXPECT_EQ(browser.entries(), (Names{"Corvia 80", "Minnow"}));
+    bus_.attach(9, {.typeCode = 0x74, .serial = "CV4-0009"});
+    browser.press(VK_F5);
+    EXPECT_EQ(browser.entries(), (Names{"Corvia 40", "Corvia 80", "Minnow"}));
+    EXPECT_EQ(browser.statusTexts.back(), L"Found 3 device(s).");
+}
+
+}  // namespace
