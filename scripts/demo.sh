@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The demo: two simulated Korvel devices on pseudo-terminals, used through
-# the nimbrel tool as a new user would, natively and then under Wine.
+# the nimbrel tool as a new user would, natively and then under Wine; then
+# Nimbrel.dll in Wine's Explorer, on your display or on a virtual one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 echo "Building (both builds; the first run takes several minutes)..."
@@ -92,5 +93,22 @@ fi
 
 printf '\n== What the simulated devices saw\n'
 sed 's/^/    /' "$work/devsim.log"
+
+if [ -x "$winbuild/bin/explorer_tests.exe" ]; then
+  # The Explorer part brings two devices of its own behind COM5 and COM6.
+  kill "$devsim_pid" 2>/dev/null && wait "$devsim_pid" 2>/dev/null
+  devsim_pid=""
+  explorer() { scripts/wine-run.sh "$winbuild" "$winbuild/bin/explorer_tests.exe" | grep -E 'screenshot|stays open|FAILED' || true; }
+  if [ -n "${DISPLAY:-}" ]; then
+    step "Nimbrel in Wine's Explorer, on your display: copy, paste and rename there; close the window to end" \
+      "wine explorer.exe, then ::{7D41B3C2-58A0-4E1F-9C36-0B2E84F5A917} in the location bar"
+    NIMBREL_EXPLORER_DISPLAY="$DISPLAY" NIMBREL_EXPLORER_STAY=1 explorer
+  else
+    step "Nimbrel in Wine's Explorer, on a virtual display (no display here): the desktop, the devices, a device's files" \
+      "wine explorer.exe, then ::{7D41B3C2-58A0-4E1F-9C36-0B2E84F5A917} in the location bar"
+    explorer
+    echo "    (the screenshots are in $winbuild/screenshots)"
+  fi
+fi
 echo
 echo "Demo finished; the simulators are stopped."

@@ -3,8 +3,7 @@
 // behind mapped COM ports, through the real serial port code and its real
 // timing. Every other COM link points at nothing, so those ports fail fast.
 #include "FolderTestSupport.h"
-#include "TestFiles.h"
-#include "ToolProcess.h"
+#include "EndToEnd.h"
 #include "shell/NimbrelClassId.h"
 
 #include <gtest/gtest.h>
@@ -14,10 +13,6 @@
 #include <cstdio>
 
 namespace {
-
-std::string portLink(int number) {
-    return std::string(NIMBREL_PORT_DIR) + "/COM" + std::to_string(number);
-}
 
 // Lists and prints how long it took, the scan of all ports included.
 template <typename Folder>
@@ -30,32 +25,13 @@ Listing timedListing(const Folder& folder, const char* what) {
 
 TEST(DllFolderTest, TheRegisteredModuleStaysWhileAnEnumeratorLivesListsTwoDevicesByNameAndOpensOne) {
     ComAndTexts com;
-    UniqueModule server(LoadLibraryW(builtModulePath(L"Nimbrel.dll").c_str()));
-    ASSERT_TRUE(server) << "cannot load Nimbrel.dll, error " << GetLastError();
-    using Export = HRESULT(STDAPICALLTYPE*)();
-    const auto exported = [&](const char* name) {
-        return reinterpret_cast<Export>(reinterpret_cast<void*>(GetProcAddress(server.get(), name)));
-    };
-    const Export canUnloadNow = exported("DllCanUnloadNow");
-    struct Unregister {
-        Export call;
-        ~Unregister() {
-            if (call) call();
-        }
-    } unregister{exported("DllUnregisterServer")};
-    const Export registerServer = exported("DllRegisterServer");
-    ASSERT_TRUE(canUnloadNow && unregister.call && registerServer);
-    ASSERT_EQ(registerServer(), S_OK);
-    for (int number = 1; number <= 31; ++number) removeLink(portLink(number));
+    const RegisteredModule server;
+    ASSERT_TRUE(server.registered()) << "cannot load and register Nimbrel.dll";
+    const RegisteredModule::Export canUnloadNow = server.exported("DllCanUnloadNow");
     TempDir folder;
-    const std::string pidFile = folder.file("devsim.pid");
-    ToolProcess devices(
-        {nativeTool("nimbrel-devsim"),
-         {"-q", "--pid-file", pidFile, "--device",
-          "link=" + portLink(5) + ",model=CV8,serial=CV8-E2E1,text=HELLO.TXT:hello world,seed=DATA.BIN:1500",
-          "--device", "link=" + portLink(6) + ",model=MN2,serial=MN2-E2E2,text=SIX.TXT:66"},
-         pidFile,
-         pidFile});
+    const auto devices =
+        startDevices(folder, {{5, "model=CV8,serial=CV8-E2E1,text=HELLO.TXT:hello world,seed=DATA.BIN:1500"},
+                              {6, "model=MN2,serial=MN2-E2E2,text=SIX.TXT:66"}});
 
     // The root folder as the shell gets it from the registered class.
     const auto createRoot = [] {

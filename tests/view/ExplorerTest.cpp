@@ -1,0 +1,238 @@
+// End to end in the real Wine Explorer: the registered Nimbrel.dll on a
+// desktop of its own drawn on an X server (Xvfb, or the display named by
+// NIMBREL_EXPLORER_DISPLAY), two nimbrel-devsim devices behind COM5 and
+// COM6. A screenshot of each step goes to the build's screenshots folder.
+// With NIMBREL_EXPLORER_STAY set, the window stays up until the user closes it.
+#include "EndToEnd.h"
+#include "WindowDriver.h"
+#include "shell/NimbrelClassId.h"
+
+#include <gtest/gtest.h>
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Rows = std::vector<std::vector<std::string>>;
+
+constexpr char desktop[] = "NimbrelExplorer";
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// The first descendant of `parent` of the window class, waiting for it.
+HWND waitForChild(HWND parent, const wchar_t* className, HWND other = nullptr) {
+    struct Search {
+        const wchar_t* className;
+        HWND other, found = nullptr;
+    } search{className, other};
+    const auto end = std::chrono::steady_clock::now() + 30s;
+    while (!search.found && std::chrono::steady_clock::now() < end) {
+        EnumChildWindows(
+            parent,
+            [](HWND window, LPARAM parameter) -> BOOL {
+                auto& search = *reinterpret_cast<Search*>(parameter);
+                wchar_t name[64] = {};
+                GetClassNameW(window, name, 64);
+                if (window == search.other || lstrcmpW(name, search.className) != 0) return TRUE;
+                search.found = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (!search.found) std::this_thread::sleep_for(100ms);
+    }
+    return search.found;
+}
+
+// The texts of a list control of another process, read through memory of
+// that process as a screen reader reads them.
+Rows listTexts(HWND list, int columns) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(list, &process);
+    const UniqueKernelHandle owner(
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process));
+    constexpr SIZE_T room = 256;
+    auto* remote = static_cast<char*>(
+        VirtualAllocEx(owner.get(), nullptr, sizeof(LVITEMA) + room, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    Rows rows;
+    DWORD_PTR count = 0;
+    SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 5000, &count);
+    for (int item = 0; remote && item < static_cast<int>(count); ++item) {
+        std::vector<std::string>& row = rows.emplace_back();
+        for (int column = 0; column < columns; ++column) {
+            LVITEMA entry{};
+            entry.iSubItem = column;
+            entry.pszText = remote + sizeof(LVITEMA);
+            entry.cchTextMax = room;
+            char text[room] = {};
+            DWORD_PTR ignored = 0;
+            WriteProcessMemory(owner.get(), remote, &entry, sizeof entry, nullptr);
+            SendMessageTimeoutW(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(remote),
+                                SMTO_NORMAL, 5000, &ignored);
+            ReadProcessMemory(owner.get(), remote + sizeof(LVITEMA), text, room - 1, nullptr);
+            row.emplace_back(text);
+        }
+    }
+    if (remote) VirtualFreeEx(owner.get(), remote, 0, MEM_RELEASE);
+    return rows;
+}
+
+// Waits until the list shows `count` entries; their texts then.
+Rows waitForEntries(HWND list, std::size_t count, int columns) {
+    const auto end = std::chrono::steady_clock::now() + 60s;
+    Rows rows;
+    while ((rows = listTexts(list, columns)).size() != count && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(200ms);
+    return rows;
+}
+
+class ExplorerSession {
+public:
+    ExplorerSession() {
+        display_ = environment("NIMBREL_EXPLORER_DISPLAY");
+        if (display_.empty()) startXvfb();
+        // Wine hands its programs the X display from their Linux environment
+        // only: the Explorer and the desktop it draws on start from a shell.
+        startNative({"/bin/sh", "-c",
+                     "echo $$ > \"$0\"; DISPLAY=\"$1\" exec /usr/bin/wine 'C:\\windows\\explorer.exe' "
+                     "\"/desktop=$2,1024x700,x11\" explorer.exe",
+                     folder_.file("desktop.pid"), display_, desktop});
+        const auto end = std::chrono::steady_clock::now() + 60s;
+        while (!window_ && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(200ms);
+            // Looked for from outside: a thread of ours on the desktop might
+            // set it up itself, without the display, before the Explorer does.
+            if (const HDESK shown = OpenDesktopA(desktop, 0, FALSE, DESKTOP_READOBJECTS | DESKTOP_ENUMERATE)) {
+                EnumDesktopWindows(
+                    shown,
+                    [](HWND window, LPARAM found) -> BOOL {
+                        wchar_t name[32] = {};
+                        GetClassNameW(window, name, 32);
+                        // IsWindowVisible would ask for our own desktop.
+                        const bool shown = GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE;
+                        if (lstrcmpW(name, L"ExplorerWClass") != 0 || !shown) return TRUE;
+                        *reinterpret_cast<HWND*>(found) = window;
+                        return FALSE;
+                    },
+                    reinterpret_cast<LPARAM>(&window_));
+                CloseDesktop(shown);
+            }
+        }
+    }
+    ~ExplorerSession() {
+        if (window_) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(window_, &process);
+            const UniqueKernelHandle browser(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process));
+            PostMessageW(window_, WM_CLOSE, 0, 0);
+            if (browser && WaitForSingleObject(browser.get(), 10000) != WAIT_OBJECT_0)
+                TerminateProcess(browser.get(), 1);
+        }
+        // The desktop goes with its last window; if not, it is stopped.
+        std::string pid;
+        std::ifstream(hostPath(folder_.file("desktop.pid"))) >> pid;
+        if (!pid.empty()) runNative({"/bin/sh", "-c", "sleep 1; kill $0 2>/dev/null; true", pid});
+    }
+
+    HWND window() const { return window_; }
+    // A picture of the Explorer window, kept as NIMBREL_SCREENSHOT_DIR/<name>.png.
+    void screenshot(const std::string& name) {
+        RECT place{};
+        GetWindowRect(window_, &place);
+        std::this_thread::sleep_for(500ms);  // the last repaint
+        const std::string crop = std::to_string(place.right - place.left) + "x" +
+                                 std::to_string(place.bottom - place.top) + "+" + std::to_string(place.left) + "+" +
+                                 std::to_string(place.top);
+        const std::string path = std::string(NIMBREL_SCREENSHOT_DIR) + "/" + name + ".png";
+        EXPECT_EQ(runNative({"/usr/bin/import", "-display", display_, "-window", "root", "-crop", crop, path}), 0);
+        std::printf("screenshot: %s\n", path.c_str());
+    }
+
+private:
+    void startXvfb() {
+        // Xvfb picks a free display and tells it on fd 3, once it is ready.
+        const std::string script =
+            "cd \"$0\" && Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp 3>display.tmp 2>xvfb.log & x=$!; "
+            "trap 'kill $x; wait $x; rm -f \"$0/xvfb.pid\"; exit' TERM; echo $$ > \"$0/xvfb.pid\"; "
+            "until [ -s \"$0/display.tmp\" ]; do sleep 0.05; done; mv \"$0/display.tmp\" \"$0/display\"; "
+            "wait $x; rm -f \"$0/xvfb.pid\"";
+        xvfb_ = std::make_unique<ToolProcess>(
+            ToolLaunch{"/bin/sh", {"-c", script, folder_.path()}, folder_.file("display"), folder_.file("xvfb.pid")});
+        std::ifstream(hostPath(folder_.file("display"))) >> display_;
+        display_ = ":" + display_;
+    }
+
+    TempDir folder_;
+    std::unique_ptr<ToolProcess> xvfb_;
+    std::string display_;
+    HWND window_ = nullptr;
+};
+
+TEST(ExplorerTest, NimbrelIsOnTheDesktopOpensToTwoDevicesAndADeviceToItsFiles) {
+    if (environment("NIMBREL_EXPLORER_DISPLAY").empty() && !pathExists("/usr/bin/Xvfb")) GTEST_SKIP() << "no Xvfb";
+    const RegisteredModule server;
+    ASSERT_TRUE(server.registered());
+    TempDir folder;
+    const auto devices =
+        startDevices(folder, {{5,
+                               "model=CV8,serial=CV8-10423,text=LETTER.TXT:Dear Anna,seed=RECIPES.BRF:6750,"
+                               "text=KORVEL.NSF:system"},
+                              {6, "model=MN2,serial=MN2-20077,text=SHOPPING.TXT:bread milk apples"}});
+    ExplorerSession explorer;
+    ASSERT_NE(explorer.window(), nullptr) << "Wine's Explorer did not come up";
+
+    // The desktop folder lists Nimbrel beside the PC's own folders.
+    const HWND desktopList = waitForChild(explorer.window(), WC_LISTVIEWW);
+    ASSERT_NE(desktopList, nullptr);
+    Rows desktopItems;
+    for (auto end = std::chrono::steady_clock::now() + 30s;
+         (desktopItems = listTexts(desktopList, 1)).size() < 2 && std::chrono::steady_clock::now() < end;)
+        std::this_thread::sleep_for(200ms);
+    EXPECT_NE(std::find(desktopItems.begin(), desktopItems.end(), std::vector<std::string>{"Nimbrel"}),
+              desktopItems.end());
+    explorer.screenshot("explorer-1-desktop");
+
+    // Typed into the location bar, as a user opens a folder by its name.
+    const HWND location = waitForChild(waitForChild(explorer.window(), WC_COMBOBOXEXW), WC_EDITW);
+    ASSERT_NE(location, nullptr);
+    const std::wstring address = std::wstring(L"::") + nimbrelClassIdText;
+    SendMessageW(location, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(address.c_str()));
+    windows::pressKey(location, VK_RETURN);
+    const HWND rootView = waitForChild(explorer.window(), L"KorvelNameSpace");
+    ASSERT_NE(rootView, nullptr) << "the Nimbrel view did not come up";
+    const HWND rootList = GetDlgItem(rootView, 159);
+    EXPECT_EQ(waitForEntries(rootList, 2, 3),
+              (Rows{{"Corvia 80", "COM 5", "CV8-10423"}, {"Minnow", "COM 6", "MN2-20077"}}));
+    explorer.screenshot("explorer-2-devices");
+
+    windows::pressKey(rootList, VK_HOME);
+    windows::pressKey(rootList, VK_RETURN);
+    const HWND deviceView = waitForChild(explorer.window(), L"KorvelNameSpace", rootView);
+    ASSERT_NE(deviceView, nullptr) << "the device did not open";
+    const Rows files = waitForEntries(GetDlgItem(deviceView, 159), 2, 3);
+    ASSERT_EQ(files.size(), 2u) << "the system file stays hidden";
+    const std::string year = std::to_string(1900 + [] {
+        const std::time_t now = std::time(nullptr);
+        return std::localtime(&now)->tm_year;
+    }());
+    const std::pair<std::string, std::string> expected[] = {{"LETTER.TXT", "9 B"}, {"RECIPES.BRF", "6,750 B"}};
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(std::make_pair(files[i][0], files[i][1]), expected[i]);
+        EXPECT_NE(files[i][2].find(year), std::string::npos) << files[i][2];
+    }
+    explorer.screenshot("explorer-3-files");
+
+    if (!environment("NIMBREL_EXPLORER_STAY").empty()) {
+        std::printf("Wine's Explorer stays open; close its window to end.\n");
+        std::fflush(stdout);
+        while (IsWindow(explorer.window())) std::this_thread::sleep_for(500ms);
+    }
+}
+
+}  // namespace
