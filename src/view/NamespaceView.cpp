@@ -36,19 +36,6 @@ std::string windowClassName() {
     return name;
 }
 
-// The Applications key opens the list's context menu. Windows turns its
-// key-up into WM_CONTEXTMENU, Wine never does; handled here, it gives one
-// menu on both.
-LRESULT CALLBACK listKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) noexcept {
-    if ((message == WM_KEYDOWN || message == WM_KEYUP) && wParam == VK_APPS) {
-        if (message == WM_KEYUP) {
-            SendMessageA(GetParent(list), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
-        }
-        return 0;
-    }
-    return DefSubclassProc(list, message, wParam, lParam);
-}
-
 // What LVM_SORTITEMS hands the comparison.
 struct SortRequest {
     NamespaceFolder* folder;
@@ -356,7 +343,7 @@ void NamespaceView::createList() {
     if (!list_) {
         return;
     }
-    SetWindowSubclass(list_.handle(), &listKeys, 0, 0);
+    SetWindowSubclass(list_.handle(), &listKeys, 0, reinterpret_cast<DWORD_PTR>(this));
     deleteAllEntries();
     resetColumns(list_.handle(), showsDevices());
     list_.setImageList(systemImageList(true), LVSIL_SMALL);
@@ -409,6 +396,30 @@ void NamespaceView::fillList() {
 void NamespaceView::deleteAllEntries() {
     // Each entry's identifier goes with it (LVN_DELETEITEM).
     list_.deleteAllItems();
+}
+
+LRESULT CALLBACK NamespaceView::listKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                         DWORD_PTR view) noexcept {
+    const auto& self = *reinterpret_cast<const NamespaceView*>(view);
+    // The Applications key opens the context menu. Windows turns its key-up
+    // into WM_CONTEXTMENU, Wine never does; handled here, it gives one menu
+    // on both.
+    if ((message == WM_KEYDOWN || message == WM_KEYUP) && wParam == VK_APPS) {
+        if (message == WM_KEYUP) {
+            SendMessageA(self.viewWindow_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
+        }
+        return 0;
+    }
+    // A key the browser did not offer to TranslateAccelerator (Wine's
+    // Explorer offers none) still reaches its command. Keys the browser
+    // translated never come here.
+    if ((message == WM_KEYDOWN || message == WM_SYSKEYDOWN) && !self.labelEditing_) {
+        MSG key{list, message, wParam, lParam, 0, {}};
+        if (::TranslateAcceleratorA(self.viewWindow_, self.accelerators_.get(), &key)) {
+            return 0;
+        }
+    }
+    return DefSubclassProc(list, message, wParam, lParam);
 }
 
 int CALLBACK NamespaceView::compareEntries(LPARAM first, LPARAM second, LPARAM parameter) noexcept {

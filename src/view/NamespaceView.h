@@ -49,6 +49,10 @@ private:
     ~NamespaceView() override;
 
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    // The list's own keys: the Applications key, and the accelerators for
+    // browsers that do not translate them.
+    static LRESULT CALLBACK listKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                     DWORD_PTR view) noexcept;
     static int CALLBACK compareEntries(LPARAM first, LPARAM second, LPARAM column) noexcept;
 
     // The dispatcher of the view window; false for what it leaves to the default.

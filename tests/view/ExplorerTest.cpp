@@ -228,6 +228,24 @@ TEST(ExplorerTest, NimbrelIsOnTheDesktopOpensToTwoDevicesAndADeviceToItsFiles) {
     }
     explorer.screenshot("explorer-3-files");
 
+    // Wine's Explorer hands the view no keys to translate: F2 still renames.
+    const HWND fileList = GetDlgItem(deviceView, 159);
+    for (UINT key : {VK_END, VK_HOME, VK_F2}) windows::pressKey(fileList, key);
+    HWND edit = nullptr;
+    for (auto end = std::chrono::steady_clock::now() + 10s; !edit && std::chrono::steady_clock::now() < end;) {
+        std::this_thread::sleep_for(100ms);
+        edit = reinterpret_cast<HWND>(SendMessageW(fileList, LVM_GETEDITCONTROL, 0, 0));
+    }
+    ASSERT_NE(edit, nullptr) << "F2 did not start the rename";
+    windows::typeText(edit, L"ANNA.TXT");
+    windows::pressKey(edit, VK_RETURN);
+    Rows renamed;
+    for (auto end = std::chrono::steady_clock::now() + 10s;
+         (renamed = listTexts(fileList, 1)) != Rows{{"ANNA.TXT"}, {"RECIPES.BRF"}} &&
+         std::chrono::steady_clock::now() < end;)
+        std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(renamed, (Rows{{"ANNA.TXT"}, {"RECIPES.BRF"}}));
+
     if (!environment("NIMBREL_EXPLORER_STAY").empty()) {
         std::printf("Wine's Explorer stays open; close its window to end.\n");
         std::fflush(stdout);

@@ -301,6 +301,8 @@ TEST_F(ViewTest, KeyboardOnlyOpenDeleteRenameCancelContextMenusBackAndRefresh) {
     EXPECT_EQ(browser.entries(), (Names{"Corvia 80", "Minnow"}));
     EXPECT_EQ(browser.statusTexts.back(), L"Found 2 device(s).");
     browser.press(VK_SPACE);  // the first entry has the focus: select it
+    browser.press('X', {VK_CONTROL});
+    EXPECT_EQ(browser.statusTexts.size(), 1u) << "devices are not cut";
     browser.press(VK_RETURN);
     ASSERT_EQ(browser.browsed.size(), 1u);
     EXPECT_EQ(browser.browsed[0], std::make_pair(std::string("Corvia 80"), UINT{SBSP_RELATIVE}));
@@ -329,6 +331,16 @@ TEST_F(ViewTest, KeyboardOnlyOpenDeleteRenameCancelContextMenusBackAndRefresh) {
     EXPECT_TRUE(corvia.hasFile("MEMO.TXT") && !corvia.hasFile("NOTES.TXT"));
     EXPECT_EQ(browser.statusTexts.back(), L"Renamed \"NOTES.TXT\" to \"MEMO.TXT\".");
     EXPECT_EQ(browser.entries(), (Names{"LETTER.TXT", "*MEMO.TXT"}));
+    {
+        windows::DialogAnswerer refusal(L"An error occurred!", IDOK);
+        browser.press(VK_F2);
+        browser.type(L"LETTER.TXT");
+        browser.press(VK_RETURN);
+        ASSERT_TRUE(refusal.answered());
+        EXPECT_EQ(refusal.shownText(),
+                  L"Cannot rename File \"MEMO.TXT\" to \"LETTER.TXT\". The target filename already exists.");
+    }
+    EXPECT_EQ(browser.entries(), (Names{"LETTER.TXT", "*MEMO.TXT"})) << "the label keeps the old name";
 
     // While a label is edited, Del and Ctrl+C belong to the edit control.
     const auto traffic = events(3);
