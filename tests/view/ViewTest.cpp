@@ -9,6 +9,7 @@
 #include "namespace/NamespaceFolder.h"
 #include "protocol/ProtocolBytes.h"
 #include "shell/Prompt.h"
+#include "transfer/BackgroundWork.h"
 #include "transfer/TransferObjects.h"
 #include "view/ViewObjects.h"
 
@@ -19,6 +20,7 @@
 
 namespace {
 
+using namespace std::chrono_literals;
 using windows::menuItems;
 using Names = std::vector<std::string>;
 using Items = std::vector<std::wstring>;
@@ -28,6 +30,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(com_.textsLoaded()) << "Nimbrel.dll is not beside the test";
         installFolderObjects(addTransferObjects, addViewObjects);
+        moduleState().registerClipboardFormats();
         OleSetClipboard(nullptr);
     }
     // A Corvia 80 on COM3 with three files and a system file; with `minnow`
@@ -359,11 +362,31 @@ TEST_F(ViewTest, KeyboardOnlyOpenDeleteRenameCancelContextMenusBackAndRefresh) {
     EXPECT_STREQ(copied, "MEMO.TXT") << "Ctrl+C copied the label's text";
     CloseClipboard();
 
+    // Copied here, pasted into the Minnow: a device-to-device job.
+    browser.press('A', {VK_CONTROL});
+    browser.press('C', {VK_CONTROL});
+    EXPECT_EQ(browser.statusTexts.back(), L"Copied 2 file(s) (125 B) to clipboard.");
+    browser.press(VK_BACK);
+    ASSERT_EQ(browser.browsed.size(), 2u);
+    EXPECT_EQ(browser.browsed[1], std::make_pair(std::string(), UINT{SBSP_SAMEBROWSER | SBSP_PARENT}));
+    EXPECT_EQ(browser.entries(), (Names{"Corvia 80", "Minnow"}));
+    browser.press(VK_END);
+    browser.press(VK_RETURN);
+    browser.press('V', {VK_CONTROL});
+    for (auto end = std::chrono::steady_clock::now() + 30s;
+         backgroundWorkRunning() > 0 && std::chrono::steady_clock::now() < end;)
+        browser.pump();
+    browser.pump();  // the job's refresh
+    EXPECT_EQ(browser.entries(), (Names{"LETTER.TXT", "MEMO.TXT", "SHOP.TXT"}));
+    EXPECT_EQ(bus_.device(4).fileData("MEMO.TXT"), std::optional<devsim::Bytes>(devsim::Bytes(5, 'x')));
+
+    SetFocus(browser.list());  // back from the job's progress dialog
+    browser.select({1});
     {
         windows::MenuAnswerer menu;
         browser.press(VK_F10, {VK_SHIFT});
         EXPECT_EQ(menu.shownItems(),
-                  (Items{L"267 Cu&t", L"268 &Copy", L"269 &Paste grayed", L"-", L"260 &Delete", L"261 &Rename"}));
+                  (Items{L"267 Cu&t", L"268 &Copy", L"269 &Paste", L"-", L"260 &Delete", L"261 &Rename"}));
     }
     browser.select({});
     {
@@ -377,9 +400,6 @@ TEST_F(ViewTest, KeyboardOnlyOpenDeleteRenameCancelContextMenusBackAndRefresh) {
     }
 
     browser.press(VK_BACK);
-    ASSERT_EQ(browser.browsed.size(), 2u);
-    EXPECT_EQ(browser.browsed[1], std::make_pair(std::string(), UINT{SBSP_SAMEBROWSER | SBSP_PARENT}));
-    EXPECT_EQ(browser.entries(), (Names{"Corvia 80", "Minnow"}));
     bus_.attach(9, {.typeCode = 0x74, .serial = "CV4-0009"});
     browser.press(VK_F5);
     EXPECT_EQ(browser.entries(), (Names{"Corvia 40", "Corvia 80", "Minnow"}));
