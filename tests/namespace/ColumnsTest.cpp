@@ -102,26 +102,6 @@ TEST_F(ColumnsTest, FilesTakeTheIconOfTheirExtensionAndDevicesTheFolderImage) {
     EXPECT_NE(systemImageList(true), systemImageList(false));
 }
 
-TEST_F(ColumnsTest, ResetColumnsReplacesTheColumnsForDevicesOrFiles) {
-    InitCommonControls();
-    UniqueWindow list(CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_REPORT, 0, 0, 600, 300, nullptr, nullptr,
-                                      nullptr, nullptr));
-    ASSERT_TRUE(list) << "cannot make a list control, error " << GetLastError();
-    using Columns = std::vector<std::tuple<std::string, int, int>>;  // text, width, alignment
-    const Columns devices = {
-        {"Device", 210, LVCFMT_LEFT}, {"Port", 60, LVCFMT_LEFT}, {"Serial number", 140, LVCFMT_LEFT}};
-    const Columns files = {{"File", 210, LVCFMT_LEFT}, {"Size", 80, LVCFMT_RIGHT}, {"Modified", 130, LVCFMT_LEFT}};
-    for (bool showsDevices : {true, false}) {
-        resetColumns(list.get(), showsDevices);
-        Columns columns;
-        char text[100] = {};
-        for (LVCOLUMNA column{.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT, .pszText = text, .cchTextMax = 100};
-             SendMessageA(list.get(), LVM_GETCOLUMNA, columns.size(), reinterpret_cast<LPARAM>(&column));)
-            columns.emplace_back(text, column.cx, column.fmt & LVCFMT_JUSTIFYMASK);
-        EXPECT_EQ(columns, showsDevices ? devices : files);
-    }
-}
-
 TEST_F(ColumnsTest, EntriesShowNamePortSerialOrSizeAndCorrectedDateAndKeepTheCorrection) {
     UniqueIdList device = idOf(makeDeviceRecord("Corvia 80 (2)", 12, "CV8-0012", 0x78));
     EXPECT_EQ(shown(device.get(), 0, LVIF_TEXT).first, "Corvia 80 (2)");

@@ -115,8 +115,8 @@ HeldKeys::~HeldKeys() {
     SetKeyboardState(before_);
 }
 
-std::vector<std::wstring> menuItems(HMENU menu) {
-    std::vector<std::wstring> items;
+std::wstring menuItems(HMENU menu) {
+    std::wstring items;
     for (int i = 0, count = GetMenuItemCount(menu); i < count; ++i) {
         wchar_t text[256] = {};
         MENUITEMINFOW item{};
@@ -126,13 +126,13 @@ std::vector<std::wstring> menuItems(HMENU menu) {
         item.cch = 255;
         GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item);
         if (item.fType & MFT_SEPARATOR) {
-            items.emplace_back(L"-");
+            items += L"-|";
             continue;
         }
-        std::wstring line = (item.hSubMenu ? L"popup" : std::to_wstring(item.wID)) + L" " + text;
-        if (item.fState & MFS_GRAYED) line += L" grayed";
-        if (item.fState & MFS_CHECKED) line += L" checked";
-        items.push_back(line);
+        items += (item.hSubMenu ? L"popup" : std::to_wstring(item.wID)) + L" " + text;
+        if (item.fState & MFS_GRAYED) items += L" grayed";
+        if (item.fState & MFS_CHECKED) items += L" checked";
+        items += L'|';
     }
     return items;
 }
@@ -160,7 +160,7 @@ MenuAnswerer::~MenuAnswerer() {
     if (thread_.joinable()) thread_.join();
 }
 
-const std::vector<std::wstring>& MenuAnswerer::shownItems() {
+const std::wstring& MenuAnswerer::shownItems() {
     if (thread_.joinable()) thread_.join();
     return items_;
 }

@@ -9,7 +9,6 @@
 #include <initializer_list>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace windows {
 
@@ -56,10 +55,10 @@ private:
     BYTE before_[256] = {};
 };
 
-// The items of a menu in order, one text each: "-" for a separator, else
-// the command, the text and the states, e.g. "260 &Delete\tDEL grayed",
-// "265 Hide system &files checked", "popup &View".
-std::vector<std::wstring> menuItems(HMENU menu);
+// The items of a menu in order, each ended by '|': "-" for a separator,
+// else the command, the text and the states, e.g. "260 &Delete\tDEL grayed|",
+// "265 Hide system &files checked|", "popup &View|".
+std::wstring menuItems(HMENU menu);
 
 // Answers the popup menu that the code under test tracks, from a thread of
 // its own: waits for it, reads its items, then presses `key` in it (a
@@ -72,13 +71,13 @@ public:
     MenuAnswerer& operator=(const MenuAnswerer&) = delete;
 
     // Waits for the answer; the items as menuItems gives them, empty when no menu came.
-    const std::vector<std::wstring>& shownItems();
+    const std::wstring& shownItems();
     // Where the menu showed, in screen coordinates.
     POINT shownAt();
 
 private:
     std::thread thread_;
-    std::vector<std::wstring> items_;
+    std::wstring items_;
     POINT at_{};
 };
 

@@ -17,7 +17,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-using Rows = std::vector<std::vector<std::string>>;
 
 constexpr char desktop[] = "NimbrelExplorer";
 
@@ -26,33 +25,45 @@ std::string environment(const char* name) {
     return value ? value : "";
 }
 
-// The first descendant of `parent` of the window class, waiting for it.
-HWND waitForChild(HWND parent, const wchar_t* className, HWND other = nullptr) {
+// Asks `get` until `done` accepts its answer or the time is up; the last answer.
+template <typename Get, typename Done>
+auto waitFor(Get get, Done done, std::chrono::seconds timeout = 30s) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    auto value = get();
+    while (!done(value) && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(100ms);
+        value = get();
+    }
+    return value;
+}
+
+// The first descendant of `parent` of a window class, other than `other`.
+HWND childOf(HWND parent, const wchar_t* className, HWND other = nullptr) {
     struct Search {
         const wchar_t* className;
         HWND other, found = nullptr;
     } search{className, other};
-    const auto end = std::chrono::steady_clock::now() + 30s;
-    while (!search.found && std::chrono::steady_clock::now() < end) {
-        EnumChildWindows(
-            parent,
-            [](HWND window, LPARAM parameter) -> BOOL {
-                auto& search = *reinterpret_cast<Search*>(parameter);
-                wchar_t name[64] = {};
-                GetClassNameW(window, name, 64);
-                if (window == search.other || lstrcmpW(name, search.className) != 0) return TRUE;
-                search.found = window;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (!search.found) std::this_thread::sleep_for(100ms);
-    }
+    EnumChildWindows(
+        parent,
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto& search = *reinterpret_cast<Search*>(parameter);
+            wchar_t name[64] = {};
+            GetClassNameW(window, name, 64);
+            if (window == search.other || lstrcmpW(name, search.className) != 0) return TRUE;
+            search.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
+HWND waitForChild(HWND parent, const wchar_t* className, HWND other = nullptr) {
+    return waitFor([&] { return childOf(parent, className, other); }, [](HWND found) { return found != nullptr; });
+}
+
 // The texts of a list control of another process, read through memory of
-// that process as a screen reader reads them.
-Rows listTexts(HWND list, int columns) {
+// that process as a screen reader reads them: "cell,cell|" for each row.
+std::string listTexts(HWND list, int columns) {
     DWORD process = 0;
     GetWindowThreadProcessId(list, &process);
     const UniqueKernelHandle owner(
@@ -60,11 +71,10 @@ Rows listTexts(HWND list, int columns) {
     constexpr SIZE_T room = 256;
     auto* remote = static_cast<char*>(
         VirtualAllocEx(owner.get(), nullptr, sizeof(LVITEMA) + room, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    Rows rows;
+    std::string rows;
     DWORD_PTR count = 0;
     SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 5000, &count);
     for (int item = 0; remote && item < static_cast<int>(count); ++item) {
-        std::vector<std::string>& row = rows.emplace_back();
         for (int column = 0; column < columns; ++column) {
             LVITEMA entry{};
             entry.iSubItem = column;
@@ -76,20 +86,16 @@ Rows listTexts(HWND list, int columns) {
             SendMessageTimeoutW(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(remote),
                                 SMTO_NORMAL, 5000, &ignored);
             ReadProcessMemory(owner.get(), remote + sizeof(LVITEMA), text, room - 1, nullptr);
-            row.emplace_back(text);
+            rows += std::string(column ? "," : "") + text;
         }
+        rows += "|";
     }
     if (remote) VirtualFreeEx(owner.get(), remote, 0, MEM_RELEASE);
     return rows;
 }
 
-// Waits until the list shows `count` entries; their texts then.
-Rows waitForEntries(HWND list, std::size_t count, int columns) {
-    const auto end = std::chrono::steady_clock::now() + 60s;
-    Rows rows;
-    while ((rows = listTexts(list, columns)).size() != count && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(200ms);
-    return rows;
+std::string waitForTexts(HWND list, int columns, const std::string& expected) {
+    return waitFor([&] { return listTexts(list, columns); }, [&](const std::string& rows) { return rows == expected; });
 }
 
 class ExplorerSession {
@@ -103,27 +109,7 @@ public:
                      "echo $$ > \"$0\"; DISPLAY=\"$1\" exec /usr/bin/wine 'C:\\windows\\explorer.exe' "
                      "\"/desktop=$2,1024x700,x11\" explorer.exe",
                      folder_.file("desktop.pid"), display_, desktop});
-        const auto end = std::chrono::steady_clock::now() + 60s;
-        while (!window_ && std::chrono::steady_clock::now() < end) {
-            std::this_thread::sleep_for(200ms);
-            // Looked for from outside: a thread of ours on the desktop might
-            // set it up itself, without the display, before the Explorer does.
-            if (const HDESK shown = OpenDesktopA(desktop, 0, FALSE, DESKTOP_READOBJECTS | DESKTOP_ENUMERATE)) {
-                EnumDesktopWindows(
-                    shown,
-                    [](HWND window, LPARAM found) -> BOOL {
-                        wchar_t name[32] = {};
-                        GetClassNameW(window, name, 32);
-                        // IsWindowVisible would ask for our own desktop.
-                        const bool shown = GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE;
-                        if (lstrcmpW(name, L"ExplorerWClass") != 0 || !shown) return TRUE;
-                        *reinterpret_cast<HWND*>(found) = window;
-                        return FALSE;
-                    },
-                    reinterpret_cast<LPARAM>(&window_));
-                CloseDesktop(shown);
-            }
-        }
+        window_ = waitFor([] { return findExplorer(); }, [](HWND found) { return found != nullptr; }, 60s);
     }
     ~ExplorerSession() {
         if (window_) {
@@ -143,18 +129,38 @@ public:
     HWND window() const { return window_; }
     // A picture of the Explorer window, kept as NIMBREL_SCREENSHOT_DIR/<name>.png.
     void screenshot(const std::string& name) {
-        RECT place{};
-        GetWindowRect(window_, &place);
+        RECT at{};
+        GetWindowRect(window_, &at);
         std::this_thread::sleep_for(500ms);  // the last repaint
-        const std::string crop = std::to_string(place.right - place.left) + "x" +
-                                 std::to_string(place.bottom - place.top) + "+" + std::to_string(place.left) + "+" +
-                                 std::to_string(place.top);
+        const std::string crop = std::to_string(at.right - at.left) + "x" + std::to_string(at.bottom - at.top) + "+" +
+                                 std::to_string(at.left) + "+" + std::to_string(at.top);
         const std::string path = std::string(NIMBREL_SCREENSHOT_DIR) + "/" + name + ".png";
         EXPECT_EQ(runNative({"/usr/bin/import", "-display", display_, "-window", "root", "-crop", crop, path}), 0);
         std::printf("screenshot: %s\n", path.c_str());
     }
 
 private:
+    // Looked for from outside: a thread of ours on the desktop might set it
+    // up itself, without the display, before the Explorer does.
+    static HWND findExplorer() {
+        HWND found = nullptr;
+        if (const HDESK shown = OpenDesktopA(desktop, 0, FALSE, DESKTOP_READOBJECTS | DESKTOP_ENUMERATE)) {
+            EnumDesktopWindows(
+                shown,
+                [](HWND window, LPARAM found) -> BOOL {
+                    wchar_t name[32] = {};
+                    GetClassNameW(window, name, 32);
+                    // IsWindowVisible would ask for our own desktop.
+                    if (lstrcmpW(name, L"ExplorerWClass") || !(GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE))
+                        return TRUE;
+                    *reinterpret_cast<HWND*>(found) = window;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&found));
+            CloseDesktop(shown);
+        }
+        return found;
+    }
     void startXvfb() {
         // Xvfb picks a free display and tells it on fd 3, once it is ready.
         const std::string script =
@@ -174,77 +180,57 @@ private:
     HWND window_ = nullptr;
 };
 
-TEST(ExplorerTest, NimbrelIsOnTheDesktopOpensToTwoDevicesAndADeviceToItsFiles) {
+TEST(ExplorerTest, NimbrelIsOnTheDesktopOpensToItsDevicesADeviceToItsFilesAndF2Renames) {
     if (environment("NIMBREL_EXPLORER_DISPLAY").empty() && !pathExists("/usr/bin/Xvfb")) GTEST_SKIP() << "no Xvfb";
     const RegisteredModule server;
     ASSERT_TRUE(server.registered());
     TempDir folder;
-    const auto devices =
-        startDevices(folder, {{5,
-                               "model=CV8,serial=CV8-10423,text=LETTER.TXT:Dear Anna,seed=RECIPES.BRF:6750,"
-                               "text=KORVEL.NSF:system"},
-                              {6, "model=MN2,serial=MN2-20077,text=SHOPPING.TXT:bread milk apples"}});
+    const auto devices = startDevices(
+        folder, {{5, "model=CV8,serial=CV8-10423,text=LETTER.TXT:Dear Anna,seed=RECIPES.BRF:6750,text=KORVEL.NSF:sys"},
+                 {6, "model=MN2,serial=MN2-20077,text=SHOPPING.TXT:bread milk apples"}});
     ExplorerSession explorer;
     ASSERT_NE(explorer.window(), nullptr) << "Wine's Explorer did not come up";
 
     // The desktop folder lists Nimbrel beside the PC's own folders.
     const HWND desktopList = waitForChild(explorer.window(), WC_LISTVIEWW);
-    ASSERT_NE(desktopList, nullptr);
-    Rows desktopItems;
-    for (auto end = std::chrono::steady_clock::now() + 30s;
-         (desktopItems = listTexts(desktopList, 1)).size() < 2 && std::chrono::steady_clock::now() < end;)
-        std::this_thread::sleep_for(200ms);
-    EXPECT_NE(std::find(desktopItems.begin(), desktopItems.end(), std::vector<std::string>{"Nimbrel"}),
-              desktopItems.end());
+    const auto desktopItems = waitFor([&] { return "|" + listTexts(desktopList, 1); },
+                                      [](const std::string& rows) { return rows.find("|Nimbrel|") != rows.npos; });
+    EXPECT_NE(desktopItems.find("|Nimbrel|"), std::string::npos) << desktopItems;
     explorer.screenshot("explorer-1-desktop");
 
     // Typed into the location bar, as a user opens a folder by its name.
     const HWND location = waitForChild(waitForChild(explorer.window(), WC_COMBOBOXEXW), WC_EDITW);
-    ASSERT_NE(location, nullptr);
     const std::wstring address = std::wstring(L"::") + nimbrelClassIdText;
     SendMessageW(location, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(address.c_str()));
     windows::pressKey(location, VK_RETURN);
     const HWND rootView = waitForChild(explorer.window(), L"KorvelNameSpace");
     ASSERT_NE(rootView, nullptr) << "the Nimbrel view did not come up";
-    const HWND rootList = GetDlgItem(rootView, 159);
-    EXPECT_EQ(waitForEntries(rootList, 2, 3),
-              (Rows{{"Corvia 80", "COM 5", "CV8-10423"}, {"Minnow", "COM 6", "MN2-20077"}}));
+    const std::string twoDevices = "Corvia 80,COM 5,CV8-10423|Minnow,COM 6,MN2-20077|";
+    EXPECT_EQ(waitForTexts(GetDlgItem(rootView, 159), 3, twoDevices), twoDevices);
     explorer.screenshot("explorer-2-devices");
 
-    windows::pressKey(rootList, VK_HOME);
-    windows::pressKey(rootList, VK_RETURN);
+    for (UINT key : {VK_HOME, VK_RETURN}) windows::pressKey(GetDlgItem(rootView, 159), key);
     const HWND deviceView = waitForChild(explorer.window(), L"KorvelNameSpace", rootView);
     ASSERT_NE(deviceView, nullptr) << "the device did not open";
-    const Rows files = waitForEntries(GetDlgItem(deviceView, 159), 2, 3);
-    ASSERT_EQ(files.size(), 2u) << "the system file stays hidden";
-    const std::string year = std::to_string(1900 + [] {
-        const std::time_t now = std::time(nullptr);
-        return std::localtime(&now)->tm_year;
-    }());
-    const std::pair<std::string, std::string> expected[] = {{"LETTER.TXT", "9 B"}, {"RECIPES.BRF", "6,750 B"}};
-    for (std::size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(std::make_pair(files[i][0], files[i][1]), expected[i]);
-        EXPECT_NE(files[i][2].find(year), std::string::npos) << files[i][2];
-    }
+    const HWND files = GetDlgItem(deviceView, 159);
+    const std::time_t now = std::time(nullptr);
+    const std::string year = std::to_string(1900 + std::localtime(&now)->tm_year);
+    const std::string shown = waitForTexts(files, 2, "LETTER.TXT,9 B|RECIPES.BRF,6,750 B|");
+    EXPECT_EQ(shown, "LETTER.TXT,9 B|RECIPES.BRF,6,750 B|") << "the system file stays hidden";
+    const std::string dates = listTexts(files, 3);
+    std::size_t dated = 0;
+    for (auto at = dates.find(year); at != std::string::npos; at = dates.find(year, at + 1)) ++dated;
+    EXPECT_EQ(dated, 2u) << "both dated this year: " << dates;
     explorer.screenshot("explorer-3-files");
 
     // Wine's Explorer hands the view no keys to translate: F2 still renames.
-    const HWND fileList = GetDlgItem(deviceView, 159);
-    for (UINT key : {VK_END, VK_HOME, VK_F2}) windows::pressKey(fileList, key);
-    HWND edit = nullptr;
-    for (auto end = std::chrono::steady_clock::now() + 10s; !edit && std::chrono::steady_clock::now() < end;) {
-        std::this_thread::sleep_for(100ms);
-        edit = reinterpret_cast<HWND>(SendMessageW(fileList, LVM_GETEDITCONTROL, 0, 0));
-    }
+    for (UINT key : {VK_END, VK_HOME, VK_F2}) windows::pressKey(files, key);
+    const auto edit = waitFor([&] { return reinterpret_cast<HWND>(SendMessageW(files, LVM_GETEDITCONTROL, 0, 0)); },
+                              [](HWND found) { return found != nullptr; }, 10s);
     ASSERT_NE(edit, nullptr) << "F2 did not start the rename";
     windows::typeText(edit, L"ANNA.TXT");
     windows::pressKey(edit, VK_RETURN);
-    Rows renamed;
-    for (auto end = std::chrono::steady_clock::now() + 10s;
-         (renamed = listTexts(fileList, 1)) != Rows{{"ANNA.TXT"}, {"RECIPES.BRF"}} &&
-         std::chrono::steady_clock::now() < end;)
-        std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(renamed, (Rows{{"ANNA.TXT"}, {"RECIPES.BRF"}}));
+    EXPECT_EQ(waitForTexts(files, 1, "ANNA.TXT|RECIPES.BRF|"), "ANNA.TXT|RECIPES.BRF|");
 
     if (!environment("NIMBREL_EXPLORER_STAY").empty()) {
         std::printf("Wine's Explorer stays open; close its window to end.\n");

@@ -23,7 +23,6 @@ namespace {
 using namespace std::chrono_literals;
 using windows::menuItems;
 using Names = std::vector<std::string>;
-using Items = std::vector<std::wstring>;
 
 class ViewTest : public ::testing::Test {
 protected:
@@ -52,10 +51,6 @@ protected:
         EXPECT_EQ(browser_->open(makeComObject<NamespaceFolder>(true), activate), S_OK);
         return *browser_.Get();
     }
-    void command(UINT id) {
-        SendMessageW(GetParent(browser_->list()), WM_COMMAND, id, 0);
-        browser_->pump();
-    }
     void clickHeader(int column) {
         const HWND header = ListView_GetHeader(browser_->list());
         RECT place{};
@@ -78,38 +73,24 @@ TEST_F(ViewTest, MenusMergeViewAndHelpWithoutFocusAllFourWithFocusAndGoWhenDeact
     attachDevices(false);
     TestBrowser& browser = browse(true, false);
     IShellView& view = *browser.view();
-    const Items file = {L"274 &Open Device", L"-", L"260 &Delete\tDEL", L"261 &Rename\tF2", L"-", L"28672 &Close"};
-    const Items edit = {L"267 Cu&t\tCtrl+X",
-                        L"268 &Copy\tCtrl+C",
-                        L"269 &Paste\tCtrl+V",
-                        L"-",
-                        L"263 Sellect &all\tCtrl+A",
-                        L"264 &Invert selection",
-                        L"-",
-                        L"28673 &Undo"};
-    const Items viewItems = {L"256 &Large icons",
-                             L"257 &Small icons",
-                             L"258 L&ist",
-                             L"259 &Details",
-                             L"-",
-                             L"265 Hide system &files checked",
-                             L"-",
-                             L"28674 Status &bar"};
-    const Items help = {L"277 About Ni&mbrel...", L"28675 &About Browser"};
+    const std::wstring merged[] = {
+        L"274 &Open Device|-|260 &Delete\tDEL|261 &Rename\tF2|-|28672 &Close|",
+        L"267 Cu&t\tCtrl+X|268 &Copy\tCtrl+C|269 &Paste\tCtrl+V|-|263 Sellect &all\tCtrl+A|264 &Invert selection|-|"
+        L"28673 &Undo|",
+        L"256 &Large icons|257 &Small icons|258 L&ist|259 &Details|-|265 Hide system &files checked|-|"
+        L"28674 Status &bar|",
+        L"277 About Ni&mbrel...|28675 &About Browser|"};
+    const std::wstring browsersOwn[] = {L"28672 &Close|", L"28673 &Undo|", merged[2], merged[3]};
 
     ASSERT_EQ(view.UIActivate(SVUIA_ACTIVATE_NOFOCUS), S_OK);
-    EXPECT_EQ(menuItems(browser.popup(0)), Items{L"28672 &Close"});
-    EXPECT_EQ(menuItems(browser.popup(1)), Items{L"28673 &Undo"});
-    EXPECT_EQ(menuItems(browser.popup(2)), viewItems);
-    EXPECT_EQ(menuItems(browser.popup(3)), help);
+    for (int popup = 0; popup < 4; ++popup) EXPECT_EQ(menuItems(browser.popup(popup)), browsersOwn[popup]);
     view.UIActivate(SVUIA_ACTIVATE_NOFOCUS);
     EXPECT_EQ(std::tie(browser.insertedMenus, browser.removedMenus), std::make_tuple(1, 0)) << "same state twice";
 
     view.UIActivate(SVUIA_ACTIVATE_FOCUS);
     EXPECT_EQ(std::tie(browser.insertedMenus, browser.removedMenus), std::make_tuple(2, 1));
     EXPECT_EQ(browser.activations, 2) << "the activation and the list's focus";
-    const Items* expected[] = {&file, &edit, &viewItems, &help};
-    for (int popup = 0; popup < 4; ++popup) EXPECT_EQ(menuItems(browser.popup(popup)), *expected[popup]) << popup;
+    for (int popup = 0; popup < 4; ++popup) EXPECT_EQ(menuItems(browser.popup(popup)), merged[popup]);
 
     view.UIActivate(SVUIA_DEACTIVATE);
     EXPECT_EQ(browser.removedMenus, 2);
@@ -128,15 +109,15 @@ TEST_F(ViewTest, MenuStatesAndTheContextMenuFollowTheSelectionTheFolderAndTheVie
         const char* states;
         const wchar_t* contextMenuStart;
     } cases[] = {
-        {"device list, one selected", true, {0}, {}, "..gggg...cG", L"274 &Open"},
-        {"files, nothing selected", false, {}, {}, "gggggg...cc", L"popup &View"},
-        {"files, two selected", false, {0, 1}, {}, "gg...g...cc", L"267 Cu&t"},
+        {"device list, one selected", true, {0}, {}, "..gggg...cG", L"274 &Open|"},
+        {"files, nothing selected", false, {}, {}, "gggggg...cc", L"popup &View|"},
+        {"files, two selected", false, {0, 1}, {}, "gg...g...cc", L"267 Cu&t|"},
         {"one file, shown as icons with system files", false, {0}, {265, 256}, "g....gc...."},
     };
     for (const Case& c : cases) {
         attachDevices(c.twoDevices);
         TestBrowser& browser = browse();
-        for (UINT id : c.before) command(id);
+        for (UINT id : c.before) browser.command(id);
         browser.select(c.selected);
         SendMessageW(GetParent(browser.list()), WM_INITMENUPOPUP, 0, 0);
         std::string states;
@@ -149,8 +130,7 @@ TEST_F(ViewTest, MenuStatesAndTheContextMenuFollowTheSelectionTheFolderAndTheVie
         if (!c.contextMenuStart) continue;
         windows::MenuAnswerer menu;
         SendMessageW(GetParent(browser.list()), WM_CONTEXTMENU, 0, MAKELPARAM(100, 100));
-        ASSERT_FALSE(menu.shownItems().empty()) << c.what;
-        EXPECT_EQ(menu.shownItems()[0], c.contextMenuStart) << c.what;
+        EXPECT_TRUE(menu.shownItems().starts_with(c.contextMenuStart)) << c.what << ": " << menu.shownItems();
     }
 }
 
@@ -166,18 +146,21 @@ TEST_F(ViewTest, ToolbarStatusSortingAndHiddenSystemFiles) {
         EXPECT_EQ(button.iBitmap, toolbar[i].first ? 20 + toolbar[i].second : 0) << "the standard images' offset";
     }
     using Buttons = std::map<UINT, bool>;
-    EXPECT_EQ(browser.buttons(), (Buttons{{260, false}, {267, false}, {268, false}, {269, false}}));
+    EXPECT_EQ(browser.buttons, (Buttons{{260, false}, {267, false}, {268, false}, {269, false}}));
     browser.select({1});
-    EXPECT_EQ(browser.buttons(), (Buttons{{260, true}, {267, true}, {268, true}, {269, false}}));
+    EXPECT_EQ(browser.buttons, (Buttons{{260, true}, {267, true}, {268, true}, {269, false}}));
+    using Columns = std::vector<std::tuple<std::string, int, int>>;
+    EXPECT_EQ(browser.columns(),
+              (Columns{{"File", 210, LVCFMT_LEFT}, {"Size", 80, LVCFMT_RIGHT}, {"Modified", 130, LVCFMT_LEFT}}));
 
     // The system file is counted, not shown; showing it changes no count.
     const Names hidden = {"BOOK.BRF", "*LETTER.TXT", "NOTES.TXT"};
     EXPECT_EQ(browser.entries(), hidden);
     EXPECT_EQ(browser.statusTexts.back(), L"Found 4 file(s).");
-    command(265);
+    browser.command(265);
     EXPECT_EQ(browser.entries(), (Names{"BOOK.BRF", "KORVEL.NSF", "LETTER.TXT", "NOTES.TXT"}));
     EXPECT_EQ(browser.statusTexts.back(), L"Found 4 file(s).");
-    command(265);
+    browser.command(265);
     browser.select({1});
     EXPECT_EQ(browser.entries(), hidden);
 
@@ -192,89 +175,47 @@ TEST_F(ViewTest, ToolbarStatusSortingAndHiddenSystemFiles) {
 }
 
 TEST_F(ViewTest, DeleteConfirmsTellsEachRefusalAndRefreshesOnlyAfterADeletion) {
+    // With system files shown: 0 BOOK.BRF, 1 KORVEL.NSF, 2 LETTER.TXT, 3 NOTES.TXT. Answers in
+    // order; faults: 'r' the device refuses the second file, 'u' it is unplugged.
     struct Case {
-        const char* what;
-        std::initializer_list<int> selected;  // of BOOK.BRF, KORVEL.NSF, LETTER.TXT, NOTES.TXT
-        std::initializer_list<int> answers;
-        std::optional<devsim::Faults::Nak> refusal;
-        bool unplugged;
-        std::vector<UINT> prompts;
-        Names left;
-        std::vector<std::wstring> status;  // after the delete
+        const char *what, *selected, *answers;
+        char fault;
+        const char *prompts, *left;
+        const wchar_t* status;  // after the delete
     } cases[] = {
-        {"one file",
-         {2},
-         {IDYES},
-         {},
-         false,
-         {6},
-         {"BOOK.BRF", "KORVEL.NSF", "NOTES.TXT"},
-         {L"Found 3 file(s).", L"Deleted 1 files(s)."}},
-        {"one system file, declined",
-         {1},
-         {IDNO},
-         {},
-         false,
-         {7},
-         {"BOOK.BRF", "KORVEL.NSF", "LETTER.TXT", "NOTES.TXT"}},
-        {"three with a system file",
-         {0, 1, 3},
-         {IDYES, IDYES},
-         {},
-         false,
-         {8, 9},
-         {"LETTER.TXT"},
-         {L"Found 1 file(s).", L"Deleted 3 files(s)."}},
-        {"three with a system file, No to the second question",
-         {0, 1, 3},
-         {IDYES, IDNO},
-         {},
-         false,
-         {8, 9},
-         {"BOOK.BRF", "KORVEL.NSF", "LETTER.TXT", "NOTES.TXT"}},
-        {"the device refuses the second of three",
-         {0, 2, 3},
-         {IDYES},
-         devsim::Faults::Nak{.at = 2, .code = 5, .confirming = ProtocolBytes::DELETE_FILE},
-         false,
-         {8, 31},
-         {"KORVEL.NSF", "LETTER.TXT"},
-         {L"Found 2 file(s).", L"Deleted 2 files(s)."}},
-        {"all fail",
-         {0, 2, 3},
-         {IDYES},
-         {},
-         true,
-         {8, 31, 31, 31},
-         {"BOOK.BRF", "KORVEL.NSF", "LETTER.TXT", "NOTES.TXT"}},
+        {"one file", "2", "Y", ' ', "6 ", "BOOK.BRF KORVEL.NSF NOTES.TXT ", L"Found 3 file(s).|Deleted 1 files(s).|"},
+        {"one system file, declined", "1", "N", ' ', "7 ", "BOOK.BRF KORVEL.NSF LETTER.TXT NOTES.TXT ", L""},
+        {"three with a system file", "013", "YY", ' ', "8 9 ", "LETTER.TXT ", L"Found 1 file(s).|Deleted 3 files(s).|"},
+        {"three, No to the system file", "013", "YN", ' ', "8 9 ", "BOOK.BRF KORVEL.NSF LETTER.TXT NOTES.TXT ", L""},
+        {"the device refuses the second of three", "023", "Y", 'r', "8 31 ", "KORVEL.NSF LETTER.TXT ",
+         L"Found 2 file(s).|Deleted 2 files(s).|"},
+        {"all fail", "023", "Y", 'u', "8 31 31 31 ", "BOOK.BRF KORVEL.NSF LETTER.TXT NOTES.TXT ", L""},
     };
     for (const Case& c : cases) {
         auto& device = attachDevices(false);
         TestBrowser& browser = browse();
-        command(265);
-        browser.select(c.selected);
+        browser.command(265);
+        ListView_SetItemState(browser.list(), -1, 0, LVIS_SELECTED);
+        for (const char* item = c.selected; *item; ++item)
+            ListView_SetItemState(browser.list(), *item - '0', LVIS_SELECTED, LVIS_SELECTED);
         const std::size_t statusBefore = browser.statusTexts.size();
-        auto answer = c.answers.begin();
+        const char* answer = c.answers;
         recorder_.emplace([&](const prompt::ShownPrompt& shown) {
-            return shown.textId == 31 ? IDOK : answer == c.answers.end() ? IDNO : *answer++;
+            return shown.textId == 31 ? IDOK : *answer && *answer++ == 'Y' ? IDYES : IDNO;
         });
-        if (c.refusal) device.setFaults({.nak = c.refusal});
-        if (c.unplugged) bus_.detach(3);
+        if (c.fault == 'r') device.setFaults({.nak = {{.at = 2, .code = 5, .confirming = ProtocolBytes::DELETE_FILE}}});
+        if (c.fault == 'u') bus_.detach(3);
         browser.press(VK_DELETE);
-        std::vector<UINT> shown;
-        for (const auto& prompt : recorder_->prompts()) shown.push_back(prompt.textId);
-        EXPECT_EQ(shown, c.prompts) << c.what;
-        if (c.prompts[0] == 8) {
-            EXPECT_EQ(recorder_->prompts()[0].text, L"Do you really want to delete 3 selected files?");
-        }
-        Names onDevice;
-        for (const auto& file : device.files()) onDevice.push_back(file.name);
-        std::sort(onDevice.begin(), onDevice.end());
-        EXPECT_EQ(onDevice, c.left) << c.what;
-        EXPECT_EQ(std::vector<std::wstring>(browser.statusTexts.begin() + statusBefore, browser.statusTexts.end()),
-                  c.status)
-            << c.what;
+        std::string prompts, left;
+        for (const auto& prompt : recorder_->prompts()) prompts += std::to_string(prompt.textId) + " ";
+        EXPECT_EQ(prompts, c.prompts) << c.what;
+        for (const auto& file : device.files()) left += file.name + " ";
+        EXPECT_EQ(left, c.left) << c.what;
+        std::wstring status;
+        for (std::size_t i = statusBefore; i < browser.statusTexts.size(); ++i) status += browser.statusTexts[i] + L"|";
+        EXPECT_EQ(status, c.status) << c.what;
     }
+    EXPECT_EQ(recorder_->prompts()[0].text, L"Do you really want to delete 3 selected files?");
     EXPECT_EQ(recorder_->prompts()[1].text, L"Could not delete file \"BOOK.BRF\".");
 }
 
@@ -284,13 +225,15 @@ TEST_F(ViewTest, ABrowserWithoutMenusToolbarOrStatusStillShowsTheListAndTheAbout
     EXPECT_EQ(empty.statusTexts, std::vector<std::wstring>{}) << "no device: no status text";
     ASSERT_EQ(recorder_->prompts().size(), 1u);
     EXPECT_EQ(recorder_->prompts()[0].textId, 16u);
-    EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(empty.list())), 3) << "the device columns";
+    using Columns = std::vector<std::tuple<std::string, int, int>>;
+    EXPECT_EQ(empty.columns(),
+              (Columns{{"Device", 210, LVCFMT_LEFT}, {"Port", 60, LVCFMT_LEFT}, {"Serial number", 140, LVCFMT_LEFT}}));
 
     attachDevices(true);
     TestBrowser& browser = browse(false);
     EXPECT_EQ(browser.entries(), (Names{"Corvia 80", "Minnow"}));
     browser.select({0});
-    command(277);
+    browser.command(277);
     const prompt::ShownPrompt about = recorder_->prompts().back();
     EXPECT_EQ(std::tie(about.caption, about.style),
               std::make_tuple(std::wstring(L"About Nimbrel"), UINT{MB_OK | MB_ICONINFORMATION}));
@@ -385,15 +328,13 @@ TEST_F(ViewTest, KeyboardOnlyOpenDeleteRenameCancelContextMenusBackAndRefresh) {
     {
         windows::MenuAnswerer menu;
         browser.press(VK_F10, {VK_SHIFT});
-        EXPECT_EQ(menu.shownItems(),
-                  (Items{L"267 Cu&t", L"268 &Copy", L"269 &Paste", L"-", L"260 &Delete", L"261 &Rename"}));
+        EXPECT_EQ(menu.shownItems(), L"267 Cu&t|268 &Copy|269 &Paste|-|260 &Delete|261 &Rename|");
     }
     browser.select({});
     {
         windows::MenuAnswerer menu;
         browser.press(VK_APPS);
-        ASSERT_FALSE(menu.shownItems().empty());
-        EXPECT_EQ(menu.shownItems()[0], L"popup &View") << "the background menu";
+        EXPECT_TRUE(menu.shownItems().starts_with(L"popup &View|")) << "the background menu: " << menu.shownItems();
         POINT corner{};
         ClientToScreen(browser.list(), &corner);
         EXPECT_EQ(std::make_pair(menu.shownAt().x, menu.shownAt().y), std::make_pair(corner.x, corner.y));
