@@ -46,7 +46,8 @@ inline std::unique_ptr<ToolProcess> startDevices(const TempDir& folder,
     for (int number = 1; number <= 31; ++number) remove.push_back(portLink(number));
     runNative(remove);
     const std::string pidFile = folder.file("devsim.pid");
-    std::vector<std::string> args = {"-q", "--pid-file", pidFile};
+    // The idle limit ends a simulator that a crashed test left behind.
+    std::vector<std::string> args = {"-q", "--idle-limit", "300", "--pid-file", pidFile};
     for (const auto& [port, keys] : devices) {
         args.push_back("--device");
         args.push_back("link=" + portLink(port) + "," + keys);

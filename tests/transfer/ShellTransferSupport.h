@@ -60,7 +60,8 @@ private:
 class DevsimDevices {
 public:
     explicit DevsimDevices(const std::vector<std::pair<int, std::string>>& devices) {
-        std::vector<std::string> args{"-q", "--pid-file", dir_.file("devsim.pid")};
+        // The idle limit ends a simulator that a crashed test left behind.
+        std::vector<std::string> args{"-q", "--idle-limit", "300", "--pid-file", dir_.file("devsim.pid")};
         for (const auto& [port, options] : devices) {
             std::filesystem::create_directories(hostPath(filesOf(port)));
             args.insert(args.end(), {"--device", "link=" + portLink(port) + ",files=" + filesOf(port) + "," + options});
