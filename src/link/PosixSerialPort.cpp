@@ -48,6 +48,10 @@ Readiness waitFor(int fd, short events, Clock::time_point deadline) {
         const int ready = ::poll(&entry, 1, static_cast<int>(left));
         if (ready < 0 && errno == EINTR) continue;
         if (ready == 0) return Readiness::TimeUp;
+        // A hung-up terminal also reports itself readable, and every read
+        // then gives 0 bytes: without this the caller would spin until its
+        // deadline. The callers read what is buffered before they wait.
+        if (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) return Readiness::LineGone;
         if (ready > 0 && (entry.revents & events) != 0) return Readiness::Ready;
         return Readiness::LineGone;
     }

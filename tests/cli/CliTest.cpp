@@ -3,6 +3,7 @@
 // devices, and its exit codes.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -252,6 +253,39 @@ TEST_F(CliTest, CtrlCDuringADownloadCancelsItAndLeavesNoPartialFile) {
     EXPECT_EQ(result.exitCode, 130) << result.err;
     EXPECT_NE(result.err.find("cancelled"), std::string::npos) << result.err;
     EXPECT_FALSE(fs::exists(local));
+}
+
+TEST_F(CliTest, ADeviceUnpluggedDuringGetOrPutIsNamedInAPlainErrorAndLeavesNoPartialFile) {
+    const std::string book(64 * 1024, 'x');
+    writeText(corviaFiles() / "BOOK.BRF", book);
+    fs::create_directories(pcFolder());
+    const fs::path local = pcFolder() / "BOOK.BRF", source = home() / "NEW.BRF";
+    writeText(source, book);
+    for (const bool put : {false, true}) {
+        SCOPED_TRACE(put ? "put" : "get");
+        startDevices(",pace");
+        // Unplugged once the first packages are through: the local file has
+        // grown, or (an upload is stored only at its end, and takes 35 s
+        // paced) four seconds have passed.
+        const auto started = std::chrono::steady_clock::now();
+        const auto unplug = [&](const std::string&, const std::string&) {
+            std::error_code error;
+            if (put ? std::chrono::steady_clock::now() - started > std::chrono::seconds(4)
+                    : fs::file_size(local, error) >= 800 && !error)
+                devices_->kill();
+            return false;
+        };
+        const CliResult result =
+            put ? nimbrel({"-d", corviaLink(), "put", source.string()}, "", unplug)
+                : nimbrel({"-d", corviaLink(), "get", "BOOK.BRF", "-o", pcFolder().string()}, "", unplug);
+        std::printf("%s: ended %.1f s after it began\n", put ? "put" : "get",
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+        EXPECT_EQ(result.exitCode, 1) << result.err;
+        EXPECT_NE(result.err.find("Corvia 80 (" + corviaLink() + ")"), std::string::npos) << result.err;
+        EXPECT_FALSE(fs::exists(local)) << "a partial download was kept";
+        EXPECT_TRUE(readText(source) == book) << "the user's file was changed";
+        EXPECT_FALSE(fs::exists(corviaFiles() / "NEW.BRF")) << "a broken upload was stored";
+    }
 }
 
 TEST_F(CliTest, MonitorPrintsTheDeviceLinesUntilInterrupted) {

@@ -3,6 +3,8 @@
 // pseudo-terminal, or the termios port) to nimbrel-devsim on the far end.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -41,10 +43,13 @@ protected:
 #endif
         runNative({"/bin/mkdir", "-p", dir_.file("files")});
         writeText(dir_.file("files/LETTER.TXT"), letter_);
+    }
+
+    void startDevice(const std::string& extra = "") {
         devsim_ = std::make_unique<ToolProcess>(
             ToolLaunch{nativeTool("nimbrel-devsim"),
                        {"--quiet", "--idle-limit", "60", "--pid-file", dir_.file("devsim.pid"), "--device",
-                        "link=" + link_ + ",model=CV4,serial=CV4-0042,version=3,files=" + dir_.file("files")},
+                        "link=" + link_ + ",model=CV4,serial=CV4-0042,version=3,files=" + dir_.file("files") + extra},
                        link_,
                        dir_.file("devsim.pid")});
     }
@@ -63,6 +68,7 @@ protected:
 };
 
 TEST_F(EndToEndTest, IdentifyListDownloadUploadRenameAndDeleteOverARealLine) {
+    startDevice();
     const DeviceInfo info = identify();
     EXPECT_EQ(info.typeCode, 0x74u);
     EXPECT_EQ(info.protocolVersion, 3);
@@ -94,6 +100,7 @@ TEST_F(EndToEndTest, IdentifyListDownloadUploadRenameAndDeleteOverARealLine) {
 }
 
 TEST_F(EndToEndTest, AFileMissingOnTheDeviceIsReportedAndLeavesNoLocalFile) {
+    startDevice();
     SLVFamilyDevice device(identify());
     const std::string local = dir_.file("missing.txt");
     try {
@@ -104,6 +111,46 @@ TEST_F(EndToEndTest, AFileMissingOnTheDeviceIsReportedAndLeavesNoLocalFile) {
     }
     EXPECT_FALSE(pathExists(local));
     EXPECT_FALSE(device.isBusy());
+}
+
+// The simulator killed once the first package is through, as a device
+// unplugged in the middle of a transfer: a port error (reading or writing,
+// whichever comes first) naming the port within the line's time-outs, no
+// partial file, the user's file untouched.
+TEST_F(EndToEndTest, ADeviceUnpluggedDuringADownloadOrAnUploadEndsItWithAPortError) {
+    const std::string book(64 * 1024, 'b'), local = dir_.file("copy.brf"), source = dir_.file("BOOK.BRF");
+    writeText(dir_.file("files/BOOK.BRF"), book);
+    writeText(source, book);
+    for (const bool upload : {false, true}) {
+        SCOPED_TRACE(upload ? "upload" : "download");
+        startDevice(",pace");
+        SLVFamilyDevice device(identify());
+        const ProgressCallback unplug = [&](const DeviceInfo*, std::uint32_t, std::uint32_t done, double,
+                                            std::int32_t) {
+            if (done > 0) devsim_->kill();
+        };
+        const auto started = std::chrono::steady_clock::now();
+        try {
+            if (upload)
+                device.receiveFile(hostPath(source), unplug, 1);
+            else
+                device.sendFile("BOOK.BRF", hostPath(local), static_cast<std::uint32_t>(book.size()), unplug);
+            ADD_FAILURE() << "the transfer went through without its device";
+        } catch (NBException error) {
+            EXPECT_TRUE(error.code == 12 || error.code == 11) << error.code << " " << error.description;
+#ifdef _WIN32
+            const std::string portShown = "COM11";
+#else
+            const std::string portShown = link_;
+#endif
+            EXPECT_NE(std::string(error.description).find(portShown), std::string::npos) << error.description;
+        }
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        std::printf("%s: the unplugged device was reported after %.2f s\n", upload ? "upload" : "download", seconds);
+        EXPECT_FALSE(pathExists(local)) << "a partial download was kept";
+        EXPECT_TRUE(textOf(source) == book) << "the user's file was changed";
+        EXPECT_TRUE(!device.isBusy() && device.currentPortMode() == IDLE);
+    }
 }
 
 }  // namespace

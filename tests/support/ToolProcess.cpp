@@ -58,3 +58,13 @@ void ToolProcess::stop() {
     while (pathExists(launch_.pidFile) && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
+
+void ToolProcess::kill() {
+    if (!running_ || pid_ == 0) return;
+    running_ = false;
+    runNative({"/bin/kill", "-KILL", std::to_string(pid_)});
+    if (child_ != 0)
+        stopNative(child_, true);  // reaps it
+    else
+        runNative({"/bin/rm", "-f", launch_.pidFile});
+}

@@ -26,6 +26,9 @@ public:
 
     // Asks the tool to end (SIGTERM) and waits until it has.
     void stop();
+    // Ends the tool at once (SIGKILL), as when a device is unplugged; its
+    // links stay behind as such a crash leaves them.
+    void kill();
     long pid() const { return pid_; }
 
 private:
