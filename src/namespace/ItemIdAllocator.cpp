@@ -1,5 +1,6 @@
 #include "namespace/ItemIdAllocator.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -73,9 +74,16 @@ const ITEMIDLIST* lastItem(const ITEMIDLIST* list) noexcept {
 
 const ItemRecord* lastItemRecord(const ITEMIDLIST* list) noexcept {
     const ITEMIDLIST* item = lastItem(list);
-    // An item too short for a record is none of ours; reading it would run past its end.
-    if (!item || itemCount(reinterpret_cast<const unsigned char*>(item)) < 2 + sizeof(ItemRecord)) return nullptr;
-    return reinterpret_cast<const ItemRecord*>(reinterpret_cast<const unsigned char*>(item) + 2);
+    if (!item) return nullptr;
+    // The shell may hand in other namespaces' items or cut ones: only an item
+    // of exactly our size holding a kind we make is read as a record, so
+    // nothing is read past a shorter item's end.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(item);
+    if (itemCount(bytes) != itemIdCount) return nullptr;
+    std::uint32_t kind = 0;
+    std::memcpy(&kind, bytes + 2 + offsetof(ItemRecord, kind), sizeof kind);
+    if (kind > static_cast<std::uint32_t>(ItemKind::SystemFile)) return nullptr;
+    return reinterpret_cast<const ItemRecord*>(bytes + 2);
 }
 
 std::optional<ItemRecord> readLastItemRecord(const ITEMIDLIST* list) noexcept {

@@ -42,7 +42,8 @@ private:
 const ITEMIDLIST* lastItem(const ITEMIDLIST* list) noexcept;
 
 // The record inside the last item; null for a null or empty list, or when
-// the last item is too short to hold a record. The
+// the last item is not one of ours (not exactly our size, or of a kind we
+// never make). The
 // record sits two bytes into the item and so is not aligned: copy it out
 // (readLastItemRecord) rather than read its numbers through the pointer.
 const ItemRecord* lastItemRecord(const ITEMIDLIST* list) noexcept;

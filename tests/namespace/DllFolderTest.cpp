@@ -8,11 +8,34 @@
 
 #include <gtest/gtest.h>
 
+#include <psapi.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
+
+// The root folder made through the module's exported class factory, as the
+// shell makes it once the class is registered. Goes before the module.
+struct ModuleRoot {
+    UniqueModule module{LoadLibraryW(builtModulePath(L"Nimbrel.dll").c_str())};
+    ComPtr<IShellFolder> root;
+
+    ModuleRoot() {
+        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+        const auto get = reinterpret_cast<GetClassObject>(
+            reinterpret_cast<void*>(GetProcAddress(module.get(), "DllGetClassObject")));
+        ComPtr<IClassFactory> factory;
+        ComPtr<IPersistFolder> persist;
+        const USHORT desktop = 0;  // the desktop's own identifier list
+        if (get && SUCCEEDED(get(CLSID_NimbrelFolder, IID_PPV_ARGS(&factory))) &&
+            SUCCEEDED(factory->CreateInstance(nullptr, IID_PPV_ARGS(&persist))) &&
+            SUCCEEDED(persist->Initialize(reinterpret_cast<PCIDLIST_ABSOLUTE>(&desktop))))
+            persist.As(&root);
+    }
+};
 
 // Lists and prints how long it took, the scan of all ports included.
 template <typename Folder>
@@ -75,6 +98,76 @@ TEST(DllFolderTest, TheRegisteredModuleStaysWhileAnEnumeratorLivesListsTwoDevice
     corvia.Reset();
     root.Reset();
     EXPECT_EQ(canUnloadNow(), S_OK) << "a device folder and its root go with their last references";
+}
+
+// The shell may hand the folder items of other namespaces or cut ones.
+TEST(DllFolderTest, IdentifiersThatAreNotOursAreRefusedWithInvalidArg) {
+    ComAndTexts com;
+    ModuleRoot module;
+    ASSERT_NE(module.root, nullptr);
+    for (const auto& [count, kind] : {std::pair{4, 1}, {60, 0}, {143, 7}, {144, 1}}) {
+        std::vector<unsigned char> bytes(count + 2, 0);
+        bytes[0] = static_cast<unsigned char>(count);
+        bytes[2] = static_cast<unsigned char>(kind);
+        PCUITEMID_CHILD id = reinterpret_cast<PCUITEMID_CHILD>(bytes.data());
+        SFGAOF attributes = 0;
+        STRRET name{};
+        ComPtr<IShellFolder> child;
+        EXPECT_EQ(module.root->GetAttributesOf(1, &id, &attributes), E_INVALIDARG) << count;
+        EXPECT_EQ(module.root->GetDisplayNameOf(id, SHGDN_NORMAL, &name), E_INVALIDARG) << count;
+        EXPECT_EQ(module.root->CompareIDs(0, id, id), E_INVALIDARG) << count;
+        EXPECT_EQ(module.root->BindToObject(id, nullptr, IID_PPV_ARGS(&child)), E_INVALIDARG) << count;
+    }
+}
+
+// The one device's file list read again and again through the module, each
+// time on a port opened and closed for it: the handle count stays flat and
+// the figures are printed. NIMBREL_SOAK_TRANSACTIONS sets how many (50, at
+// least 50).
+TEST(DllFolderTest, ListingAgainAndAgainThroughTheModuleLeavesTheHandleCountFlat) {
+    ComAndTexts com;
+    TempDir folder;
+    const auto device = startDevices(folder, {{9, "model=CV4,serial=CV4-SOAK,text=HELLO.TXT:hello world"}});
+    ModuleRoot module;
+    ASSERT_NE(module.root, nullptr);
+    const char* configured = std::getenv("NIMBREL_SOAK_TRANSACTIONS");
+    const int transactions = std::max(configured ? std::atoi(configured) : 50, 50);
+    struct Usage {
+        DWORD handles = 0;
+        SIZE_T workingSet = 0, privateBytes = 0;
+    };
+    const auto usage = [] {
+        Usage now;
+        PROCESS_MEMORY_COUNTERS memory{};
+        GetProcessHandleCount(GetCurrentProcess(), &now.handles);
+        if (now.handles == 0) {
+            // Wine counts no handles; a new handle takes the lowest free slot
+            // there, so its value tells how many are open.
+            const HANDLE probe = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            now.handles = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(probe) / 4);
+            CloseHandle(probe);
+        }
+        GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+        now.workingSet = memory.WorkingSetSize;
+        now.privateBytes = memory.PagefileUsage;
+        return now;
+    };
+    Usage settled;
+    const auto start = std::chrono::steady_clock::now();
+    for (int done = 1; done <= transactions; ++done) {
+        const Listing files = listFolder(module.root);
+        ASSERT_EQ(files.result, S_OK) << "listing " << done;
+        ASSERT_EQ(files.names(), std::vector<std::string>{"HELLO.TXT"}) << "listing " << done;
+        if (done == 25) settled = usage();
+        if (done % (transactions / 5) == 0 || done == 25) {
+            const Usage now = usage();
+            std::printf(
+                "after %4d listings: %lu handles, working set %zu KiB, private %zu KiB, %.1f ms a listing\n", done,
+                now.handles, now.workingSet / 1024, now.privateBytes / 1024,
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / done);
+        }
+    }
+    EXPECT_LE(usage().handles, settled.handles) << "handles grew over the listings";
 }
 
 }  // namespace

@@ -145,13 +145,19 @@ TEST(ItemId, CloningCopiesEveryItemAndTheTerminatorAndTheLastItemIsFoundOnlyWher
     const ITEMIDLIST* one = ids(ids.allocator.createItemId(file("C.TXT")));
     EXPECT_EQ(static_cast<const void*>(lastItemRecord(one)), reinterpret_cast<const unsigned char*>(one) + 2);
     EXPECT_EQ(lastItem(one), one);
-    const unsigned char empty[] = {0, 0}, foreign[] = {4, 0, 'z', 'z', 0, 0};
+    const unsigned char empty[] = {0, 0};
     EXPECT_EQ(lastItemRecord(nullptr), nullptr);
     EXPECT_FALSE(readLastItemRecord(nullptr).has_value());
     EXPECT_EQ(lastItemRecord(reinterpret_cast<const ITEMIDLIST*>(empty)), nullptr);
     EXPECT_EQ(lastItem(reinterpret_cast<const ITEMIDLIST*>(empty)), nullptr);
-    EXPECT_EQ(lastItemRecord(reinterpret_cast<const ITEMIDLIST*>(foreign)), nullptr)
-        << "an item too short for a record must not be read as one";
+    // Other namespaces' items and cut ones are none of ours: a short item,
+    // one of our size with a kind we never make, a longer one.
+    for (const auto& [count, kind] : {std::pair{4, 1}, {143, 7}, {144, 1}, {142, 1}}) {
+        std::vector<unsigned char> foreign(count + 2, 0);
+        foreign[0] = static_cast<unsigned char>(count);
+        if (count > 2) foreign[2] = static_cast<unsigned char>(kind);
+        EXPECT_EQ(lastItemRecord(reinterpret_cast<const ITEMIDLIST*>(foreign.data())), nullptr) << count;
+    }
 }
 
 TEST(ItemId, AllocationFailureGivesNull) {
