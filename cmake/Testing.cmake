@@ -33,12 +33,18 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   add_custom_target(wineprefix ALL DEPENDS ${NIMBREL_WINEPREFIX}/.nimbrel-ready)
 endif()
 
-# nimbrel_add_test(<name> SOURCES <files...> LIBRARIES <libs...> [PROPERTIES <name value...>])
+# nimbrel_add_test(<name> [THREADED] SOURCES <files...> LIBRARIES <libs...> [PROPERTIES <name value...>])
 # One GoogleTest program; each test case becomes one CTest test. PROPERTIES
-# go to every test case (e.g. ENVIRONMENT LC_ALL=de_DE.UTF-8).
+# go to every test case (e.g. ENVIRONMENT LC_ALL=de_DE.UTF-8). THREADED
+# programs also run under ThreadSanitizer (label "threaded").
 function(nimbrel_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "THREADED" "" "SOURCES;LIBRARIES;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
+  set(labels ${name})
+  if(ARG_THREADED)
+    list(APPEND labels threaded)
+    add_dependencies(nimbrel_threaded_tests ${name})
+  endif()
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} nimbrel_testsupport GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     NIMBREL_TOOLS_DIR="${NIMBREL_NATIVE_TOOLS_DIR}"
@@ -47,5 +53,5 @@ function(nimbrel_add_test name)
     add_dependencies(${name} wineprefix)
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${name} ${ARG_PROPERTIES})
+    PROPERTIES LABELS "${labels}" ${ARG_PROPERTIES})
 endfunction()

@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ googletest libcli11-dev
           g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
-          xvfb xauth imagemagick socat)
+          xvfb xauth imagemagick socat
+          clang-14 libclang-rt-14-dev clang-tidy-14 clang-format)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -43,13 +43,16 @@ protected:
 }  // namespace ProtocolExceptions
 
 // One concrete class per failure. Each takes the composed description
-// (null keeps the default text).
+// (null keeps the default text). The arguments are a base and a class name,
+// which cannot stand in parentheses.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define NIMBREL_EXCEPTION_CLASS(Family, Name, Code)                                   \
     class Name : public Family {                                                      \
     public:                                                                           \
         explicit Name(const char* text = nullptr) : Family(text, Code, #Name) {}      \
         explicit Name(const std::string& text) : Family(text.c_str(), Code, #Name) {} \
     };
+// NOLINTEND(bugprone-macro-parentheses)
 
 namespace FileExceptions {
 NIMBREL_EXCEPTION_CLASS(FileException, FileNotFound, 1)

@@ -57,7 +57,7 @@ void SLVFamilyDevice::receiveBrailleTable(std::span<const std::uint8_t, 256> tab
     });
 }
 
-void SLVFamilyDevice::startMonitorMode(MonitorCallback callback) {
+void SLVFamilyDevice::startMonitorMode(const MonitorCallback& callback) {
     {
         std::lock_guard lock(monitorLock);
         if (monitorRunning) return;

@@ -34,7 +34,7 @@ public:
                                      std::uint32_t slot, bool backwardSearch);
     // Runs the monitor loop on the calling thread until stopMonitorMode;
     // never raises. At most one loop runs in the whole process.
-    virtual void startMonitorMode(MonitorCallback callback);
+    virtual void startMonitorMode(const MonitorCallback& callback);
     virtual void stopMonitorMode();
 
     // The device's files, at most `maximum` of them, in the device's order.

@@ -20,7 +20,9 @@ UniqueModule registerAndLoad(const std::wstring& path) {
     {
         UniqueModule first(LoadLibraryW(path.c_str()));
         const auto registerServer = first ? GetProcAddress(first.get(), "DllRegisterServer") : nullptr;
-        if (!registerServer || reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(registerServer)() != S_OK) return {};
+        if (!registerServer ||
+            reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(registerServer))() != S_OK)
+            return {};
     }
     return UniqueModule(LoadLibraryW(path.c_str()));
 }

@@ -22,8 +22,10 @@ protected:
     void SetUp() override {
         module_.reset(LoadLibraryW(builtModulePath(L"Nimbrel.dll").c_str()));
         ASSERT_TRUE(module_) << "Nimbrel.dll does not load: " << GetLastError();
-        getClassObject = reinterpret_cast<GetClassObjectFunction>(GetProcAddress(module_.get(), "DllGetClassObject"));
-        canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(GetProcAddress(module_.get(), "DllCanUnloadNow"));
+        getClassObject = reinterpret_cast<GetClassObjectFunction>(
+            reinterpret_cast<void*>(GetProcAddress(module_.get(), "DllGetClassObject")));
+        canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(
+            reinterpret_cast<void*>(GetProcAddress(module_.get(), "DllCanUnloadNow")));
         ASSERT_TRUE(getClassObject && canUnloadNow);
     }
 

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
 
 #include "Arguments.h"
 #include "Commands.h"
@@ -30,7 +32,9 @@ On Linux the ports to scan are /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*,
 or those given with --ports or in NIMBREL_PORTS (separated by colons).)";
 }  // namespace
 
-int main(int argc, char** argv) {
+// Anything a command did not handle ends the program with a message, never
+// with an abort.
+int main(int argc, char** argv) try {
     CLI::App app{"nimbrel: the files of Korvel braille displays and notetakers."};
     app.footer(examples);
     app.require_subcommand(1);
@@ -117,4 +121,10 @@ int main(int argc, char** argv) {
         return code == 0 ? ExitCode::Success : ExitCode::Usage;
     }
     return exitCode;
+} catch (const std::exception& error) {
+    std::fprintf(stderr, "nimbrel: %s\n", error.what());
+    return ExitCode::Failure;
+} catch (...) {
+    std::fprintf(stderr, "nimbrel: unexpected failure\n");
+    return ExitCode::Failure;
 }

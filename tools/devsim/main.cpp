@@ -44,7 +44,7 @@ std::string hexByte(unsigned value) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     CLI::App app{
         "Plays devices of the Korvel family on pseudo-terminals. Each device answers on the\n"
         "pseudo-terminal its link points at, one line of output per transaction."};
@@ -134,4 +134,10 @@ int main(int argc, char** argv) {
     running.clear();  // removes the links
     if (!pidFile.empty()) std::remove(pidFile.c_str());
     return 0;
+} catch (const std::exception& error) {
+    std::cerr << "nimbrel-devsim: " << error.what() << "\n";
+    return 1;
+} catch (...) {
+    std::cerr << "nimbrel-devsim: unexpected failure\n";
+    return 1;
 }
