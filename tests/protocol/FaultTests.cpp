@@ -99,7 +99,6 @@ TEST(DeviceErrorTable, EveryDeviceErrorCodeRaisesItsExceptionWithItsText) {
 TEST_F(ScriptedFaultTest, EachFaultRaisesItsErrorReleasesThePortAndDeletesOnlyThePartialFile) {
     using Request = std::function<void(SLVFamilyDevice&)>;
     const Request list = [](auto&d) { d.sendFileList(200); }, deleteA = [](auto&d) { d.deleteFile("A.TXT"); },
-                  rename = [](auto&d) { d.renameFile("A", "B"); },
                   download = [&](auto&d) { d.sendFile("A", downloaded, 1000, nullptr); },
                   downloadCancelled =
                       [&](auto&d) { d.sendFile("A", downloaded, 100, [&](auto...) { d.cancelTransfer(); }); },
@@ -125,18 +124,6 @@ TEST_F(ScriptedFaultTest, EachFaultRaisesItsErrorReleasesThePortAndDeletesOnlyTh
          deleteA, 29, "SLVFamilyDevice::deleteFile-- Wrong command byte received."},
         {"confirmation without ACK or NAK", [](auto& s) { s.acquire().pc({0x23}).device({0x16}).release(); }, deleteA,
          15, "SLVFamilyDevice::deleteFile-- Missing ACK and NAK"},
-        {"ACK and then silence", [](auto& s) { s.acquire().pc({0x23}).device({0x06}).release(); }, deleteA, 12, ""},
-        {"rename refused at the second command",
-         [](auto& s) {
-             s.acquire().command(0x22).namePackage("A", 0x22).pc({0x22}).device({0x15, 19}).release();
-         },
-         rename, 18, "SLVFamilyDevice::renameFile--"},
-        {"rename refused at the new name",
-         [](auto& s) {
-             s.acquire().command(0x22).namePackage("A", 0x22).command(0x22);
-             s.pc(lengthBytes(2) + bytesOf("B") + Bytes{0x22, 0x16}).device({0x15, 19}).release();
-         },
-         rename, 18, "SLVFamilyDevice::renameFile--"},
         {"list with an unexpected marker",
          [](auto& s) {
              s.acquire().command(0x20).device({0x15, 0x11}).pc({0x0B, 0x00});

@@ -14,7 +14,21 @@ SimulatedDevice::SimulatedDevice(DeviceConfig config, std::unique_ptr<DeviceStor
       monitorQueue_(config_.monitorLines.begin(), config_.monitorLines.end()) {}
 
 void SimulatedDevice::serve(DeviceLine& line) {
+    struct Served {
+        SimulatedDevice& device;
+        explicit Served(SimulatedDevice& d) : device(d) { count(+1); }
+        ~Served() { count(-1); }
+        void count(int step) {
+            std::lock_guard lock(device.mutex_);
+            device.servedLines_ += step;
+        }
+    } served(*this);
     DeviceSession(*this, line).run();
+}
+
+unsigned SimulatedDevice::servedLines() const {
+    std::lock_guard lock(mutex_);
+    return servedLines_;
 }
 
 std::vector<StoredFile> SimulatedDevice::files() const {

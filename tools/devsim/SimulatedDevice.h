@@ -37,6 +37,8 @@ public:
     void serve(DeviceLine& line);
 
     const DeviceConfig& config() const { return config_; }
+    // Lines being served now: 0 once every port to the device is closed.
+    unsigned servedLines() const;
 
     // Files as the device would list them, and their contents.
     std::vector<StoredFile> files() const;
@@ -100,6 +102,7 @@ private:
     std::array<std::optional<BrailleTable>, 10> tables_;
     std::deque<MonitorLine> monitorQueue_;
     unsigned handshakeReplies_ = 0;
+    unsigned servedLines_ = 0;
     std::vector<std::string> events_;
     std::function<void(const std::string&)> observer_;
 

@@ -1,0 +1,196 @@
+// Every transaction against every fault the simulated device can show: the
+// code and text that come out, the port closed and the object idle, no
+// partial local file, the user's file and the device's files as they were,
+// and the same transaction going through on the same object once the fault
+// is gone. A refused or missing answer to the port switches is passed over.
+#include <array>
+#include <filesystem>
+
+#include "ProtocolTestSupport.h"
+#include "devsim/SimulatedBus.h"
+
+namespace {
+using devsim::Faults;
+
+const std::string spacePrefix = "SLVFamilyDevice::sendDiskSpace--",
+                  timeOut =
+                      "SimulatedPort::readByte -- Error while reading from port \"\\\\.\\COM3\". No Byte arrived.";
+// Two device packages (80 + 20 bytes) or two PC packages (78 + 22).
+const Bytes content = countingBytes(100, 7);
+
+// A fresh device, object and scratch directory for each cell.
+struct Cell {
+    Cell() {
+        simulated.putFile("LONG.TXT", content);
+        ScratchDirectory::write(upload, content);
+    }
+    ProgressCallback cancelling() {
+        return [this](const DeviceInfo*, std::uint32_t, std::uint32_t done, double, std::int32_t) {
+            if (cancel && done) device.cancelTransfer();
+        };
+    }
+
+    PauseLog pauses;
+    devsim::SimulatedBus bus;
+    devsim::SimulatedDevice& simulated = bus.attach(
+        3, {.typeCode = 0x72, .protocolVersion = 1, .freeSpace = 100000, .stepTimeout = devsim::Milliseconds(500)});
+    ScratchDirectory scratch;
+    const std::string download = scratch.path("copy.txt"), upload = scratch.path("UP.TXT");
+    SLVFamilyDevice device{minnowRecord()};
+    bool cancel = false;  // the PC cancels once the first package is through
+    std::vector<FileListEntry> entries;
+    std::uint32_t free = 0;
+};
+
+struct Transaction {
+    const char* name;
+    std::string prefix;
+    std::function<void(Cell&)> run;
+    std::function<bool(Cell&)> done;  // its effect is there
+    // Per confirmation the device gives: '-' a port switch, 's' the space
+    // query before an upload, 'x' the transaction's own.
+    std::string confirmations;
+    // Per SYNC the device writes: 'c' confirming one, 'a' confirming the
+    // last step, after the device has acted, 'p' closing a package, 's'
+    // closing the space answer.
+    std::string syncs;
+    std::uint64_t deviceBytes;                   // the last two answer the port's release
+    std::optional<std::uint64_t> insidePackage;  // silence after this many bytes cuts a package short
+    unsigned packages = 0;                       // data packages the device sends
+    bool deviceCancels = false, pcCancels = false;
+};
+
+const std::array<std::uint8_t, 256> table{1, 2, 3};
+
+const Transaction transactions[] = {
+    {"file list", "SLVFamilyDevice::sendFileList--", [](Cell& c) { c.entries = c.device.sendFileList(200); },
+     [](Cell& c) {
+         return c.entries.size() == 1 && std::string(c.entries[0].name) == "LONG.TXT" && c.entries[0].size == 100;
+     },
+     "-x-", "p", 33, 9, 1},
+    {"disk space", spacePrefix,
+     [](Cell& c) {
+         std::uint32_t first;
+         c.device.sendDiskSpace(first, c.free);
+     },
+     [](Cell& c) { return c.free == 100000; }, "-x-", "s", 15},
+    {"download", "SLVFamilyDevice::sendFile--",
+     [](Cell& c) { c.device.sendFile("LONG.TXT", c.download, 100, c.cancelling()); },
+     [](Cell& c) { return ScratchDirectory::read(c.download) == content; }, "-xx-", "cpp", 117, 19, 2, true, true},
+    {"upload",
+     "SLVFamilyDevice::receiveFile--",
+     [](Cell& c) { c.device.receiveFile(c.upload, c.cancelling(), 0); },
+     [](Cell& c) { return c.simulated.fileData("UP.TXT") == content; },
+     "-s--xxxxxxx-",
+     "sccc",
+     33,
+     {},
+     0,
+     false,
+     true},
+    {"delete", "SLVFamilyDevice::deleteFile--", [](Cell& c) { c.device.deleteFile("LONG.TXT"); },
+     [](Cell& c) { return !c.simulated.hasFile("LONG.TXT"); }, "-xx-", "a", 8},
+    {"rename", "SLVFamilyDevice::renameFile--", [](Cell& c) { c.device.renameFile("LONG.TXT", "B.TXT"); },
+     [](Cell& c) { return c.simulated.hasFile("B.TXT") && !c.simulated.hasFile("LONG.TXT"); }, "-xxxx-", "ca", 12},
+    {"braille table", "SLVFamilyDevice::receiveBrailleTable -- ",
+     [](Cell& c) { c.device.receiveBrailleTable(table, "NORDIC", 4, false); },
+     [](Cell& c) { return c.simulated.brailleTable(4).has_value(); }, "-xxxxxxxxxxx-", "ccccc", 26},
+};
+
+struct Fault {
+    std::string what;
+    Faults faults;
+    bool cancel = false;
+    std::int32_t code = 0;  // 0: the transaction goes through
+    std::string text;
+    bool acted = false;  // the device did it, only its answer was lost
+};
+
+std::vector<Fault> faultsFor(const Transaction& t) {
+    const std::string refused = "Cannot open requested file.",
+                      pageFrame = "Wrong number of data bytes(page frame error).";
+    std::vector<Fault> faults;
+    for (unsigned at = 1; at <= t.confirmations.size() + 1; ++at) {
+        const char step = at <= t.confirmations.size() ? t.confirmations[at - 1] : '-';
+        faults.push_back({"NAK at confirmation " + std::to_string(at),
+                          {.nak = Faults::Nak{.at = at, .code = 13}},
+                          false,
+                          step == '-' ? 0 : 23,
+                          (step == 's' ? spacePrefix : t.prefix) + refused});
+    }
+    for (unsigned at = 1; at <= t.syncs.size(); ++at) {
+        const char kind = t.syncs[at - 1];
+        const bool confirming = kind == 'c' || kind == 'a';
+        faults.push_back({"wrong SYNC " + std::to_string(at),
+                          {.wrongSync = Faults::WrongSync{.at = at, .byte = 0x17}},
+                          false,
+                          confirming ? 29 : 15,
+                          confirming    ? t.prefix + " Wrong command byte received."
+                          : kind == 'p' ? t.prefix + "Missing SYNC."
+                                        : spacePrefix + "Missing SYNC in transaction GET_DISK_SPACE.",
+                          kind == 'a'});
+    }
+    for (std::uint64_t after : {std::uint64_t(0), std::uint64_t(2)})
+        faults.push_back({"silence after " + std::to_string(after), {.silenceAfterBytes = after}, false, 12, timeOut});
+    faults.push_back({"silence before the release's answer", {.silenceAfterBytes = t.deviceBytes - 2}});
+    if (t.insidePackage)
+        faults.push_back(
+            {"silence inside a package", {.silenceAfterBytes = t.insidePackage}, false, 15, t.prefix + pageFrame});
+    for (unsigned at = 1; at <= t.packages; ++at) {
+        faults.push_back({"short package " + std::to_string(at),
+                          {.shortPackage = Faults::ShortPackage{.at = at, .delivered = 10}},
+                          false,
+                          15,
+                          t.prefix + pageFrame});
+        if (t.deviceCancels)
+            faults.push_back({"device cancel at package " + std::to_string(at),
+                              {.cancelDownloadAt = at},
+                              false,
+                              30,
+                              t.prefix + "Transmission canceled by user (device side)."});
+    }
+    if (t.pcCancels)
+        faults.push_back({"PC cancel", {}, true, 30, t.prefix + "Transmission canceled by user (PC side)."});
+    return faults;
+}
+}  // namespace
+
+TEST(FaultMatrix, EveryTransactionUnderEveryFaultEndsCleanAndTheNextOneGoesThrough) {
+    for (const Transaction& transaction : transactions) {
+        for (const Fault& fault : faultsFor(transaction)) {
+            SCOPED_TRACE(std::string(transaction.name) + ", " + fault.what);
+            Cell cell;
+            cell.simulated.setFaults(fault.faults);
+            cell.cancel = fault.cancel;
+            const auto error = errorOf([&] { transaction.run(cell); });
+            EXPECT_EQ(cell.simulated.servedLines(), 0u) << "the port was left open";
+            EXPECT_TRUE(!cell.device.isBusy() && cell.device.currentPortMode() == IDLE) << "the object was not freed";
+            EXPECT_EQ(ScratchDirectory::read(cell.upload), content) << "the user's file was changed";
+            if (fault.code == 0) {
+                EXPECT_FALSE(error) << error->code << " " << error->description;
+                EXPECT_TRUE(transaction.done(cell)) << "the transaction had no effect";
+                continue;
+            }
+            ASSERT_TRUE(error) << "expected " << fault.code << " " << fault.text;
+            EXPECT_EQ(error->code, fault.code) << error->description;
+            EXPECT_EQ(error->description, fault.text);
+            EXPECT_FALSE(std::filesystem::exists(cell.download)) << "the partial download was kept";
+            if (fault.acted) {
+                EXPECT_TRUE(transaction.done(cell)) << "the device had acted before its answer was lost";
+                std::uint32_t first;
+                const auto next = errorOf([&] { cell.device.sendDiskSpace(first, cell.free); });
+                EXPECT_FALSE(next) << "the next transaction failed: " << next->description;
+                continue;
+            }
+            EXPECT_EQ(cell.simulated.files().size(), 1u) << "the device stored a failed upload or lost its file";
+            EXPECT_EQ(cell.simulated.fileData("LONG.TXT"), std::optional<devsim::Bytes>(content));
+            EXPECT_FALSE(cell.simulated.brailleTable(4)) << "a failed table load was kept";
+
+            cell.simulated.clearFaults();
+            cell.cancel = false;
+            const auto retry = errorOf([&] { transaction.run(cell); });
+            EXPECT_FALSE(retry) << "the next transaction failed: " << retry->description;
+            EXPECT_TRUE(transaction.done(cell)) << "the next transaction had no effect";
+        }
+    }
+}
