@@ -23,7 +23,7 @@ if(NIMBREL_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   message(FATAL_ERROR "NIMBREL_FUZZ needs clang (libFuzzer)")
 endif()
 
-# The threaded tests: nimbrel_add_test(... THREADED) labels a program
-# "threaded" and makes the target nimbrel_threaded_tests build it, which is
-# all the "tsan" preset builds and runs.
+# The threaded tests: nimbrel_add_test(<name> THREADED ...) labels a
+# program "<name>-threaded" and makes the target nimbrel_threaded_tests build
+# it, which is all the "tsan" preset builds and runs (ctest -L threaded).
 add_custom_target(nimbrel_threaded_tests)
