@@ -1,11 +1,13 @@
 // The data object of device files as the shell uses it, against
 // nimbrel-devsim on mapped COM ports: its formats, a paste in another
 // process through the real clipboard, a move completed by the consumer,
-// and the progress dialog of its downloads.
+// the progress dialog of its downloads and a device unplugged during one.
 #include "ShellTransferSupport.h"
 #include "shell/TextFormat.h"
 #include "transfer/FileDataObject.h"
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <regex>
 
@@ -235,8 +237,8 @@ TEST_F(DataObjectTest, AnotherProcessPastesThroughTheClipboardAndACompletedMoveD
     EXPECT_TRUE(environment_.prompts.prompts().empty());
 }
 
-TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortLeavesNothingBehind) {
-    const DevsimDevices devices({{port, "model=CV8,pace,seed=SHORT.TXT:400,seed=LONG.BIN:6000"}});
+TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnpluggedDeviceLeavesNothingBehind) {
+    DevsimDevices devices({{port, "model=CV8,pace,seed=SHORT.TXT:400,seed=LONG.BIN:6000"}});
     const OpenedDevice device = openDevice(port);
     const auto before = temporaryTransferFiles();
     STGMEDIUM medium{};
@@ -275,4 +277,23 @@ TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortLeavesNothing
     EXPECT_TRUE(environment_.prompts.prompts().empty()) << "a cancel was reported";
     // The device answers the next transaction.
     EXPECT_EQ(listFolder(device.folder).items.size(), 2u);
+
+    // Unplugged during a download: the error names the file and the device.
+    const auto cut = dataObjectOf(device, {"LONG.BIN"}, owner_.get());
+    std::thread unplugger([&] {
+        const HWND dialog = windows::waitForWindow(windows::hasControl(IDC_ABORT));
+        if (dialog && windows::waitUntilEnabled(dialog, IDC_ABORT)) devices.unplug();
+    });
+    FORMATETC single = formatOf(formats().fileContents, TYMED_ISTREAM, 0);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(FAILED(cut->GetData(&single, &medium)));
+    unplugger.join();
+    std::printf("the unplugged device was reported %.1f s after the download began\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    EXPECT_EQ(temporaryTransferFiles(), before) << "a broken download left its temporary file";
+    const auto shown = environment_.prompts.prompts();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].textId, static_cast<UINT>(IDS_ERROR_DOWNLOAD));
+    EXPECT_NE(shown[0].text.find(L"\"LONG.BIN\" from device Corvia 80 (COM 7)"), std::wstring::npos)
+        << narrow(shown[0].text);
 }

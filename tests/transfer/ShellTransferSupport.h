@@ -79,6 +79,8 @@ public:
     bool has(int port, const std::string& name) const { return pathExists(file(port, name)); }
     Bytes read(int port, const std::string& name) const { return readFileBytes(file(port, name)); }
     void stop() { process_.reset(); }
+    // Every device at once, as if unplugged in the middle of what it does.
+    void unplug() { process_->kill(); }
 
 private:
     TempDir dir_;
