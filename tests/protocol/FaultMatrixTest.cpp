@@ -15,6 +15,7 @@ using devsim::Faults;
 const std::string spacePrefix = "SLVFamilyDevice::sendDiskSpace--",
                   timeOut =
                       "SimulatedPort::readByte -- Error while reading from port \"\\\\.\\COM3\". No Byte arrived.";
+constexpr devsim::Milliseconds shortWait{250}, longWait{2000};
 // Two device packages (80 + 20 bytes) or two PC packages (78 + 22).
 const Bytes content = countingBytes(100, 7);
 
@@ -32,8 +33,7 @@ struct Cell {
 
     PauseLog pauses;
     devsim::SimulatedBus bus;
-    devsim::SimulatedDevice& simulated = bus.attach(
-        3, {.typeCode = 0x72, .protocolVersion = 1, .freeSpace = 100000, .stepTimeout = devsim::Milliseconds(500)});
+    devsim::SimulatedDevice& simulated = bus.attach(3, {.typeCode = 0x72, .protocolVersion = 1, .freeSpace = 100000});
     ScratchDirectory scratch;
     const std::string download = scratch.path("copy.txt"), upload = scratch.path("UP.TXT");
     SLVFamilyDevice device{minnowRecord()};
@@ -130,8 +130,7 @@ std::vector<Fault> faultsFor(const Transaction& t) {
                                         : spacePrefix + "Missing SYNC in transaction GET_DISK_SPACE.",
                           kind == 'a'});
     }
-    for (std::uint64_t after : {std::uint64_t(0), std::uint64_t(2)})
-        faults.push_back({"silence after " + std::to_string(after), {.silenceAfterBytes = after}, false, 12, timeOut});
+    faults.push_back({"silence from the start", {.silenceAfterBytes = 0}, false, 12, timeOut});
     faults.push_back({"silence before the release's answer", {.silenceAfterBytes = t.deviceBytes - 2}});
     if (t.insidePackage)
         faults.push_back(
@@ -161,6 +160,9 @@ TEST(FaultMatrix, EveryTransactionUnderEveryFaultEndsCleanAndTheNextOneGoesThrou
             SCOPED_TRACE(std::string(transaction.name) + ", " + fault.what);
             Cell cell;
             cell.simulated.setFaults(fault.faults);
+            // Short reads only where a silence is to be seen; elsewhere a
+            // loaded machine must not turn a slow answer into a time-out.
+            cell.bus.setReadTimeout(fault.faults.silenceAfterBytes ? shortWait : longWait);
             cell.cancel = fault.cancel;
             const auto error = errorOf([&] { transaction.run(cell); });
             EXPECT_EQ(cell.simulated.servedLines(), 0u) << "the port was left open";
@@ -187,6 +189,7 @@ TEST(FaultMatrix, EveryTransactionUnderEveryFaultEndsCleanAndTheNextOneGoesThrou
             EXPECT_FALSE(cell.simulated.brailleTable(4)) << "a failed table load was kept";
 
             cell.simulated.clearFaults();
+            cell.bus.setReadTimeout(longWait);
             cell.cancel = false;
             const auto retry = errorOf([&] { transaction.run(cell); });
             EXPECT_FALSE(retry) << "the next transaction failed: " << retry->description;
