@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "CliRunner.h"
+#include "NimbrelVersion.h"
 #include "TestFiles.h"
 #include "ToolProcess.h"
 
@@ -111,7 +112,7 @@ TEST_F(CliTest, ListNeedsAChoiceWhenSeveralDevicesAreConnected) {
 
     result = nimbrel({"df", "--device", "Minnow"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.out.find("100000 bytes free"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("100000 bytes free (97.7 KiB)"), std::string::npos) << result.out;
 }
 
 TEST_F(CliTest, GetCopiesFilesByteForByteAndNamesTheDeviceWhenAFileIsMissing) {
@@ -214,9 +215,27 @@ TEST_F(CliTest, BadUsageExitsWithTwo) {
     EXPECT_EQ(nimbrel({"frobnicate"}).exitCode, 2);
     EXPECT_EQ(nimbrel({"get"}).exitCode, 2);
     EXPECT_EQ(nimbrel({"table", "/etc/hostname", "10"}).exitCode, 2);
-    CliResult help = nimbrel({"put", "--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("--overwrite"), std::string::npos);
+}
+
+TEST_F(CliTest, EachCommandsHelpShowsItsOwnUsageAndExamplesAndTheVersionIsTheBuilds) {
+    for (const char* command : {"scan", "ls", "df", "get", "put", "rm", "mv", "name", "monitor", "table"}) {
+        CliResult help = nimbrel({command, "--help"});
+        EXPECT_EQ(help.exitCode, 0) << command;
+        EXPECT_NE(help.out.find(std::string("Usage: nimbrel ") + command), std::string::npos) << help.out;
+        const std::size_t examples = help.out.find("Examples:\n  ");
+        ASSERT_NE(examples, std::string::npos) << help.out;
+        const std::string ownExamples = help.out.substr(examples);
+        EXPECT_TRUE(ownExamples.find(std::string(" ") + command + " ") != std::string::npos ||
+                    ownExamples.find(std::string(" ") + command + "\n") != std::string::npos)
+            << help.out;
+        EXPECT_EQ(help.out.find("Exit codes:"), std::string::npos) << "the general help again:\n" << help.out;
+    }
+    EXPECT_NE(nimbrel({"put", "--help"}).out.find("--overwrite"), std::string::npos);
+    CliResult general = nimbrel({"--help"});
+    EXPECT_NE(general.out.find("Exit codes:"), std::string::npos) << general.out;
+    CliResult version = nimbrel({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "nimbrel " NIMBREL_VERSION_TEXT "\n");
 }
 
 TEST_F(CliTest, BrailleTablesMustHave256Bytes) {

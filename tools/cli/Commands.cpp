@@ -131,6 +131,18 @@ std::string widenedDate(const FileListEntry& entry) {
     return text;
 }
 
+// "97.7 KiB" for 100000: a size of 1024 bytes or more in the largest
+// binary unit it fills (1048575 bytes are "1.0 MiB", never "1024.0 KiB").
+std::string readableSize(std::uint32_t bytes) {
+    const char* units[] = {"KiB", "MiB", "GiB"};
+    double size = bytes / 1024.0;
+    int unit = 0;
+    for (; size >= 1023.95 && unit < 2; ++unit) size /= 1024;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", size, units[unit]);
+    return text;
+}
+
 std::string lastComponent(const std::string& path) {
     const std::size_t cut = path.find_last_of("/\\");
     return cut == std::string::npos ? path : path.substr(cut + 1);
@@ -186,7 +198,9 @@ int runFreeSpace(const GlobalOptions& options) {
     return withDevice(options, [&](SLVFamilyDevice& device) {
         std::uint32_t first = 0, freeBytes = 0;
         device.sendDiskSpace(first, freeBytes);
-        std::printf("%s: %u bytes free\n", deviceLabel(device.deviceInfo()).c_str(), freeBytes);
+        std::string amount = std::to_string(freeBytes) + " bytes free";
+        if (freeBytes >= 1024) amount += " (" + readableSize(freeBytes) + ")";
+        std::printf("%s: %s\n", deviceLabel(device.deviceInfo()).c_str(), amount.c_str());
         return ExitCode::Success;
     });
 }

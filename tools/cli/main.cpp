@@ -9,12 +9,13 @@
 #include "Arguments.h"
 #include "Commands.h"
 #include "Interrupt.h"
+#include "NimbrelVersion.h"
 
 namespace {
-constexpr const char* examples = R"(
-A device is chosen with --device: its port (COM3 on Windows, a device path
+constexpr const char* generalHelp = R"(A device is chosen with --device: its port (COM3 on Windows, a device path
 such as /dev/ttyUSB0 elsewhere) or the name the device is remembered by.
 With exactly one device connected, it is used without asking.
+"nimbrel COMMAND --help" shows one command with its examples.
 
 Examples:
   nimbrel scan
@@ -30,13 +31,23 @@ Examples:
 Exit codes: 0 success, 1 a device or file error, 2 bad usage, 130 interrupted.
 On Linux the ports to scan are /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*,
 or those given with --ports or in NIMBREL_PORTS (separated by colons).)";
+
+// A command's own help ends with its examples; the options every command
+// takes are only named, since "nimbrel --help" explains them.
+CLI::App* command(CLI::App& app, const std::string& name, const std::string& description, const std::string& examples) {
+    CLI::App* sub = app.add_subcommand(name, description);
+    sub->footer("Examples:\n" + examples +
+                "\nEvery command also takes --device, --ports and --verbose (see nimbrel --help).");
+    return sub;
+}
 }  // namespace
 
 // Anything a command did not handle ends the program with a message, never
 // with an abort.
 int main(int argc, char** argv) try {
-    CLI::App app{"nimbrel: the files of Korvel braille displays and notetakers."};
-    app.footer(examples);
+    CLI::App app{"nimbrel: the files of Korvel braille displays and notetakers.", "nimbrel"};
+    app.footer(generalHelp);
+    app.set_version_flag("--version", "nimbrel " NIMBREL_VERSION_TEXT);
     app.require_subcommand(1);
     app.fallthrough();
 
@@ -48,13 +59,24 @@ int main(int argc, char** argv) try {
     int exitCode = ExitCode::Success;
     auto set = [&exitCode](int code) { exitCode = code; };
 
-    app.add_subcommand("scan", "List the connected devices")->callback([&] { set(runScan(options)); });
-    app.add_subcommand("ls", "List the files on a device")->callback([&] { set(runList(options)); });
-    app.add_subcommand("df", "Show the free space on a device")->callback([&] { set(runFreeSpace(options)); });
+    command(app, "scan", "List the connected devices",
+            "  nimbrel scan\n"
+            "  NIMBREL_PORTS=/dev/ttyUSB0:/dev/ttyUSB1 nimbrel scan\n")
+        ->callback([&] { set(runScan(options)); });
+    command(app, "ls", "List the files on a device",
+            "  nimbrel ls\n"
+            "  nimbrel --device COM3 ls\n")
+        ->callback([&] { set(runList(options)); });
+    command(app, "df", "Show the free space on a device",
+            "  nimbrel df\n"
+            "  nimbrel --device \"Corvia 80\" df\n")
+        ->callback([&] { set(runFreeSpace(options)); });
 
     std::vector<std::string> getFiles;
     std::string getDirectory;
-    auto* get = app.add_subcommand("get", "Copy files from the device to this computer");
+    auto* get = command(app, "get", "Copy files from the device to this computer",
+                        "  nimbrel get LETTER.TXT\n"
+                        "  nimbrel --device COM3 get LETTER.TXT NOTES.BRF -o Documents\n");
     get->add_option("files", getFiles, "Names of files on the device")->required();
     get->add_option("-o,--output", getDirectory, "Folder to copy them into (default: here)");
     get->callback([&] { set(runGet(options, getFiles, getDirectory)); });
@@ -62,7 +84,9 @@ int main(int argc, char** argv) try {
     std::vector<std::string> putFiles;
     std::string putName;
     bool putOverwrite = false, putKeep = false;
-    auto* put = app.add_subcommand("put", "Copy files from this computer to the device");
+    auto* put = command(app, "put", "Copy files from this computer to the device",
+                        "  nimbrel put report.brf\n"
+                        "  nimbrel --device \"Corvia 80\" put --overwrite *.brf\n");
     put->add_option("files", putFiles, "Local files")->required()->check(CLI::ExistingFile);
     put->add_option("--as", putName, "Name on the device (for a single file)");
     auto* overwriteFlag = put->add_flag("--overwrite", putOverwrite, "Replace files that exist on the device");
@@ -77,32 +101,41 @@ int main(int argc, char** argv) try {
 
     std::vector<std::string> rmFiles;
     bool rmForce = false;
-    auto* rm = app.add_subcommand("rm", "Delete files on the device");
+    auto* rm = command(app, "rm", "Delete files on the device",
+                       "  nimbrel rm DRAFT.TXT\n"
+                       "  nimbrel --device COM3 rm DRAFT.TXT OLD.TXT\n");
     rm->add_option("files", rmFiles, "Names of files on the device")->required();
     rm->add_flag("-f,--force", rmForce, "Also delete system files (.NSF)");
     rm->callback([&] { set(runRemove(options, rmFiles, rmForce)); });
 
     std::string mvOld, mvNew;
     bool mvForce = false;
-    auto* mv = app.add_subcommand("mv", "Rename a file on the device");
+    auto* mv = command(app, "mv", "Rename a file on the device",
+                       "  nimbrel mv OLD.TXT NEW.TXT\n"
+                       "  nimbrel --device COM3 mv REPORT.TXT \"REPORT Q3.TXT\"\n");
     mv->add_option("old", mvOld, "Current name")->required();
     mv->add_option("new", mvNew, "New name (at most 64 characters)")->required();
     mv->add_flag("-f,--force", mvForce, "Also rename system files (.NSF)");
     mv->callback([&] { set(runRename(options, mvOld, mvNew, mvForce)); });
 
     std::string newDeviceName;
-    auto* name = app.add_subcommand("name", "Show or change the name a device is remembered by");
+    auto* name = command(app, "name", "Show or change the name a device is remembered by",
+                         "  nimbrel name\n"
+                         "  nimbrel --device COM3 name \"Kitchen Corvia\"\n");
     name->add_option("new-name", newDeviceName, "New name (at most 64 characters)");
     name->callback([&] { set(runName(options, newDeviceName)); });
 
-    app.add_subcommand("monitor", "Print the device's text lines until interrupted (Ctrl+C)")->callback([&] {
-        set(runMonitor(options));
-    });
+    command(app, "monitor", "Print the device's text lines until interrupted (Ctrl+C)",
+            "  nimbrel monitor\n"
+            "  nimbrel --device COM3 monitor\n")
+        ->callback([&] { set(runMonitor(options)); });
 
     std::string tableFile, tableName;
     std::uint32_t tableSlot = 0;
     bool tableBackward = false;
-    auto* table = app.add_subcommand("table", "Load a braille table (256 bytes) into a slot");
+    auto* table = command(app, "table", "Load a braille table (256 bytes) into a slot",
+                          "  nimbrel table german.tbl 3\n"
+                          "  nimbrel --device COM3 table --name GERMAN --backward german.tbl 3\n");
     table->add_option("file", tableFile, "The table file")->required()->check(CLI::ExistingFile);
     table->add_option("slot", tableSlot, "Slot number")->required()->check(CLI::Range(1, 9));
     table->add_flag("--backward", tableBackward, "Ask for backward search");

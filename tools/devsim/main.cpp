@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "DeviceOptions.h"
+#include "NimbrelVersion.h"
 #include "PtyLine.h"
 #include "SimulatedDevice.h"
 
@@ -47,7 +48,9 @@ std::string hexByte(unsigned value) {
 int main(int argc, char** argv) try {
     CLI::App app{
         "Plays devices of the Korvel family on pseudo-terminals. Each device answers on the\n"
-        "pseudo-terminal its link points at, one line of output per transaction."};
+        "pseudo-terminal its link points at, one line of output per transaction.",
+        "nimbrel-devsim"};
+    app.set_version_flag("--version", "nimbrel-devsim " NIMBREL_VERSION_TEXT);
     std::vector<std::string> deviceOptions;
     std::string pidFile;
     double idleLimit = 0;
