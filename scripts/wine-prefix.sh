@@ -5,7 +5,8 @@
 # point those links at pseudo-terminals). Usage: wine-prefix.sh <build dir>
 set -euo pipefail
 build=$(cd "$1" && pwd)
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d"
+export WINEDEBUG=-all
+. "$(dirname "$0")/wine-env.sh" "$build"
 ports="$build/ports"
 mkdir -p "$ports"
 # The marker holds this script's checksum: a changed script re-applies its
@@ -14,7 +15,7 @@ stamp=$(sha1sum "$0" | cut -d' ' -f1)
 if [ -f "$WINEPREFIX/.nimbrel-ready" ] && [ "$(cat "$WINEPREFIX/.nimbrel-ready")" = "$stamp" ]; then exit 0; fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   rm -rf "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
+  "$wine" wineboot -i >/dev/null 2>&1
   wineserver -w
 fi
 
@@ -40,7 +41,7 @@ regfile=$(mktemp --suffix=.reg)
   for n in $(seq 32 40); do printf '"COM%d"=""\r\n' "$n"; done
   printf '\r\n'
 } > "$regfile"
-wine regedit /S "Z:$(printf '%s' "$regfile" | sed 's#/#\\#g')" >/dev/null 2>&1
+"$wine" regedit /S "Z:$(printf '%s' "$regfile" | sed 's#/#\\#g')" >/dev/null 2>&1
 rm -f "$regfile"
 wineserver -k || true
 wineserver -w || true
