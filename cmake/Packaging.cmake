@@ -1,8 +1,41 @@
-# The Debian package of the Linux programs, nimbrel and nimbrel-devsim,
-# with their man pages: "cpack" in the Linux build directory makes
-# nimbrel_<version>_<architecture>.deb (scripts/package.sh puts it in dist/).
-# The Windows build makes the installer instead (packaging/windows).
+# What users install. The Windows build makes the setup program
+# Nimbrel-<version>-setup.exe with NSIS (packaging/windows); in the Linux
+# build directory, "cpack" makes the Debian package of nimbrel and
+# nimbrel-devsim, nimbrel_<version>_<architecture>.deb, with their man pages.
+# scripts/package.sh puts both into dist/.
 if(WIN32)
+  find_program(NIMBREL_MAKENSIS makensis)
+  if(NOT NIMBREL_MAKENSIS)
+    message(STATUS "makensis not found: no setup program (Debian package nsis)")
+    return()
+  endif()
+  set(NIMBREL_INSTALLER_SCRIPT ${PROJECT_SOURCE_DIR}/packaging/windows/Nimbrel.nsi)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/ReadMe.txt.in ${PROJECT_BINARY_DIR}/installer/ReadMe.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+
+  # nimbrel_installer(<target> <version> <module> <German module> <tool>):
+  # the setup program <target>.exe of <version> with the given build targets
+  # (tests make one of an older version too).
+  function(nimbrel_installer target version module german tool)
+    set(output ${PROJECT_BINARY_DIR}/installer/${target}.exe)
+    set(files ${PROJECT_BINARY_DIR}/installer/${target})  # the programs without their debugging data
+    add_custom_command(
+      OUTPUT ${output}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${files}
+      COMMAND ${CMAKE_STRIP} -o ${files}/Nimbrel.dll $<TARGET_FILE:${module}>
+      COMMAND ${CMAKE_STRIP} -o ${files}/NimbrelDEU.dll $<TARGET_FILE:${german}>
+      COMMAND ${CMAKE_STRIP} -o ${files}/nimbrel.exe $<TARGET_FILE:${tool}>
+      COMMAND ${NIMBREL_MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${version} -DOUTPUT=${output}
+              -DMODULE=${files}/Nimbrel.dll -DGERMAN_MODULE=${files}/NimbrelDEU.dll -DTOOL=${files}/nimbrel.exe
+              -DREADME=${PROJECT_BINARY_DIR}/installer/ReadMe.txt -DICON=${PROJECT_SOURCE_DIR}/src/resources/Nimbrel.ico
+              ${NIMBREL_INSTALLER_SCRIPT}
+      DEPENDS ${module} ${german} ${tool} ${NIMBREL_INSTALLER_SCRIPT} ${PROJECT_BINARY_DIR}/installer/ReadMe.txt
+      COMMENT "Setup program ${target}.exe"
+      VERBATIM)
+    add_custom_target(${target} ALL DEPENDS ${output})
+  endfunction()
+
+  nimbrel_installer(Nimbrel-${PROJECT_VERSION}-setup ${PROJECT_VERSION} Nimbrel NimbrelDEU nimbrel)
   return()
 endif()
 include(GNUInstallDirs)
