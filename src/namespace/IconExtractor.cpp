@@ -28,7 +28,7 @@ IconExtractor::~IconExtractor() = default;
 const QITAB* IconExtractor::interfaces() noexcept {
     static const QITAB table[] = {
         // MinGW knows no __uuidof for this interface: name its identifier.
-        {&IID_IExtractIconA, OFFSETOFCLASS(IExtractIconA, IconExtractor)},
+        interfaceEntry<IconExtractor, IExtractIconA>(IID_IExtractIconA),
         {},
     };
     return table;

@@ -17,7 +17,7 @@ ItemEnumerator::~ItemEnumerator() = default;
 
 const QITAB* ItemEnumerator::interfaces() noexcept {
     static const QITAB table[] = {
-        QITABENT(ItemEnumerator, IEnumIDList),
+        interfaceEntry<ItemEnumerator, IEnumIDList>(),
         {},
     };
     return table;

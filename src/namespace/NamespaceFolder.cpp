@@ -65,9 +65,9 @@ NamespaceFolder::~NamespaceFolder() = default;
 
 const QITAB* NamespaceFolder::interfaces() noexcept {
     static const QITAB table[] = {
-        QITABENT(NamespaceFolder, IShellFolder),
-        QITABENT(NamespaceFolder, IPersistFolder),
-        QITABENTMULTI(NamespaceFolder, IPersist, IPersistFolder),
+        interfaceEntry<NamespaceFolder, IShellFolder>(),
+        interfaceEntry<NamespaceFolder, IPersistFolder>(),
+        interfaceEntry<NamespaceFolder, IPersist, IPersistFolder>(),
         {},
     };
     return table;

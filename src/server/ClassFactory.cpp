@@ -4,7 +4,7 @@ ClassFactory::ClassFactory(const ServedClass& served) noexcept : ComObject(LiveC
 
 const QITAB* ClassFactory::interfaces() noexcept {
     static const QITAB table[] = {
-        QITABENT(ClassFactory, IClassFactory),
+        interfaceEntry<ClassFactory, IClassFactory>(),
         {},
     };
     return table;

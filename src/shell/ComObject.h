@@ -5,7 +5,7 @@
 //
 //   class Thing final : public ComObject<Thing, IFoo, IBar> {
 //   public:
-//       static const QITAB* interfaces() noexcept;   // QITABENT(Thing, IFoo), ..., {}
+//       static const QITAB* interfaces() noexcept;   // interfaceEntry<Thing, IFoo>(), ..., {}
 //   private:
 //       ~Thing() override;                           // only the last Release deletes
 //   };
@@ -22,6 +22,14 @@
 #include <utility>
 
 using Microsoft::WRL::ComPtr;
+
+// One row of a class's interface table: `Object` seen as `Interface`, through
+// its base `Via` where two bases share the interface. (MinGW's QITABENT puts
+// an unsigned offset into QITAB's int, which only GCC lets pass in a list.)
+template <typename Object, typename Interface, typename Via = Interface>
+QITAB interfaceEntry(const IID& id = __uuidof(Interface)) {
+    return {&id, static_cast<int>(OFFSETOFCLASS(Via, Object))};
+}
 
 // Whether an object keeps the module loaded. The cached class factory does
 // not: the module owns it, and it must not block its own unloading.

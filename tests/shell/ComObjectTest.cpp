@@ -15,7 +15,7 @@ public:
     Sample() = default;
     explicit Sample(LiveCount count) : ComObject(count) {}
     static const QITAB* interfaces() noexcept {
-        static const QITAB table[] = {QITABENT(Sample, IPersist), QITABENT(Sample, IOleWindow), {}};
+        static const QITAB table[] = {interfaceEntry<Sample, IPersist>(), interfaceEntry<Sample, IOleWindow>(), {}};
         return table;
     }
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID*) noexcept override { return E_NOTIMPL; }
