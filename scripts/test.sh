@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the format and clang-tidy checks,
-# the native suite, the Windows suite under Wine, then the sanitizer
-# suites. Prints what each part took and the number of tests run.
+# Builds everything, the release packages too, and runs every test: the
+# format and clang-tidy checks, the Windows modules built with clang as a
+# second compiler, the native suite, the Windows suite under Wine (with the
+# setup program's tests), then the sanitizer suites. Prints what each part
+# took and the number of tests run.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-scripts/build.sh || exit 1
+scripts/package.sh || exit 1
 
 status=0
 total=0
@@ -13,6 +15,10 @@ echo "== Format and clang-tidy"
 scripts/check-format.sh || status=1
 scripts/tidy.sh || status=1
 echo "== Format and clang-tidy took $((SECONDS - start)) s"
+start=$SECONDS
+echo "== Building the Windows modules with clang"
+{ cmake --preset windows-clang >/dev/null && cmake --build --preset windows-clang; } || status=1
+echo "== The clang build took $((SECONDS - start)) s"
 # sanitize: AddressSanitizer and UndefinedBehaviorSanitizer over the whole
 # native suite, with brief fuzz runs; tsan: the threaded tests.
 for preset in linux windows sanitize tsan; do
