@@ -97,8 +97,8 @@ HRESULT FileDataObject::QueryInterface(REFIID riid, void** object) noexcept {
 
 const QITAB* FileDataObject::interfaces() noexcept {
     static const QITAB table[] = {
-        QITABENT(FileDataObject, IDataObject),
-        {&IID_IDataObjectAsyncCapability, OFFSETOFCLASS(IAsyncOperation, FileDataObject)},
+        interfaceEntry<FileDataObject, IDataObject>(),
+        interfaceEntry<FileDataObject, IAsyncOperation>(IID_IDataObjectAsyncCapability),
         {},
     };
     return table;

@@ -2,7 +2,7 @@
 
 const QITAB* FileDropSource::interfaces() noexcept {
     static const QITAB table[] = {
-        QITABENT(FileDropSource, IDropSource),
+        interfaceEntry<FileDropSource, IDropSource>(),
         {},
     };
     return table;

@@ -17,7 +17,7 @@ FolderDropTarget::FolderDropTarget(NamespaceFolder& folder, HWND window, PCUITEM
 
 const QITAB* FolderDropTarget::interfaces() noexcept {
     static const QITAB table[] = {
-        QITABENT(FolderDropTarget, IDropTarget),
+        interfaceEntry<FolderDropTarget, IDropTarget>(),
         {},
     };
     return table;

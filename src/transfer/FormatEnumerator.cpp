@@ -6,7 +6,7 @@
 
 const QITAB* FormatEnumerator::interfaces() noexcept {
     static const QITAB table[] = {
-        QITABENT(FormatEnumerator, IEnumFORMATETC),
+        interfaceEntry<FormatEnumerator, IEnumFORMATETC>(),
         {},
     };
     return table;

@@ -17,8 +17,8 @@ ComPtr<IStream> TempFileStream::open(const std::string& path) {
 
 const QITAB* TempFileStream::interfaces() noexcept {
     static const QITAB table[] = {
-        QITABENT(TempFileStream, IStream),
-        QITABENT(TempFileStream, ISequentialStream),
+        interfaceEntry<TempFileStream, IStream>(),
+        interfaceEntry<TempFileStream, ISequentialStream>(),
         {},
     };
     return table;

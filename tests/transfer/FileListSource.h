@@ -23,8 +23,8 @@ public:
     }
     static const QITAB* interfaces() noexcept {
         static const QITAB table[] = {
-            QITABENT(FileListSource, IDataObject),
-            {&IID_IDataObjectAsyncCapability, OFFSETOFCLASS(IAsyncOperation, FileListSource)},
+            interfaceEntry<FileListSource, IDataObject>(),
+            interfaceEntry<FileListSource, IAsyncOperation>(IID_IDataObjectAsyncCapability),
             {},
         };
         return table;
