@@ -117,9 +117,11 @@ void uninstall() {
 }
 
 void expectInstalled(const Release& release) {
-    for (const char* name : installedFiles)
-        EXPECT_TRUE(contents(installFolder + "\\" + name) == contents(release.file(name)))
-            << name << " is not the one of " << release.version;
+    for (const char* name : installedFiles) {
+        const std::string built = contents(release.file(name));
+        ASSERT_FALSE(built.empty()) << release.file(name);
+        EXPECT_TRUE(contents(installFolder + "\\" + name) == built) << name << " is not the one of " << release.version;
+    }
     EXPECT_EQ(describeKey(HKEY_LOCAL_MACHINE, uninstallKey), installedAppsEntry(release));
     EXPECT_EQ(nimbrelEntries(), 1);
     EXPECT_EQ(describeKey(HKEY_CLASSES_ROOT, nimbrelClassKey), registeredClassKey(installedModule));
