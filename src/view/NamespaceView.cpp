@@ -67,9 +67,9 @@ NamespaceView::~NamespaceView() {
 
 const QITAB* NamespaceView::interfaces() noexcept {
     static const QITAB table[] = {
-        QITABENT(NamespaceView, IShellView2),
-        QITABENTMULTI(NamespaceView, IShellView, IShellView2),
-        QITABENTMULTI(NamespaceView, IOleWindow, IShellView2),
+        interfaceEntry<NamespaceView, IShellView2>(),
+        interfaceEntry<NamespaceView, IShellView, IShellView2>(),
+        interfaceEntry<NamespaceView, IOleWindow, IShellView2>(),
         {},
     };
     return table;

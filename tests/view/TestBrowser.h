@@ -23,7 +23,7 @@ public:
         : ComObject(LiveCount::notCounted), frameCalls_(frameCalls), window_(makeFrame()) {}
     static const QITAB* interfaces() noexcept {
         static const QITAB table[] = {
-            QITABENT(TestBrowser, IShellBrowser), QITABENTMULTI(TestBrowser, IOleWindow, IShellBrowser), {}};
+            interfaceEntry<TestBrowser, IShellBrowser>(), interfaceEntry<TestBrowser, IOleWindow, IShellBrowser>(), {}};
         return table;
     }
 
