@@ -104,11 +104,14 @@ public:
         display_ = environment("NIMBREL_EXPLORER_DISPLAY");
         if (display_.empty()) startXvfb();
         // Wine hands its programs the X display from their Linux environment
-        // only: the Explorer and the desktop it draws on start from a shell.
+        // only: the Explorer and the desktop it draws on start from a shell,
+        // through the Wine loader that runs this test (Wine names it to its
+        // programs only).
+        const std::string loader = environment("WINELOADER");
         startNative({"/bin/sh", "-c",
-                     "echo $$ > \"$0\"; DISPLAY=\"$1\" exec /usr/bin/wine 'C:\\windows\\explorer.exe' "
+                     "echo $$ > \"$0\"; DISPLAY=\"$1\" exec \"$3\" 'C:\\windows\\explorer.exe' "
                      "\"/desktop=$2,1024x700,x11\" explorer.exe",
-                     folder_.file("desktop.pid"), display_, desktop});
+                     folder_.file("desktop.pid"), display_, desktop, loader.empty() ? "/usr/bin/wine" : loader});
         window_ = waitFor([] { return findExplorer(); }, [](HWND found) { return found != nullptr; }, 60s);
     }
     ~ExplorerSession() {
