@@ -42,6 +42,9 @@ if(WIN32)
   nimbrel_installer(Nimbrel-${PROJECT_VERSION}-setup ${PROJECT_VERSION} Nimbrel NimbrelDEU nimbrel)
   return()
 endif()
+if(NIMBREL_SANITIZE)
+  return()  # a build for finding faults, never for users
+endif()
 include(GNUInstallDirs)
 
 install(TARGETS nimbrel nimbrel-devsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
