@@ -19,16 +19,17 @@ if(WIN32)
   function(nimbrel_installer target version module german tool)
     set(output ${PROJECT_BINARY_DIR}/installer/${target}.exe)
     set(files ${PROJECT_BINARY_DIR}/installer/${target})  # the programs without their debugging data
-    set(place ${CMAKE_STRIP} -o)
-    if(NOT CMAKE_STRIP)  # a linker that keeps debugging data apart
-      set(place ${CMAKE_COMMAND} -E copy)
+    set(strip ${CMAKE_STRIP})
+    if(NOT strip)  # a linker that keeps debugging data apart
+      set(strip ${CMAKE_COMMAND} -E true)
     endif()
     add_custom_command(
       OUTPUT ${output}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${files}
-      COMMAND ${place} $<TARGET_FILE:${module}> ${files}/Nimbrel.dll
-      COMMAND ${place} $<TARGET_FILE:${german}> ${files}/NimbrelDEU.dll
-      COMMAND ${place} $<TARGET_FILE:${tool}> ${files}/nimbrel.exe
+      COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${module}> ${files}/Nimbrel.dll
+      COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${german}> ${files}/NimbrelDEU.dll
+      COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${tool}> ${files}/nimbrel.exe
+      COMMAND ${strip} ${files}/Nimbrel.dll ${files}/NimbrelDEU.dll ${files}/nimbrel.exe
       COMMAND ${NIMBREL_MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${version} -DOUTPUT=${output}
               -DMODULE=${files}/Nimbrel.dll -DGERMAN_MODULE=${files}/NimbrelDEU.dll -DTOOL=${files}/nimbrel.exe
               -DREADME=${PROJECT_BINARY_DIR}/installer/ReadMe.txt -DICON=${PROJECT_SOURCE_DIR}/src/resources/Nimbrel.ico
