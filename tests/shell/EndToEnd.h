@@ -7,6 +7,8 @@
 #include "ToolProcess.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 #include <utility>
 
 class RegisteredModule {
@@ -41,7 +43,7 @@ inline std::string portLink(int number) {
 // (without the link). The links of all other ports are removed, so a scan
 // finds nothing behind them at once.
 inline std::unique_ptr<ToolProcess> startDevices(const TempDir& folder,
-                                                 std::initializer_list<std::pair<int, std::string>> devices) {
+                                                 const std::vector<std::pair<int, std::string>>& devices) {
     std::vector<std::string> remove = {"/bin/rm", "-f"};
     for (int number = 1; number <= 31; ++number) remove.push_back(portLink(number));
     runNative(remove);

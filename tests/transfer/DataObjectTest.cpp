@@ -1,13 +1,12 @@
-// The data object of device files as the shell uses it, against
-// nimbrel-devsim on mapped COM ports: its formats, a paste in another
-// process through the real clipboard, a move completed by the consumer,
-// the progress dialog of its downloads and a device unplugged during one.
+// Files between the PC and a device as the shell moves them, against
+// nimbrel-devsim on a mapped COM port: the data object's formats, a paste in
+// another process through the real clipboard, a move completed by the
+// consumer, the download dialogs with Abort and an unplugged device, and PC
+// files dropped onto a device folder with the overwrite dialog.
+#include "FileListSource.h"
 #include "ShellTransferSupport.h"
-#include "shell/TextFormat.h"
-#include "transfer/FileDataObject.h"
+#include "transfer/DroppedFiles.h"
 
-#include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <regex>
 
@@ -15,42 +14,8 @@ namespace {
 
 constexpr int port = 7;
 
-FORMATETC formatOf(UINT format, DWORD tymed = TYMED_HGLOBAL, LONG index = -1) {
-    return FORMATETC{static_cast<CLIPFORMAT>(format), nullptr, DVASPECT_CONTENT, index, tymed};
-}
-
-std::optional<DWORD> valueOf(const ComPtr<IDataObject>& data, UINT format) {
-    FORMATETC asked = formatOf(format);
-    STGMEDIUM medium{};
-    if (FAILED(data->GetData(&asked, &medium))) return std::nullopt;
-    const UniqueStgMedium held(medium);
-    return readValueBlock(held.get().hGlobal);
-}
-
-void setValue(const ComPtr<IDataObject>& data, UINT format, DWORD value) {
-    FORMATETC given = formatOf(format);
-    STGMEDIUM medium{};
-    medium.tymed = TYMED_HGLOBAL;
-    medium.hGlobal = makeValueBlock(value, GMEM_MOVEABLE);
-    EXPECT_EQ(data->SetData(&given, &medium, TRUE), S_OK);
-}
-
-const ClipboardFormats& formats() {
-    return moduleState().clipboardFormats();
-}
-
-// The data object of the named files of an opened device, as the view asks
-// the folder for it (the reserved argument points at the window that hears
-// of a completed move).
-ComPtr<IDataObject> dataObjectOf(const OpenedDevice& device, const std::vector<std::string>& names, HWND owner) {
-    std::vector<PCUITEMID_CHILD> items;
-    for (const auto& name : names) items.push_back(device.files.named(name));
-    ComPtr<IDataObject> data;
-    EXPECT_EQ(
-        device.folder->GetUIObjectOf(nullptr, static_cast<UINT>(items.size()), items.data(), IID_IDataObject,
-                                     reinterpret_cast<UINT*>(&owner), reinterpret_cast<void**>(data.GetAddressOf())),
-        S_OK);
-    return data;
+FORMATETC contents(LONG index, DWORD tymed = TYMED_ISTREAM) {
+    return FORMATETC{static_cast<CLIPFORMAT>(formats().fileContents), nullptr, DVASPECT_CONTENT, index, tymed};
 }
 
 HRESULT endOperation(const ComPtr<IDataObject>& data, DWORD effects) {
@@ -80,6 +45,10 @@ class DataObjectTest : public ::testing::Test {
 protected:
     explicit DataObjectTest(bool realTiming = false) : environment_(realTiming) {}
     void SetUp() override { ASSERT_TRUE(environment_.ready()); }
+    std::uint32_t upload(const OpenedDevice& device, const std::vector<std::wstring>& paths) {
+        const auto source = makeComObject<FileListSource>(paths, std::nullopt);
+        return uploadDroppedFiles(source.Get(), device.namespaceFolder(), owner_.get(), false);
+    }
     ShellTransferEnvironment environment_;
     CommandWindow owner_;
 };
@@ -92,34 +61,32 @@ protected:
 
 }  // namespace
 
-TEST_F(DataObjectTest, OffersSixFormatsOnePerCallDescribesSafeNamesAndKeepsWhatConsumersSet) {
-    const DevsimDevices devices({{port, "model=CV8,text=LETTER.:Dear,seed=AUX.TXT:1500,text=PLAIN.TXT:plain"}});
+TEST_F(DataObjectTest, OffersSixFormatsOnePerCallSafeNamesThePortAndWhatConsumersSetAndAsksOnceToMoveASystemFile) {
+    const DevsimDevices devices({{port, "model=CV8,text=LETTER.:Dear,seed=AUX.TXT:1500,text=MAIN.NSF:system"}});
     const OpenedDevice device = openDevice(port);
     ASSERT_EQ(device.files.items.size(), 3u);
-    const auto data = dataObjectOf(device, {"LETTER.", "AUX.TXT", "PLAIN.TXT"}, owner_.get());
+    const auto data = dataObjectOf(device, {"LETTER.", "AUX.TXT", "MAIN.NSF"}, owner_.get());
     ASSERT_NE(data, nullptr);
 
     ComPtr<IEnumFORMATETC> enumerator;
     ASSERT_EQ(data->EnumFormatEtc(DATADIR_GET, &enumerator), S_OK);
-    const UINT offered[] = {formats().fileGroupDescriptor, formats().fileContents,
-                            formats().performedDropEffect, formats().pasteSucceeded,
-                            formats().preferredDropEffect, formats().logicalPerformedDropEffect};
-    for (const UINT format : offered) {
+    for (const UINT format :
+         {formats().fileGroupDescriptor, formats().fileContents, formats().performedDropEffect,
+          formats().pasteSucceeded, formats().preferredDropEffect, formats().logicalPerformedDropEffect}) {
         FORMATETC got[4]{};
         ULONG fetched = 0;
         EXPECT_EQ(enumerator->Next(4, got, &fetched), S_OK);
-        EXPECT_EQ(fetched, 1u);
-        EXPECT_EQ(got[0].cfFormat, format);
-        EXPECT_EQ(got[0].lindex, -1);
-        EXPECT_EQ(got[0].tymed, static_cast<DWORD>(TYMED_HGLOBAL));
+        EXPECT_EQ(std::tie(fetched, got[0].cfFormat, got[0].lindex, got[0].tymed),
+                  std::make_tuple(1ul, static_cast<CLIPFORMAT>(format), -1l, DWORD{TYMED_HGLOBAL}));
     }
     FORMATETC none{};
     ULONG fetched = 7;
     EXPECT_EQ(enumerator->Next(1, &none, &fetched), S_FALSE);
     EXPECT_EQ(fetched, 0u);
 
-    FORMATETC descriptor = formatOf(formats().fileGroupDescriptor, TYMED_ISTREAM);
+    FORMATETC descriptor = valueFormat(formats().fileGroupDescriptor);
     STGMEDIUM medium{};
+    descriptor.tymed = TYMED_ISTREAM;
     EXPECT_EQ(data->GetData(&descriptor, &medium), DV_E_TYMED);
     descriptor.tymed = TYMED_HGLOBAL;
     ASSERT_EQ(data->GetData(&descriptor, &medium), S_OK);
@@ -128,76 +95,60 @@ TEST_F(DataObjectTest, OffersSixFormatsOnePerCallDescribesSafeNamesAndKeepsWhatC
         const GlobalLockGuard<FILEGROUPDESCRIPTORA> group(held.get().hGlobal);
         ASSERT_EQ(group.size(), 1000u);
         ASSERT_EQ(group.get()->cItems, 3u);
-        const char* names[] = {"LETTER_", "_AUX.TXT", "PLAIN.TXT"};
-        const DWORD sizes[] = {4, 1500, 5};
+        const char* names[] = {"LETTER_", "_AUX.TXT", "MAIN.NSF"};
+        const DWORD sizes[] = {4, 1500, 6};
         for (int i = 0; i < 3; ++i) {
             const FILEDESCRIPTORA& file = group.get()->fgd[i];
             EXPECT_STREQ(file.cFileName, names[i]);
-            EXPECT_EQ(file.dwFlags, 0x64u);
-            EXPECT_EQ(file.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
-            EXPECT_EQ(file.nFileSizeHigh, 0u);
-            EXPECT_EQ(file.nFileSizeLow, sizes[i]);
+            EXPECT_EQ(std::tie(file.dwFlags, file.dwFileAttributes, file.nFileSizeHigh, file.nFileSizeLow),
+                      std::make_tuple(0x64ul, DWORD{FILE_ATTRIBUTE_NORMAL}, 0ul, sizes[i]));
             EXPECT_EQ(std::memcmp(&file.ftCreationTime, &file.ftLastWriteTime, sizeof(FILETIME)), 0);
             EXPECT_NE(file.ftLastWriteTime.dwHighDateTime, 0u) << "the device's time stamp is missing";
         }
     }
 
-    FORMATETC query = formatOf(CF_HDROP);
-    EXPECT_EQ(data->QueryGetData(&query), S_OK);
-    query = formatOf(formats().fileGroupDescriptor);
-    EXPECT_EQ(data->QueryGetData(&query), S_OK);
-    query.dwAspect = DVASPECT_ICON;
-    EXPECT_EQ(data->QueryGetData(&query), DV_E_DVASPECT);
-    query = formatOf(formats().deviceFiles);
-    EXPECT_EQ(data->QueryGetData(&query), DV_E_FORMATETC);
-    EXPECT_EQ(valueOf(data, formats().deviceFiles), DWORD{port});
-    EXPECT_EQ(valueOf(data, formats().devicePort), DWORD{port});
-    EXPECT_EQ(valueOf(data, formats().moveSystemFile), 0u);
-
-    FORMATETC contents = formatOf(formats().fileContents, TYMED_ISTREAM, 3);
-    EXPECT_EQ(data->GetData(&contents, &medium), DV_E_LINDEX);
-    contents = formatOf(formats().fileContents, TYMED_HGLOBAL, 0);
-    EXPECT_EQ(data->GetData(&contents, &medium), DV_E_TYMED);
+    const std::pair<FORMATETC, HRESULT> queries[] = {
+        {valueFormat(CF_HDROP), S_OK},
+        {valueFormat(formats().fileGroupDescriptor), S_OK},
+        {FORMATETC{static_cast<CLIPFORMAT>(formats().fileGroupDescriptor), nullptr, DVASPECT_ICON, -1, TYMED_HGLOBAL},
+         DV_E_DVASPECT},
+        {valueFormat(formats().deviceFiles), DV_E_FORMATETC},
+    };
+    for (auto [query, answer] : queries) EXPECT_EQ(data->QueryGetData(&query), answer) << query.cfFormat;
+    EXPECT_EQ(readValue(*data.Get(), formats().deviceFiles), DWORD{port});
+    EXPECT_EQ(readValue(*data.Get(), formats().devicePort), DWORD{port});
+    FORMATETC wrong = contents(3);
+    EXPECT_EQ(data->GetData(&wrong, &medium), DV_E_LINDEX);
+    wrong = contents(0, TYMED_HGLOBAL);
+    EXPECT_EQ(data->GetData(&wrong, &medium), DV_E_TYMED);
 
     // What a consumer stores comes back as it was, kept by the object.
-    setValue(data, formats().preferredDropEffect, DROPEFFECT_MOVE);
-    EXPECT_EQ(valueOf(data, formats().preferredDropEffect), DWORD{DROPEFFECT_MOVE});
     const UINT custom = RegisterClipboardFormatW(L"Nimbrel test format");
-    FORMATETC stored = formatOf(custom);
+    FORMATETC stored = valueFormat(custom);
+    EXPECT_EQ(data->GetData(&stored, &medium), DV_E_FORMATETC);
     STGMEDIUM given{};
     given.tymed = TYMED_HGLOBAL;
     given.hGlobal = makeValueBlock(0x4711, GMEM_MOVEABLE);
-    EXPECT_EQ(data->GetData(&stored, &medium), DV_E_FORMATETC);
     EXPECT_EQ(data->SetData(&stored, &given, FALSE), S_OK);  // copied: the block stays ours
     GlobalFree(given.hGlobal);
-    EXPECT_EQ(valueOf(data, custom), 0x4711u);
+    EXPECT_EQ(readValue(*data.Get(), custom), 0x4711u);
     stored.tymed = TYMED_ISTREAM;
     EXPECT_EQ(data->GetData(&stored, &medium), DV_E_TYMED);
-}
 
-TEST_F(DataObjectTest, MovingASystemFileAsksOnceAndACopyNever) {
-    const DevsimDevices devices({{port, "model=CV8,text=MAIN.NSF:system,text=NOTE.TXT:note"}});
-    const OpenedDevice device = openDevice(port);
-    const auto copy = dataObjectOf(device, {"MAIN.NSF"}, owner_.get());
-    setValue(copy, formats().preferredDropEffect, DROPEFFECT_COPY);
-    EXPECT_EQ(valueOf(copy, formats().moveSystemFile), 0u);
-    EXPECT_TRUE(environment_.prompts.prompts().empty());
-
-    const auto cut = dataObjectOf(device, {"MAIN.NSF"}, owner_.get());
-    setValue(cut, formats().preferredDropEffect, DROPEFFECT_MOVE);
+    // The system-file question: never for a copy, once for a move.
+    writeValue(*data.Get(), formats().preferredDropEffect, DROPEFFECT_COPY);
+    EXPECT_EQ(readValue(*data.Get(), formats().moveSystemFile), 0u);
+    writeValue(*data.Get(), formats().preferredDropEffect, DROPEFFECT_MOVE);
     environment_.prompts.setAnswer(IDYES);
-    EXPECT_EQ(valueOf(cut, formats().moveSystemFile), 1u);
-    EXPECT_EQ(valueOf(cut, formats().moveSystemFile), 0u) << "asked twice";
-    const auto refused = dataObjectOf(device, {"NOTE.TXT", "MAIN.NSF"}, owner_.get());
-    setValue(refused, formats().preferredDropEffect, DROPEFFECT_MOVE);
+    EXPECT_EQ(readValue(*data.Get(), formats().moveSystemFile), 1u);
+    EXPECT_EQ(readValue(*data.Get(), formats().moveSystemFile), 0u) << "asked twice";
+    const auto single = dataObjectOf(device, {"MAIN.NSF"}, owner_.get(), DROPEFFECT_MOVE);
     environment_.prompts.setAnswer(IDNO);
-    EXPECT_EQ(valueOf(refused, formats().moveSystemFile), 2u);
+    EXPECT_EQ(readValue(*single.Get(), formats().moveSystemFile), 2u);
     const auto shown = environment_.prompts.prompts();
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0].textId, static_cast<UINT>(IDS_CONFIRM_MOVE_SYSFILE));
-    EXPECT_NE(shown[0].text.find(L"\"MAIN.NSF\""), std::wstring::npos);
-    EXPECT_EQ(shown[0].style, static_cast<UINT>(MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2 | MB_SETFOREGROUND));
-    EXPECT_EQ(shown[1].textId, static_cast<UINT>(IDS_CONFIRM_MOVE_SYSFILES));
+    ASSERT_EQ(environment_.shownTexts(), (std::vector<UINT>{IDS_CONFIRM_MOVE_SYSFILES, IDS_CONFIRM_MOVE_SYSFILE}));
+    EXPECT_NE(shown[1].text.find(L"\"MAIN.NSF\""), std::wstring::npos);
+    EXPECT_EQ(shown[1].style, static_cast<UINT>(MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2 | MB_SETFOREGROUND));
 }
 
 TEST_F(DataObjectTest, AnotherProcessPastesThroughTheClipboardAndACompletedMoveDeletesTheMovedFiles) {
@@ -205,8 +156,7 @@ TEST_F(DataObjectTest, AnotherProcessPastesThroughTheClipboardAndACompletedMoveD
     const OpenedDevice device = openDevice(port);
     const auto before = temporaryTransferFiles();
 
-    const auto copy = dataObjectOf(device, {"A.TXT", "B.BIN", "C.TXT"}, owner_.get());
-    setValue(copy, formats().preferredDropEffect, DROPEFFECT_COPY);
+    const auto copy = dataObjectOf(device, {"A.TXT", "B.BIN", "C.TXT"}, owner_.get(), DROPEFFECT_COPY);
     ASSERT_EQ(OleSetClipboard(copy.Get()), S_OK);
     const TempDir pasted;
     EXPECT_EQ(pasteInAnotherProcess(pasted.path(), "read"), 0u);
@@ -214,23 +164,20 @@ TEST_F(DataObjectTest, AnotherProcessPastesThroughTheClipboardAndACompletedMoveD
         EXPECT_EQ(readFileBytes(pasted.file(name)), devices.read(port, name)) << name;
     EXPECT_EQ(temporaryTransferFiles(), before) << "a temporary file outlived its stream";
     // A consumer that ends a copy deletes nothing, whatever else it set.
-    setValue(copy, formats().pasteSucceeded, DROPEFFECT_MOVE);
+    writeValue(*copy.Get(), formats().pasteSucceeded, DROPEFFECT_MOVE);
     EXPECT_EQ(endOperation(copy, DROPEFFECT_COPY), S_OK);
     EXPECT_TRUE(devices.has(port, "A.TXT"));
 
-    const auto cut = dataObjectOf(device, {"A.TXT", "B.BIN"}, owner_.get());
-    setValue(cut, formats().preferredDropEffect, DROPEFFECT_MOVE);
-    setValue(cut, formats().logicalPerformedDropEffect, DROPEFFECT_MOVE);
+    const auto cut = dataObjectOf(device, {"A.TXT", "B.BIN"}, owner_.get(), DROPEFFECT_MOVE);
     ASSERT_EQ(OleSetClipboard(cut.Get()), S_OK);
     const TempDir moved;
     EXPECT_EQ(pasteInAnotherProcess(moved.path(), "copyto"), 0u);
     EXPECT_EQ(readFileBytes(moved.file("B.BIN")).size(), 1500u);
     // Wine's clipboard cannot carry these back: the consumer's calls are made here.
-    setValue(cut, formats().performedDropEffect, DROPEFFECT_MOVE);
-    setValue(cut, formats().pasteSucceeded, DROPEFFECT_MOVE);
+    writeValue(*cut.Get(), formats().performedDropEffect, DROPEFFECT_MOVE);
+    writeValue(*cut.Get(), formats().pasteSucceeded, DROPEFFECT_MOVE);
     EXPECT_EQ(endOperation(cut, DROPEFFECT_MOVE), S_OK);
-    EXPECT_FALSE(devices.has(port, "A.TXT"));
-    EXPECT_FALSE(devices.has(port, "B.BIN"));
+    EXPECT_FALSE(devices.has(port, "A.TXT") || devices.has(port, "B.BIN"));
     EXPECT_TRUE(devices.has(port, "C.TXT"));
     EXPECT_EQ(owner_.refreshes(), 1);
     EXPECT_EQ(OleIsCurrentClipboard(cut.Get()), S_FALSE) << "the moved files stayed on the clipboard";
@@ -245,20 +192,20 @@ TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnplugged
 
     // One file: dialog 121, its name in the caption; it closes by itself.
     const auto one = dataObjectOf(device, {"SHORT.TXT"}, owner_.get());
-    std::wstring caption;
+    std::wstring caption, time;
     std::thread watcher([&] {
         const HWND dialog = windows::waitForWindow(windows::hasControl(IDC_ABORT));
         if (!dialog || !windows::waitUntilEnabled(dialog, IDC_ABORT)) return;
         caption = windows::text(dialog);
+        time = windows::controlText(dialog, IDC_REMAINING_TIME);
         EXPECT_EQ(GetDlgItem(dialog, IDC_TOTAL_BAR), nullptr) << "a single file has no total bar";
-        EXPECT_TRUE(
-            std::regex_match(windows::controlText(dialog, IDC_REMAINING_TIME), std::wregex(L"\\d:\\d\\d:\\d\\d")));
     });
-    FORMATETC first = formatOf(formats().fileContents, TYMED_ISTREAM, 0);
+    FORMATETC first = contents(0);
     ASSERT_EQ(one->GetData(&first, &medium), S_OK);
     watcher.join();
     ReleaseStgMedium(&medium);
     EXPECT_TRUE(std::regex_match(caption, std::wregex(L" ?\\d+% of \"SHORT.TXT\" transmitted"))) << narrow(caption);
+    EXPECT_TRUE(std::regex_match(time, std::wregex(L"\\d:\\d\\d:\\d\\d"))) << narrow(time);
 
     // Several files: dialog 123; Abort cancels the running download.
     const auto both = dataObjectOf(device, {"LONG.BIN", "SHORT.TXT"}, owner_.get());
@@ -269,14 +216,12 @@ TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnplugged
         total = windows::text(dialog);
         windows::pressButton(dialog, IDC_ABORT);
     });
-    FORMATETC large = formatOf(formats().fileContents, TYMED_ISTREAM, 0);
-    EXPECT_EQ(both->GetData(&large, &medium), E_ABORT);
+    EXPECT_EQ(both->GetData(&first, &medium), E_ABORT);
     aborter.join();
     EXPECT_TRUE(std::regex_match(total, std::wregex(L" ?\\d+% of files transmitted"))) << narrow(total);
     EXPECT_EQ(temporaryTransferFiles(), before) << "an aborted download left its temporary file";
     EXPECT_TRUE(environment_.prompts.prompts().empty()) << "a cancel was reported";
-    // The device answers the next transaction.
-    EXPECT_EQ(listFolder(device.folder).items.size(), 2u);
+    EXPECT_EQ(listFolder(device.folder).items.size(), 2u) << "the device does not answer after the cancel";
 
     // Unplugged during a download: the error names the file and the device.
     const auto cut = dataObjectOf(device, {"LONG.BIN"}, owner_.get());
@@ -284,16 +229,54 @@ TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnplugged
         const HWND dialog = windows::waitForWindow(windows::hasControl(IDC_ABORT));
         if (dialog && windows::waitUntilEnabled(dialog, IDC_ABORT)) devices.unplug();
     });
-    FORMATETC single = formatOf(formats().fileContents, TYMED_ISTREAM, 0);
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_TRUE(FAILED(cut->GetData(&single, &medium)));
+    EXPECT_TRUE(FAILED(cut->GetData(&first, &medium)));
     unplugger.join();
     std::printf("the unplugged device was reported %.1f s after the download began\n",
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     EXPECT_EQ(temporaryTransferFiles(), before) << "a broken download left its temporary file";
-    const auto shown = environment_.prompts.prompts();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].textId, static_cast<UINT>(IDS_ERROR_DOWNLOAD));
-    EXPECT_NE(shown[0].text.find(L"\"LONG.BIN\" from device Corvia 80 (COM 7)"), std::wstring::npos)
-        << narrow(shown[0].text);
+    ASSERT_EQ(environment_.shownTexts(), std::vector<UINT>{IDS_ERROR_DOWNLOAD});
+    const std::wstring text = environment_.prompts.prompts()[0].text;
+    EXPECT_NE(text.find(L"\"LONG.BIN\" from device Corvia 80 (COM 7)"), std::wstring::npos) << narrow(text);
+}
+
+TEST_F(DataObjectTest, DroppedPcFilesAreCheckedFirstArriveFromAnyFolderAndAskThroughTheOverwriteDialog) {
+    const DevsimDevices devices({{port, "model=CV8,free=5000"}});
+    for (const char* name : {"A.TXT", "B.TXT", "C.TXT", "D.TXT", "X.TXT"}) devices.put(port, name, Bytes(5, 'd'));
+    const OpenedDevice device = openDevice(port);
+    const TempDir local;
+    // Every file is checked before the first byte: no room, a folder, a name with no ANSI form.
+    EXPECT_EQ(upload(device, localFiles(local, {{L"big.txt", 3000}, {L"bigger.txt", 3000}})), 0u);
+    EXPECT_EQ(upload(device, localFiles(local, {{L"first.txt", 10}, {L"folder", -1}})), 0u);
+    EXPECT_EQ(upload(device, localFiles(local, {{L"second.txt", 10}, {L"\u042f.txt", 10}})), 0u);
+    EXPECT_EQ(environment_.shownTexts(),
+              (std::vector<UINT>{IDS_ERROR_DEVICE_FULL, IDS_ERROR_DIRECTORY_DROPPED, IDS_ERROR_UPLOAD}));
+    for (const auto& shown : environment_.prompts.prompts())
+        EXPECT_EQ(std::tie(shown.owner, shown.style), std::make_tuple(owner_.get(), UINT{MB_OK | MB_ICONEXCLAMATION}));
+    EXPECT_FALSE(devices.has(port, "big.txt") || devices.has(port, "first.txt") || devices.has(port, "second.txt"));
+    EXPECT_EQ(owner_.refreshes(), 0);
+
+    // From a folder outside the ANSI code page, with Yes, No and Yes to all.
+    OverwriteAnswers answers({IDC_OVERWRITE_YES, IDC_OVERWRITE_NO, IDC_OVERWRITE_ALL});
+    const auto paths = localFiles(
+        local, {{L"A.TXT", 10}, {L"B.TXT", 10}, {L"C.TXT", 10}, {L"D.TXT", 10}, {L"E.TXT", 1000}, {L"empty.txt", 0}});
+    EXPECT_EQ(upload(device, paths), 1u);
+    answers.finish();
+    ASSERT_EQ(answers.questions.size(), 3u) << "Yes to all did not answer the later questions";
+    EXPECT_EQ(answers.questions[0],
+              L"File \"A.TXT\" already exists on target device. Do you want to overwrite "
+              L"this file?");
+    for (const char* name : {"A.TXT", "C.TXT", "D.TXT"}) EXPECT_EQ(devices.read(port, name), Bytes(10, 'p')) << name;
+    EXPECT_EQ(devices.read(port, "E.TXT"), Bytes(1000, 'p'));
+    EXPECT_TRUE(devices.has(port, "empty.txt"));
+    EXPECT_EQ(devices.read(port, "B.TXT"), Bytes(5, 'd'));
+    EXPECT_EQ(owner_.refreshes(), 1);
+
+    OverwriteAnswers cancel({IDC_OVERWRITE_CANCEL});
+    EXPECT_EQ(upload(device, localFiles(local, {{L"W.TXT", 10}, {L"X.TXT", 10}, {L"Y.TXT", 10}})), 1u);
+    cancel.finish();
+    EXPECT_TRUE(devices.has(port, "W.TXT"));
+    EXPECT_EQ(devices.read(port, "X.TXT"), Bytes(5, 'd'));
+    EXPECT_FALSE(devices.has(port, "Y.TXT")) << "Cancel did not stop the upload";
+    EXPECT_EQ(environment_.prompts.prompts().size(), 3u);
 }

@@ -4,38 +4,14 @@
 // dialog; against two nimbrel-devsim devices on mapped COM ports.
 #include "FileListSource.h"
 #include "ShellTransferSupport.h"
-#include "shell/TextFormat.h"
-#include "transfer/BackgroundWork.h"
 #include "transfer/ClipboardCommands.h"
-#include "transfer/DataValues.h"
 
 namespace {
 
 constexpr int sourcePort = 7;
 constexpr int targetPort = 8;
-
-const ClipboardFormats& formats() {
-    return moduleState().clipboardFormats();
-}
-
-ComPtr<IDataObject> dataObjectOf(const OpenedDevice& device, const std::vector<std::string>& names, HWND owner,
-                                 DWORD effect) {
-    std::vector<PCUITEMID_CHILD> items;
-    for (const auto& name : names) items.push_back(device.files.named(name));
-    ComPtr<IDataObject> data;
-    device.folder->GetUIObjectOf(nullptr, static_cast<UINT>(items.size()), items.data(), IID_IDataObject,
-                                 reinterpret_cast<UINT*>(&owner), reinterpret_cast<void**>(data.GetAddressOf()));
-    if (data) {
-        writeValue(*data.Get(), formats().preferredDropEffect, effect);
-        writeValue(*data.Get(), formats().logicalPerformedDropEffect, effect);
-    }
-    return data;
-}
-
-// Waits for the jobs and uploads, serving the calls they make to this thread.
-bool finishTransfers() {
-    return pumpUntil([] { return backgroundWorkRunning() == 0; }, 60s);
-}
+const std::vector<std::pair<int, std::string>> twoDevices = {{sourcePort, "model=CV8,serial=CV8-0007"},
+                                                             {targetPort, "model=MN2,serial=MN2-0008"}};
 
 DWORD dragEffect(IDropTarget& target, IDataObject* data, DWORD keys) {
     DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
@@ -51,11 +27,6 @@ protected:
     ViewTarget targetView(const OpenedDevice& device) {
         return {nullptr, &device.namespaceFolder(), targetWindow_.get(), nullptr};
     }
-    Bytes pattern(std::size_t size, std::uint8_t start) {
-        Bytes bytes(size);
-        for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(start + i * 7);
-        return bytes;
-    }
 
     ShellTransferEnvironment environment_;
     CommandWindow sourceWindow_, targetWindow_;
@@ -69,7 +40,7 @@ protected:
 }  // namespace
 
 TEST_F(DeviceToDeviceTest, FilesGoFromOneDeviceToAnotherThroughTheClipboardAndThroughADrag) {
-    const DevsimDevices devices({{sourcePort, "model=CV8,serial=CV8-0007"}, {targetPort, "model=MN2,serial=MN2-0008"}});
+    const DevsimDevices devices(twoDevices);
     for (const char* name : {"A.TXT", "B.BRF", "C.TXT"}) devices.put(sourcePort, name, pattern(700, name[0]));
     const OpenedDevice source = openDevice(sourcePort, 0x78, sourceWindow_.get());
     const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
@@ -116,15 +87,14 @@ TEST_F(DeviceToDeviceTest, FilesGoFromOneDeviceToAnotherThroughTheClipboardAndTh
 }
 
 TEST_F(DeviceToDeviceTest, AMoveDeletesTheSourcesOnlyAfterEveryFileWasSentAndNeverOntoItsOwnDevice) {
-    const DevsimDevices devices({{sourcePort, "model=CV8,serial=CV8-0007"}, {targetPort, "model=MN2,serial=MN2-0008"}});
+    const DevsimDevices devices(twoDevices);
     for (const char* name : {"M1.TXT", "M2.TXT", "KEEP.TXT"}) devices.put(sourcePort, name, pattern(300, name[1]));
     const OpenedDevice source = openDevice(sourcePort, 0x78, sourceWindow_.get());
     const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
 
     const auto onItself = dataObjectOf(source, {"M1.TXT"}, sourceWindow_.get(), DROPEFFECT_MOVE);
     pasteDataObject({nullptr, &source.namespaceFolder(), sourceWindow_.get(), nullptr}, onItself.Get());
-    ASSERT_EQ(environment_.prompts.prompts().size(), 1u);
-    EXPECT_EQ(environment_.prompts.prompts()[0].textId, static_cast<UINT>(IDS_ERROR_COPY_TO_ITSELF));
+    ASSERT_EQ(environment_.shownTexts(), std::vector<UINT>{IDS_ERROR_COPY_TO_ITSELF});
     EXPECT_EQ(environment_.prompts.prompts()[0].style, static_cast<UINT>(MB_OK | MB_ICONHAND));
 
     // As a same-process clipboard gives it on Windows: the source's own object.
@@ -132,8 +102,7 @@ TEST_F(DeviceToDeviceTest, AMoveDeletesTheSourcesOnlyAfterEveryFileWasSentAndNev
     pasteDataObject(targetView(target), cut.Get());
     EXPECT_TRUE(finishTransfers());
     EXPECT_EQ(devices.read(targetPort, "M2.TXT"), pattern(300, '2'));
-    EXPECT_FALSE(devices.has(sourcePort, "M1.TXT"));
-    EXPECT_FALSE(devices.has(sourcePort, "M2.TXT"));
+    EXPECT_FALSE(devices.has(sourcePort, "M1.TXT") || devices.has(sourcePort, "M2.TXT"));
     EXPECT_TRUE(devices.has(sourcePort, "KEEP.TXT"));
     EXPECT_EQ(sourceWindow_.refreshes(), 1) << "the source's view was not refreshed";
     EXPECT_EQ(targetWindow_.refreshes(), 1);
@@ -141,19 +110,15 @@ TEST_F(DeviceToDeviceTest, AMoveDeletesTheSourcesOnlyAfterEveryFileWasSentAndNev
 }
 
 TEST_F(DeviceToDeviceTest, DropEffectsFollowTheTargetAndPcFilesDroppedOnADeviceItemAreUploaded) {
-    const DevsimDevices devices({{sourcePort, "model=CV8,serial=CV8-0007"}, {targetPort, "model=MN2,serial=MN2-0008"}});
+    const DevsimDevices devices(twoDevices);
     devices.put(sourcePort, "A.TXT", pattern(10, 1));
     const OpenedDevice source = openDevice(sourcePort, 0x78, sourceWindow_.get());
     const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
     const auto files = dataObjectOf(source, {"A.TXT"}, sourceWindow_.get(), DROPEFFECT_COPY);
     const TempDir local;
-    std::filesystem::create_directory(hostPath(local.file("folder")));
-    std::ofstream(hostPath(local.file("pc.txt"))) << "from the pc";
-    const auto folderFirst = makeComObject<FileListSource>(
-        std::vector<std::wstring>{widen(hostPath(local.file("folder"))), widen(hostPath(local.file("pc.txt")))},
-        std::nullopt);
-    const auto pcFile =
-        makeComObject<FileListSource>(std::vector<std::wstring>{widen(hostPath(local.file("pc.txt")))}, std::nullopt);
+    const auto paths = localFiles(local, {{L"folder", -1}, {L"pc.txt", 11}});
+    const auto folderFirst = makeComObject<FileListSource>(paths, std::nullopt);
+    const auto pcFile = makeComObject<FileListSource>(std::vector{paths[1]}, std::nullopt);
 
     ComPtr<IDropTarget> onTarget, onSource, onRoot, onItem;
     ASSERT_EQ(target.namespaceFolder().CreateViewObject(targetWindow_.get(), IID_PPV_ARGS(&onTarget)), S_OK);
@@ -183,22 +148,27 @@ TEST_F(DeviceToDeviceTest, DropEffectsFollowTheTargetAndPcFilesDroppedOnADeviceI
     };
     for (const auto& test : cases) EXPECT_EQ(dragEffect(*test.target, test.data, test.keys), test.effect) << test.what;
 
-    DWORD effect = DROPEFFECT_COPY;
-    ASSERT_EQ(onItem->DragEnter(pcFile.Get(), MK_LBUTTON, POINTL{}, &effect), S_OK);
-    ASSERT_EQ(onItem->Drop(pcFile.Get(), 0, POINTL{}, &effect), S_OK);
+    // Dropped with Shift from a source that prefers nothing: a move it hears of.
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    ASSERT_EQ(onItem->DragEnter(pcFile.Get(), MK_LBUTTON | MK_SHIFT, POINTL{}, &effect), S_OK);
+    ASSERT_EQ(onItem->Drop(pcFile.Get(), MK_SHIFT, POINTL{}, &effect), S_OK);
     EXPECT_TRUE(finishTransfers());
-    EXPECT_EQ(devices.read(targetPort, "pc.txt"), Bytes({'f', 'r', 'o', 'm', ' ', 't', 'h', 'e', ' ', 'p', 'c'}));
+    EXPECT_EQ(devices.read(targetPort, "pc.txt"), Bytes(11, 'p'));
+    EXPECT_TRUE(pcFile->started);
+    EXPECT_EQ(std::tie(pcFile->performed, pcFile->ended),
+              std::make_tuple(DWORD{DROPEFFECT_MOVE}, DWORD{DROPEFFECT_MOVE}));
 }
 
-TEST_F(DeviceToDeviceTest, PcFilesCopiedOrCutInAFileManagerArePasted) {
+TEST_F(DeviceToDeviceTest, PcFilesCopiedOrCutInAFileManagerArePastedAndACutIsConfirmedOnlyWhenEveryFileArrived) {
     const DevsimDevices devices({{targetPort, "model=MN2,serial=MN2-0008"}});
+    devices.put(targetPort, "KEEP.TXT", Bytes(5, 'd'));
     const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
     const TempDir local;
-    for (const char* name : {"one.txt", "two.txt", "three.txt"}) std::ofstream(hostPath(local.file(name))) << name;
-    const auto path = [&](const char* name) { return widen(hostPath(local.file(name))); };
+    const auto paths =
+        localFiles(local, {{L"one.txt", 3}, {L"two.txt", 3}, {L"three.txt", 5}, {L"KEEP.TXT", 4}, {L"four.txt", 4}});
 
     // Through the real clipboard, as a file manager leaves it there.
-    const std::wstring list = path("one.txt") + L'\0' + L'\0';
+    const std::wstring list = paths[0] + L'\0' + L'\0';
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
     {
         const GlobalLockGuard<DROPFILES> drop(block);
@@ -215,13 +185,21 @@ TEST_F(DeviceToDeviceTest, PcFilesCopiedOrCutInAFileManagerArePasted) {
     EXPECT_TRUE(finishTransfers());
     EXPECT_TRUE(devices.has(targetPort, "one.txt"));
 
-    const auto cut = makeComObject<FileListSource>(std::vector{path("two.txt"), path("three.txt")}, DROPEFFECT_MOVE);
+    const auto cut = makeComObject<FileListSource>(std::vector{paths[1], paths[2]}, DROPEFFECT_MOVE);
     pasteDataObject(targetView(target), cut.Get());
     EXPECT_TRUE(finishTransfers());
     EXPECT_TRUE(devices.has(targetPort, "three.txt"));
-    EXPECT_EQ(cut->pasteSucceeded, DWORD{DROPEFFECT_MOVE});
-    EXPECT_EQ(cut->ended, DWORD{DROPEFFECT_MOVE});
-    EXPECT_EQ(targetWindow_.refreshes(), 2);
+    EXPECT_EQ(cut->performed, DWORD{DROPEFFECT_MOVE});
+    EXPECT_EQ(std::tie(cut->pasteSucceeded, cut->ended),
+              std::make_tuple(DWORD{DROPEFFECT_MOVE}, DWORD{DROPEFFECT_MOVE}));
+
+    OverwriteAnswers declined({IDC_OVERWRITE_NO});
+    const auto partly = makeComObject<FileListSource>(std::vector{paths[4], paths[3]}, DROPEFFECT_MOVE);
+    pasteDataObject(targetView(target), partly.Get());
+    EXPECT_TRUE(finishTransfers());
+    declined.finish();
+    EXPECT_FALSE(partly->pasteSucceeded || partly->ended) << "a move with a declined file was confirmed";
+    EXPECT_EQ(targetWindow_.refreshes(), 3);
 }
 
 TEST_F(RealTimingDeviceToDeviceTest, AbortInTheJobsDialogCancelsBothDevicesAndLeavesNothingBehind) {
@@ -245,10 +223,8 @@ TEST_F(RealTimingDeviceToDeviceTest, AbortInTheJobsDialogCancelsBothDevicesAndLe
     EXPECT_TRUE(finishTransfers());
     aborter.join();
     EXPECT_NE(caption.find(L"% transmitted"), std::wstring::npos) << narrow(caption);
-    EXPECT_TRUE(devices.has(sourcePort, "LONG.BRF"));
-    EXPECT_TRUE(devices.has(sourcePort, "NEXT.BRF"));
-    EXPECT_FALSE(devices.has(targetPort, "LONG.BRF"));
-    EXPECT_FALSE(devices.has(targetPort, "NEXT.BRF"));
+    EXPECT_TRUE(devices.has(sourcePort, "LONG.BRF") && devices.has(sourcePort, "NEXT.BRF"));
+    EXPECT_FALSE(devices.has(targetPort, "LONG.BRF") || devices.has(targetPort, "NEXT.BRF"));
     EXPECT_EQ(temporaryTransferFiles(), before);
     EXPECT_TRUE(environment_.prompts.prompts().empty()) << "a cancel was reported";
     EXPECT_EQ(listFolder(target.folder).result, S_OK) << "the target does not answer after the cancel";

@@ -6,24 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 namespace {
 
-DeviceInfo deviceWithSerial(const char* serial) {
-    DeviceInfo info;
-    info.typeCode = 0x72;
-    std::snprintf(info.serial, sizeof info.serial, "%s", serial);
-    return info;
-}
-
-const DeviceInfo source = deviceWithSerial("MN2-1");
-const DeviceInfo target = deviceWithSerial("CV8-2");
-
-ProgressUpdate last(ScriptedUser& user, std::size_t display = 0) {
-    const std::lock_guard<std::mutex> guard(user.displays.at(display).lock);
-    return user.displays.at(display).updates.back();
-}
+using Caption = ProgressUpdate::Caption;
+const DeviceInfo source = deviceOn(3, 0x72);
+const DeviceInfo target = deviceOn(4);
 
 }  // namespace
 
@@ -39,34 +26,30 @@ TEST(ProgressTest, EstimatesAreSixtyFourBitAndAnEmptyTransferIsComplete) {
 
 TEST(ProgressTest, TransfersBetweenThePcAndADeviceShowFileAndTotalProgress) {
     NoPauses noPauses;
-    ScriptedUser user;
-    auto single = TransferProgress::create(user, target, TransferMode::PcAndDevice, 1, 1000);
+    ScriptedUser one, several;
+    auto single = TransferProgress::create(one, target, TransferMode::PcAndDevice, 1, 1000);
     single->setCurrentName(std::string("\"folder") + localPathSeparator + "report.brf\"");
     TransferProgress::singleTransferProgress(&target, 1000, 370, 37.0, 52'000);
-    ProgressUpdate update = last(user);
-    EXPECT_EQ(update.name, "report.brf");
-    EXPECT_EQ(update.caption, ProgressUpdate::Caption::FileOfOne);
-    EXPECT_EQ(update.captionName, "report.brf");
-    EXPECT_EQ(update.percent, 37);
-    EXPECT_EQ(update.fileBar, 37);
-    EXPECT_EQ(update.remainingSeconds, 52u);
+    ProgressUpdate update = one->last();
+    EXPECT_EQ(std::tie(update.name, update.captionName), std::make_tuple("report.brf", "report.brf"));
+    EXPECT_EQ(update.caption, Caption::FileOfOne);
+    EXPECT_EQ(std::tie(update.percent, update.fileBar, update.remainingSeconds), std::make_tuple(37, 37, 52u));
     EXPECT_FALSE(update.abortEnabled) << "no device to cancel";
     single->fileFinished(1000);
-    EXPECT_EQ(user.displays[0].closes, 1) << "the dialog closes after the last file";
+    EXPECT_EQ(one->closes, 1) << "the dialog closes after the last file";
     single->destroy();
 
-    auto several = TransferProgress::create(user, target, TransferMode::PcAndDevice, 3, 1'000'300);
-    several->fileFinished(100);
-    several->skipFile(100, false);
+    auto many = TransferProgress::create(several, target, TransferMode::PcAndDevice, 3, 1'000'300);
+    many->fileFinished(100);
+    many->skipFile(100, false);
     TransferProgress::singleTransferProgress(&target, 500, 100, 20.0, 0);
-    update = last(user, 1);
-    EXPECT_EQ(update.caption, ProgressUpdate::Caption::FilesOfMany);
-    EXPECT_EQ(update.percent, 0);  // 200 of 1,000,200
-    EXPECT_EQ(update.remainingSeconds, 625u);
-    EXPECT_EQ(several->fileCount(), 2u);
-    several->destroy();
+    update = several->last();
+    EXPECT_EQ(update.caption, Caption::FilesOfMany);
+    EXPECT_EQ(std::tie(update.percent, update.remainingSeconds), std::make_tuple(0, 625u));  // 200 of 1,000,200
+    EXPECT_EQ(many->fileCount(), 2u);
+    many->destroy();
     TransferProgress::singleTransferProgress(&target, 500, 200, 40.0, 0);
-    EXPECT_EQ(user.displays[1].updates.size(), 1u) << "a destroyed transfer heard of its device";
+    EXPECT_EQ(several->updates.size(), 1u) << "a destroyed transfer heard of its device";
 }
 
 TEST(ProgressTest, DeviceToDeviceReceivesIntoTheFirstHalfOfTheBarAndSendsIntoTheSecond) {
@@ -77,45 +60,41 @@ TEST(ProgressTest, DeviceToDeviceReceivesIntoTheFirstHalfOfTheBarAndSendsIntoThe
     job->setReceiveName("FIRST.TXT");
     job->setCurrentName("FIRST.TXT");
     TransferProgress::receiveSideProgress(&source, 200, 120, 60.0, 0);
-    ProgressUpdate update = last(user);
-    EXPECT_EQ(update.fileBar, 30);
-    EXPECT_EQ(update.percent, 15);
-    EXPECT_EQ(update.caption, ProgressUpdate::Caption::DeviceToDevice);
-    EXPECT_EQ(update.remainingSeconds, (680 / 80 + 4) * 50 / 1000);
+    ProgressUpdate update = user->last();
+    EXPECT_EQ(std::tie(update.fileBar, update.percent), std::make_tuple(30, 15));
+    EXPECT_EQ(update.caption, Caption::DeviceToDevice);
+    EXPECT_EQ(update.remainingSeconds, (680u / 80 + 4) * 50 / 1000);
     job->fileFinished(200);
     job->setSendBusy(true);
     job->setReceiveName("SECOND.TXT");
     TransferProgress::sendSideProgress(&target, 200, 120, 60.0, 0);
-    update = last(user);
-    EXPECT_EQ(update.fileBar, 80);
-    EXPECT_EQ(update.name, "FIRST.TXT");
+    EXPECT_EQ(user->last().fileBar, 80);
     TransferProgress::receiveSideProgress(&source, 200, 100, 50.0, 0);
-    EXPECT_FALSE(last(user).setFileBar) << "the bar belongs to the sending while it runs";
-    EXPECT_EQ(last(user).name, "FIRST.TXT");
+    EXPECT_FALSE(user->last().setFileBar) << "the bar belongs to the sending while it runs";
+    EXPECT_EQ(user->last().name, "FIRST.TXT");
     job->skipFile(200, true);
     EXPECT_EQ(job->totalBytes(), 400u);
     job->fileFinished(200);
-    EXPECT_EQ(user.displays[0].closes, 0) << "only the job closes its dialog";
+    EXPECT_EQ(user->closes, 0) << "only the job closes its dialog";
     job->destroy();
 }
 
 TEST(ProgressTest, TwoTransfersToOneDeviceKeepTheirOwnDisplaysAndAbortReachesItsOwn) {
     NoPauses noPauses;
-    ScriptedUser user;
-    auto older = TransferProgress::create(user, target, TransferMode::PcAndDevice, 2, 100);
-    auto newer = TransferProgress::create(user, target, TransferMode::PcAndDevice, 2, 100);
+    ScriptedUser first, second;
+    auto older = TransferProgress::create(first, target, TransferMode::PcAndDevice, 2, 100);
+    auto newer = TransferProgress::create(second, target, TransferMode::PcAndDevice, 2, 100);
     TransferProgress::singleTransferProgress(&target, 10, 5, 50.0, 0);
-    EXPECT_EQ(user.displays[1].updates.size(), 1u) << "the newest transfer hears of its device";
+    EXPECT_EQ(second->updates.size(), 1u) << "the newest transfer hears of its device";
     newer->destroy();
     TransferProgress::singleTransferProgress(&target, 10, 5, 50.0, 0);
-    EXPECT_EQ(user.displays[0].updates.size(), 1u) << "the older transfer lost its display";
+    EXPECT_EQ(first->updates.size(), 1u) << "the older transfer lost its display";
 
     int handled = 0;
     older->setAbortHandler([&] { ++handled; });
     older->abort();
-    EXPECT_TRUE(older->aborted());
-    EXPECT_FALSE(newer->aborted());
+    EXPECT_TRUE(older->aborted() && !newer->aborted());
     EXPECT_EQ(handled, 1);
-    EXPECT_EQ(user.displays[0].closes, 1);
+    EXPECT_EQ(first->closes, 1);
     older->destroy();
 }

@@ -1,36 +1,34 @@
 #pragma once
 // What the shell-side transfer tests share: COM and the module's texts with
-// the transfer layer's objects in the folders, nimbrel-devsim devices on
-// mapped COM ports with their files in folders of the test, device folders
-// opened as the shell opens them, a window that counts Refresh commands, a
-// message pump, and the overwrite question answered through its buttons.
+// the transfer layer's objects in the folders, nimbrel-devsim devices whose
+// files lie in folders of the test, device folders opened as the shell
+// opens them and their data objects, a window that counts Refresh commands,
+// a message pump, and the overwrite question answered through its buttons.
+#include "EndToEnd.h"
 #include "FolderTestSupport.h"
-#include "TestFiles.h"
-#include "ToolProcess.h"
 #include "WindowDriver.h"
 #include "link/Pause.h"
 #include "namespace/NamespaceFolder.h"
 #include "resources/resource.h"
 #include "shell/ModuleState.h"
 #include "shell/Prompt.h"
+#include "shell/TextFormat.h"
+#include "transfer/BackgroundWork.h"
+#include "transfer/DataValues.h"
 #include "transfer/TransferObjects.h"
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <memory>
-#include <string>
 #include <thread>
-#include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
 
-inline std::string portLink(int number) {
-    return std::string(NIMBREL_PORT_DIR) + "/COM" + std::to_string(number);
+inline const ClipboardFormats& formats() {
+    return moduleState().clipboardFormats();
 }
 
 // The transfer layer in the folders, the formats registered, messages
@@ -47,6 +45,11 @@ public:
     }
     ~ShellTransferEnvironment() { OleUninitialize(); }
     bool ready() const { return com_.textsLoaded(); }
+    std::vector<UINT> shownTexts() const {
+        std::vector<UINT> texts;
+        for (const auto& shown : prompts.prompts()) texts.push_back(shown.textId);
+        return texts;
+    }
     prompt::Recorder prompts{IDOK};
 
 private:
@@ -54,20 +57,15 @@ private:
     std::optional<ScopedPause> pause_;
 };
 
-// nimbrel-devsim devices on COM links, each keeping its files in a folder
-// of the test, as `key=value` options of one device each (the link and the
-// files folder are added).
+// nimbrel-devsim devices, each keeping its files in a folder of the test.
 class DevsimDevices {
 public:
-    explicit DevsimDevices(const std::vector<std::pair<int, std::string>>& devices) {
-        // The idle limit ends a simulator that a crashed test left behind.
-        std::vector<std::string> args{"-q", "--idle-limit", "300", "--pid-file", dir_.file("devsim.pid")};
-        for (const auto& [port, options] : devices) {
+    explicit DevsimDevices(std::vector<std::pair<int, std::string>> devices) {
+        for (auto& [port, keys] : devices) {
             std::filesystem::create_directories(hostPath(filesOf(port)));
-            args.insert(args.end(), {"--device", "link=" + portLink(port) + ",files=" + filesOf(port) + "," + options});
+            keys = "files=" + filesOf(port) + "," + keys;
         }
-        process_ = std::make_unique<ToolProcess>(
-            ToolLaunch{nativeTool("nimbrel-devsim"), args, dir_.file("devsim.pid"), dir_.file("devsim.pid")});
+        process_ = startDevices(dir_, devices);
     }
     // Unix path of the folder with the device's files.
     std::string filesOf(int port) const { return dir_.file("device" + std::to_string(port)); }
@@ -78,7 +76,6 @@ public:
     }
     bool has(int port, const std::string& name) const { return pathExists(file(port, name)); }
     Bytes read(int port, const std::string& name) const { return readFileBytes(file(port, name)); }
-    void stop() { process_.reset(); }
     // Every device at once, as if unplugged in the middle of what it does.
     void unplug() { process_->kill(); }
 
@@ -86,6 +83,12 @@ private:
     TempDir dir_;
     std::unique_ptr<ToolProcess> process_;
 };
+
+inline Bytes pattern(std::size_t size, std::uint8_t start) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(start + i * 7);
+    return bytes;
+}
 
 // The folder of the device on `port`, opened from the root as the shell
 // opens it (the device is probed on that port only), and its files listed
@@ -110,6 +113,44 @@ inline OpenedDevice openDevice(int port, std::uint32_t typeCode = 0x78, HWND own
     return opened;
 }
 
+// The data object of the named files, as the view asks the folder for it
+// (the reserved argument points at the window that hears of a completed
+// move), with the preferred effect of a copy, a cut or a drag.
+inline ComPtr<IDataObject> dataObjectOf(const OpenedDevice& device, const std::vector<std::string>& names, HWND owner,
+                                        DWORD effect = 0) {
+    std::vector<PCUITEMID_CHILD> items;
+    for (const auto& name : names) items.push_back(device.files.named(name));
+    ComPtr<IDataObject> data;
+    EXPECT_EQ(
+        device.folder->GetUIObjectOf(nullptr, static_cast<UINT>(items.size()), items.data(), IID_IDataObject,
+                                     reinterpret_cast<UINT*>(&owner), reinterpret_cast<void**>(data.GetAddressOf())),
+        S_OK);
+    if (data && effect) {
+        writeValue(*data.Get(), formats().preferredDropEffect, effect);
+        writeValue(*data.Get(), formats().logicalPerformedDropEffect, effect);
+    }
+    return data;
+}
+
+// Local files of `size` bytes of 'p' (size -1: a folder) in a folder whose
+// name has no ANSI form, made through the wide calls, as wide paths.
+inline std::vector<std::wstring> localFiles(const TempDir& dir,
+                                            const std::vector<std::pair<std::wstring, long>>& files) {
+    const std::filesystem::path folder = widenUtf8(hostPath(dir.path())) + L"\\\u041f\u0438\u0441\u044c\u043c\u0430";
+    std::filesystem::create_directories(folder);
+    std::vector<std::wstring> paths;
+    for (const auto& [name, size] : files) {
+        const std::filesystem::path path = folder / name;
+        if (size < 0) {
+            std::filesystem::create_directory(path);
+        } else {
+            std::ofstream(path, std::ios::binary) << std::string(static_cast<std::size_t>(size), 'p');
+        }
+        paths.push_back(path.wstring());
+    }
+    return paths;
+}
+
 // Runs the thread's messages until `done` or the time is up.
 inline bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s) {
     const auto end = std::chrono::steady_clock::now() + timeout;
@@ -123,6 +164,11 @@ inline bool pumpUntil(const std::function<bool()>& done, std::chrono::millisecon
         }
     }
     return true;
+}
+
+// Waits for the jobs and uploads, serving the calls they make to this thread.
+inline bool finishTransfers() {
+    return pumpUntil([] { return backgroundWorkRunning() == 0; }, 60s);
 }
 
 // A window of the test thread that counts the Refresh commands it gets.
