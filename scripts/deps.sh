@@ -5,7 +5,8 @@ packages=(cmake ninja-build g++ googletest libcli11-dev
           g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
           xvfb xauth imagemagick socat
           clang-14 libclang-rt-14-dev clang-tidy-14 clang-format
-          nsis dpkg-dev lld-14 wine32:i386)
+          nsis dpkg-dev lld-14 wine32:i386
+          pkg-config libfuse3-dev fuse3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -5,8 +5,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "TestFiles.h"
 #include "ToolProcess.h"
@@ -22,15 +20,6 @@ namespace {
 
 // COM11 is this program's own; other programs stay off it.
 constexpr int portNumber = 11;
-
-std::string textOf(const std::string& unixPath) {
-    std::ifstream file(hostPath(unixPath), std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-void writeText(const std::string& unixPath, const std::string& text) {
-    std::ofstream(hostPath(unixPath), std::ios::binary) << text;
-}
 
 class EndToEndTest : public ::testing::Test {
 protected:
@@ -83,11 +72,11 @@ TEST_F(EndToEndTest, IdentifyListDownloadUploadRenameDeleteAndAMissingFileOverAR
 
     const std::string local = dir_.file("copy.txt");
     device.sendFile("LETTER.TXT", hostPath(local), files[0].size, {});
-    EXPECT_EQ(textOf(local), letter_);
+    EXPECT_EQ(readText(local), letter_);
 
     writeText(dir_.file("REPORT.TXT"), std::string(500, 'r'));
     device.receiveFile(hostPath(dir_.file("REPORT.TXT")), {}, 0);
-    EXPECT_EQ(textOf(dir_.file("files/REPORT.TXT")), std::string(500, 'r'));
+    EXPECT_EQ(readText(dir_.file("files/REPORT.TXT")), std::string(500, 'r'));
 
     device.renameFile("REPORT.TXT", "REPORT2.TXT");
     EXPECT_TRUE(pathExists(dir_.file("files/REPORT2.TXT")));
@@ -143,7 +132,7 @@ TEST_F(EndToEndTest, ADeviceUnpluggedDuringADownloadOrAnUploadEndsItWithAPortErr
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         std::printf("%s: the unplugged device was reported after %.2f s\n", upload ? "upload" : "download", seconds);
         EXPECT_FALSE(pathExists(local)) << "a partial download was kept";
-        EXPECT_TRUE(textOf(source) == book) << "the user's file was changed";
+        EXPECT_TRUE(readText(source) == book) << "the user's file was changed";
         EXPECT_TRUE(!device.isBusy() && device.currentPortMode() == IDLE);
     }
 }

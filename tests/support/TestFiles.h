@@ -24,6 +24,9 @@ private:
 
 // The whole content of a file; empty when it cannot be read.
 std::vector<std::uint8_t> readFileBytes(const std::string& unixPath);
+std::string readText(const std::string& unixPath);
+// Makes `unixPath` a file holding `text`.
+void writeText(const std::string& unixPath, const std::string& text);
 // Makes `link` a symbolic link to `target` (replacing what was there).
 void pointLink(const std::string& link, const std::string& target);
 void removeLink(const std::string& link);

@@ -60,51 +60,6 @@ void printDevices(const std::vector<NamedDevice>& devices) {
     }
 }
 
-std::vector<NamedDevice> scanAndName(const GlobalOptions& options) {
-    ScanResult scan = scanDevices(candidatePorts(options.ports));
-    for (const DeviceInfo& device : scan.firmwareTooOld) tellFirmwareTooOld(device);
-    DeviceCatalogue catalogue;
-    return listDevices(scan.devices, catalogue);
-}
-
-// The device the command works on, or the exit code that ends it.
-struct Selection {
-    std::optional<DeviceInfo> device;
-    int exitCode = ExitCode::Success;
-};
-
-Selection selectDevice(const GlobalOptions& options) {
-    if (!options.device.empty()) {
-        if (std::optional<int> port = portFromText(options.device)) {
-            DeviceInfo device;
-            if (probePort(device, *port, true, false) == 0 || !isFileCapableModel(device.typeCode)) {
-                reportProblem("no supported device answers on " + options.device + ".");
-                return {std::nullopt, ExitCode::Failure};
-            }
-            if (device.protocolVersion == 0) {
-                tellFirmwareTooOld(device);
-                return {std::nullopt, ExitCode::Failure};
-            }
-            return {device, ExitCode::Success};
-        }
-        for (const NamedDevice& named : scanAndName(options))
-            if (sameNameIgnoringCase(named.name, options.device)) return {named.info, ExitCode::Success};
-        reportProblem("no connected device is called \"" + options.device + "\".");
-        return {std::nullopt, ExitCode::Failure};
-    }
-    std::vector<NamedDevice> devices = scanAndName(options);
-    if (devices.empty()) {
-        reportProblem("No supported devices connected.");
-        return {std::nullopt, ExitCode::Failure};
-    }
-    if (devices.size() > 1) {
-        reportProblem("several devices are connected; choose one with --device PORT or --device NAME:");
-        printDevices(devices);
-        return {std::nullopt, ExitCode::Usage};
-    }
-    return {devices.front().info, ExitCode::Success};
-}
-
 // Runs `work` on the selected device, reporting a failure as "<what>".
 template <typename Work>
 int withDevice(const GlobalOptions& options, Work&& work) {
@@ -173,6 +128,45 @@ Answer askOverwrite(const std::string& name, const DeviceInfo& device) {
     }
 }
 }  // namespace
+
+std::vector<NamedDevice> scanAndName(const GlobalOptions& options) {
+    ScanResult scan = scanDevices(candidatePorts(options.ports));
+    for (const DeviceInfo& device : scan.firmwareTooOld) tellFirmwareTooOld(device);
+    DeviceCatalogue catalogue;
+    return listDevices(scan.devices, catalogue);
+}
+
+Selection selectDevice(const GlobalOptions& options) {
+    if (!options.device.empty()) {
+        if (std::optional<int> port = portFromText(options.device)) {
+            DeviceInfo device;
+            if (probePort(device, *port, true, false) == 0 || !isFileCapableModel(device.typeCode)) {
+                reportProblem("no supported device answers on " + options.device + ".");
+                return {std::nullopt, ExitCode::Failure};
+            }
+            if (device.protocolVersion == 0) {
+                tellFirmwareTooOld(device);
+                return {std::nullopt, ExitCode::Failure};
+            }
+            return {device, ExitCode::Success};
+        }
+        for (const NamedDevice& named : scanAndName(options))
+            if (sameNameIgnoringCase(named.name, options.device)) return {named.info, ExitCode::Success};
+        reportProblem("no connected device is called \"" + options.device + "\".");
+        return {std::nullopt, ExitCode::Failure};
+    }
+    std::vector<NamedDevice> devices = scanAndName(options);
+    if (devices.empty()) {
+        reportProblem("No supported devices connected.");
+        return {std::nullopt, ExitCode::Failure};
+    }
+    if (devices.size() > 1) {
+        reportProblem("several devices are connected; choose one with --device PORT or --device NAME:");
+        printDevices(devices);
+        return {std::nullopt, ExitCode::Usage};
+    }
+    return {devices.front().info, ExitCode::Success};
+}
 
 int runScan(const GlobalOptions& options) {
     std::vector<NamedDevice> devices = scanAndName(options);

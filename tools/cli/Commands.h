@@ -1,8 +1,11 @@
 #pragma once
 // The tool's commands. Each returns the program's exit code.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "devices/Discovery.h"
 
 namespace ExitCode {
 inline constexpr int Success = 0;
@@ -18,6 +21,18 @@ struct GlobalOptions {
 };
 
 enum class OverwriteChoice { Ask, Always, Never };
+
+// The connected devices with their remembered names; tells about devices
+// whose firmware is too old.
+std::vector<NamedDevice> scanAndName(const GlobalOptions& options);
+
+// The device a command works on (--device, or the only one connected), or
+// the exit code that ends the command; the reason is told already.
+struct Selection {
+    std::optional<DeviceInfo> device;
+    int exitCode = ExitCode::Success;
+};
+Selection selectDevice(const GlobalOptions& options);
 
 int runScan(const GlobalOptions& options);
 int runList(const GlobalOptions& options);

@@ -10,6 +10,7 @@ void installInterruptHandling() {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);  // a closed terminal: clean up as for Ctrl+C
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::thread([signals] {
         for (;;) {

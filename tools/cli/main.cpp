@@ -9,6 +9,7 @@
 #include "Arguments.h"
 #include "Commands.h"
 #include "Interrupt.h"
+#include "MountCommand.h"
 #include "NimbrelVersion.h"
 
 namespace {
@@ -27,6 +28,7 @@ Examples:
   nimbrel rm DRAFT.TXT
   nimbrel name "Kitchen Corvia"
   nimbrel table german.tbl 3
+  nimbrel mount ~/Korvel      (Linux; fusermount3 -u ~/Korvel unmounts)
 
 Exit codes: 0 success, 1 a device or file error, 2 bad usage, 130 interrupted.
 On Linux the ports to scan are /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*,
@@ -141,6 +143,8 @@ int main(int argc, char** argv) try {
     table->add_flag("--backward", tableBackward, "Ask for backward search");
     table->add_option("--name", tableName, "Name of the table on the device");
     table->callback([&] { set(runTable(options, tableFile, tableSlot, tableBackward, tableName)); });
+
+    addMountCommand(app, options, set);
 
     installInterruptHandling();
     try {
