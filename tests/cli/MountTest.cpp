@@ -207,6 +207,7 @@ TEST_F(MountTest, MoveRenameAndDeleteChangeTheDevicesAndRefuseWhatTheyCannotDo) 
         {"cat " + corvia() + "/MISSING.TXT", ENOENT},
         {"echo x > " + corvia() + "/" + std::string(65, 'N'), ENAMETOOLONG},
         {"echo x > " + mountPoint() + "/ROOT.TXT", EACCES},
+        {"touch " + corvia() + "/' LEADING BLANK'", EINVAL},
     };
     for (const Refusal& refusal : refusals) {
         const CliResult result = sh(refusal.command);
@@ -301,9 +302,11 @@ TEST_F(MountTest, TheToolMountsUntilCtrlCOrFusermountAndNamesDevicesFromItsCatal
     EXPECT_FALSE(isMounted(mountPoint()));
 
     // In the background, one device's files at the root, until fusermount3 -u.
-    const CliResult background = nimbrel({"--device", corviaLink(), "mount", mountPoint()});
+    const CliResult background = nimbrel({"--device", corviaLink(), "mount", "--allow-system-files", mountPoint()});
     ASSERT_EQ(background.exitCode, 0) << background.err;
     EXPECT_EQ(sh("ls " + mountPoint()).out, "BOOK.BRF\nKORVEL.NSF\nLETTER.TXT\n");
+    EXPECT_EQ(sh("rm " + mountPoint() + "/KORVEL.NSF").exitCode, 0);
+    EXPECT_FALSE(fs::exists(corviaFiles() / "KORVEL.NSF"));
     EXPECT_EQ(sh("fusermount3 -u " + mountPoint()).exitCode, 0);
     EXPECT_FALSE(isMounted(mountPoint()));
 
