@@ -298,6 +298,7 @@ TEST_F(MountTest, TheToolMountsUntilCtrlCOrFusermountAndNamesDevicesFromItsCatal
         return true;
     });
     EXPECT_EQ(foreground.exitCode, 0) << foreground.err;
+    EXPECT_EQ(foreground.out, "2 devices mounted at " + mountPoint() + "; Ctrl+C unmounts.\n");
     EXPECT_EQ(listed, "Corvia 80\nMinnow\n");
     EXPECT_FALSE(isMounted(mountPoint()));
 

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <memory>
 
 #include "FuseMount.h"
@@ -34,7 +35,12 @@ int runMount(const GlobalOptions& options, const MountArguments& arguments) {
         reportFailure(what + " on " + deviceLabel(device), error, verbose);
     };
     try {
+        const std::size_t count = request.devices.size();
         FuseMount mount(std::move(request));
+        const std::string devices = count == 1 ? "One device" : std::to_string(count) + " devices";
+        const std::string how = arguments.foreground ? "Ctrl+C" : "fusermount3 -u " + mount.mountPoint();
+        std::printf("%s mounted at %s; %s unmounts.\n", devices.c_str(), mount.mountPoint().c_str(), how.c_str());
+        std::fflush(stdout);
         if (!arguments.foreground) {
             mount.runInBackground();
             // The thread that takes the signals stayed behind in the parent.
