@@ -43,7 +43,7 @@ echo "64 KiB through the mount against the nimbrel tool, nimbrel-devsim paced at
 get=$(timed "$bin/nimbrel" -d "$link" get BOOK.BRF -o "$work/pc/get")
 put=$(timed "$bin/nimbrel" -d "$link" put --overwrite "$work/pc/BOOK.BRF" --as PUT.BRF)
 
-"$bin/nimbrel" -d "$link" mount -f "$work/mnt" &
+"$bin/nimbrel" -d "$link" mount -f "$work/mnt" >/dev/null &
 for _ in $(seq 200); do mountpoint -q "$work/mnt" && break; sleep 0.05; done
 ls "$work/mnt" >/dev/null  # the listing is made once, when the folder is first read
 out=$(timed cp "$work/mnt/BOOK.BRF" "$work/pc/mount.brf")
