@@ -127,11 +127,7 @@ protected:
     std::string minnow() const { return mountPoint() + "/Minnow"; }
 
     TempDir dir_;
-    // No protocol waits; a silent device is given up on within about a second a read.
     ScopedPause noWaits_{[](std::uint32_t) {}};
-    ScopedPortOpener shortTimeouts_{[](int number) {
-        return std::make_unique<PosixSerialPort>(number, ReadTiming{50, 500});
-    }};
     std::unique_ptr<ToolProcess> devices_;
     std::unique_ptr<FuseMount> mount_;
     std::thread server_;
@@ -279,6 +275,10 @@ TEST_F(MountTest, DeviceErrorsBecomeErrnoAndASilentDeviceNeverHangsTheMount) {
     }
     EXPECT_EQ(readText(minnowFiles() / "BIG.BRF"), "old") << "a failed upload leaves the device's file";
 
+    // A silent device is given up on within about a second a read (no port is open now).
+    const ScopedPortOpener shortTimeouts([](int number) {
+        return std::make_unique<PosixSerialPort>(number, ReadTiming{50, 500});
+    });
     ::kill(static_cast<pid_t>(devices_->pid()), SIGSTOP);
     const CliResult silent = sh("cat " + minnow() + "/SHOPPING.TXT");
     EXPECT_NE(silent.err.find(errorText(EIO)), std::string::npos) << silent.err;
