@@ -94,7 +94,7 @@ protected:
         ASSERT_EQ(request.devices.size(), links.size()) << "the simulated devices did not answer";
         request.settings.listingLifetime = std::chrono::milliseconds(0);
         try {
-            mount_ = std::make_unique<FuseMount>(std::move(request));
+            mount_ = std::make_unique<FuseMount>(request);
         } catch (const std::exception& error) {
             FAIL() << "cannot mount here (it needs root, /dev/fuse and fusermount3): " << error.what();
         }

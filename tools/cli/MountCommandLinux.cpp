@@ -36,7 +36,7 @@ int runMount(const GlobalOptions& options, const MountArguments& arguments) {
     };
     try {
         const std::size_t count = request.devices.size();
-        FuseMount mount(std::move(request));
+        FuseMount mount(request);
         const std::string devices = count == 1 ? "One device" : std::to_string(count) + " devices";
         const std::string how = arguments.foreground ? "Ctrl+C" : "fusermount3 -u " + mount.mountPoint();
         std::printf("%s mounted at %s; %s unmounts.\n", devices.c_str(), mount.mountPoint().c_str(), how.c_str());

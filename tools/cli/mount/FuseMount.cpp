@@ -81,8 +81,9 @@ struct Opened {
     MountedDevice::OpenFile* file;
 };
 
+// libfuse keeps a handle as a number.
 Opened& opened(fuse_file_info* info) {
-    return *reinterpret_cast<Opened*>(info->fh);
+    return *reinterpret_cast<Opened*>(info->fh);  // NOLINT(performance-no-int-to-ptr)
 }
 
 void folderAttributes(struct stat* attributes, bool readOnly) {
@@ -326,7 +327,7 @@ std::string makeCacheFolder() {
 
 }  // namespace
 
-FuseMount::FuseMount(MountRequest request) : served_(std::make_unique<MountedFolders>()) {
+FuseMount::FuseMount(const MountRequest& request) : served_(std::make_unique<MountedFolders>()) {
     std::error_code error;
     if (!fs::is_directory(request.mountPoint, error))
         throw std::runtime_error("cannot mount at " + request.mountPoint + ": it is not a folder");

@@ -21,7 +21,7 @@ struct MountRequest {
 class FuseMount {
 public:
     // Mounts; raises std::runtime_error saying why it cannot.
-    explicit FuseMount(MountRequest request);
+    explicit FuseMount(const MountRequest& request);
     // Unmounts if still mounted and removes the private copies.
     ~FuseMount();
     FuseMount(const FuseMount&) = delete;
