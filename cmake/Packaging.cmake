@@ -79,7 +79,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "files of Korvel braille displays and note
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "nimbrel lists, copies, renames and deletes the files on Korvel braille\n"
   "displays and notetakers connected to serial or USB serial ports, names the\n"
-  "devices, loads braille tables and shows what a device displays.\n"
+  "devices, loads braille tables and shows what a device displays; nimbrel\n"
+  "mount shows the devices' files in a folder (FUSE).\n"
   "nimbrel-devsim plays such devices on pseudo-terminals, for trying nimbrel\n"
   "without hardware.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -88,4 +89,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Nimbrel developers")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# nimbrel mount mounts and unmounts through fusermount3.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS fuse3)
 include(CPack)

@@ -19,7 +19,7 @@ deb="$work/nimbrel_${version}_$(dpkg --print-architecture).deb"
 
 check "package name" nimbrel "$(dpkg-deb -f "$deb" Package)"
 check "package version" "$version" "$(dpkg-deb -f "$deb" Version)"
-check "libraries it needs" "libc6 libgcc-s1 libstdc++6" \
+check "packages it needs" "fuse3 libc6 libfuse3-3 libgcc-s1 libstdc++6" \
   "$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | awk '{print $1}' | sort | xargs)"
 check "files" "./usr/bin/nimbrel ./usr/bin/nimbrel-devsim ./usr/share/man/man1/nimbrel-devsim.1.gz ./usr/share/man/man1/nimbrel.1.gz" \
   "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort | xargs)"

@@ -4,7 +4,13 @@
 #include <CLI/CLI.hpp>
 
 #include <functional>
+#include <string>
 
 #include "Commands.h"
 
-void addMountCommand(CLI::App& app, const GlobalOptions& options, const std::function<void(int)>& setExitCode);
+// Makes a subcommand (name, description, examples) as main's other commands are made.
+using CommandMaker =
+    std::function<CLI::App*(const std::string& name, const std::string& description, const std::string& examples)>;
+
+void addMountCommand(const CommandMaker& makeCommand, const GlobalOptions& options,
+                     const std::function<void(int)>& setExitCode);

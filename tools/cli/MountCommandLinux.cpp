@@ -56,9 +56,13 @@ int runMount(const GlobalOptions& options, const MountArguments& arguments) {
 
 }  // namespace
 
-void addMountCommand(CLI::App& app, const GlobalOptions& options, const std::function<void(int)>& setExitCode) {
+void addMountCommand(const CommandMaker& makeCommand, const GlobalOptions& options,
+                     const std::function<void(int)>& setExitCode) {
     const auto arguments = std::make_shared<MountArguments>();
-    auto* mount = app.add_subcommand("mount", "Show the devices' files in a folder until it is unmounted");
+    auto* mount = makeCommand("mount", "Show the devices' files in a folder until it is unmounted",
+                              "  nimbrel mount ~/Korvel\n"
+                              "  nimbrel --device /dev/ttyUSB0 mount -f ~/Korvel\n"
+                              "  fusermount3 -u ~/Korvel      (unmounts)\n");
     mount->add_option("mountpoint", arguments->mountPoint, "An empty folder")->required();
     mount->add_flag("-f,--foreground", arguments->foreground, "Stay in the foreground; Ctrl+C unmounts");
     mount->add_flag("--allow-system-files", arguments->allowSystemFiles, "Let system files (.NSF) be changed");

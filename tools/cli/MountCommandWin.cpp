@@ -1,4 +1,4 @@
 #include "MountCommand.h"
 
 // On Windows the devices are a folder of Explorer already.
-void addMountCommand(CLI::App&, const GlobalOptions&, const std::function<void(int)>&) {}
+void addMountCommand(const CommandMaker&, const GlobalOptions&, const std::function<void(int)>&) {}

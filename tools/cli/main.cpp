@@ -144,7 +144,9 @@ int main(int argc, char** argv) try {
     table->add_option("--name", tableName, "Name of the table on the device");
     table->callback([&] { set(runTable(options, tableFile, tableSlot, tableBackward, tableName)); });
 
-    addMountCommand(app, options, set);
+    addMountCommand([&app](const std::string& name, const std::string& description,
+                           const std::string& examples) { return command(app, name, description, examples); },
+                    options, set);
 
     installInterruptHandling();
     try {
