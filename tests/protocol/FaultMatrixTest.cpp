@@ -39,7 +39,7 @@ struct Cell {
     SLVFamilyDevice device{minnowRecord()};
     bool cancel = false;  // the PC cancels once the first package is through
     std::vector<FileListEntry> entries;
-    std::uint32_t free = 0;
+    std::uint32_t first = 0, free = 0;
 };
 
 struct Transaction {
@@ -54,9 +54,9 @@ struct Transaction {
     // last step, after the device has acted, 'p' closing a package, 's'
     // closing the space answer.
     std::string syncs;
-    std::uint64_t deviceBytes;                   // the last two answer the port's release
-    std::optional<std::uint64_t> insidePackage;  // silence after this many bytes cuts a package short
-    unsigned packages = 0;                       // data packages the device sends
+    std::uint64_t deviceBytes;        // the last two answer the port's release
+    std::uint64_t insidePackage = 0;  // silence after this many bytes cuts a package short
+    unsigned packages = 0;            // data packages the device sends
     bool deviceCancels = false, pcCancels = false;
 };
 
@@ -65,29 +65,16 @@ const std::array<std::uint8_t, 256> table{1, 2, 3};
 const Transaction transactions[] = {
     {"file list", "SLVFamilyDevice::sendFileList--", [](Cell& c) { c.entries = c.device.sendFileList(200); },
      [](Cell& c) {
-         return c.entries.size() == 1 && std::string(c.entries[0].name) == "LONG.TXT" && c.entries[0].size == 100;
+         return c.entries.size() == 1 && c.entries[0].name == std::string("LONG.TXT") && c.entries[0].size == 100;
      },
      "-x-", "p", 33, 9, 1},
-    {"disk space", spacePrefix,
-     [](Cell& c) {
-         std::uint32_t first;
-         c.device.sendDiskSpace(first, c.free);
-     },
+    {"disk space", spacePrefix, [](Cell& c) { c.device.sendDiskSpace(c.first, c.free); },
      [](Cell& c) { return c.free == 100000; }, "-x-", "s", 15},
     {"download", "SLVFamilyDevice::sendFile--",
      [](Cell& c) { c.device.sendFile("LONG.TXT", c.download, 100, c.cancelling()); },
      [](Cell& c) { return ScratchDirectory::read(c.download) == content; }, "-xx-", "cpp", 117, 19, 2, true, true},
-    {"upload",
-     "SLVFamilyDevice::receiveFile--",
-     [](Cell& c) { c.device.receiveFile(c.upload, c.cancelling(), 0); },
-     [](Cell& c) { return c.simulated.fileData("UP.TXT") == content; },
-     "-s--xxxxxxx-",
-     "sccc",
-     33,
-     {},
-     0,
-     false,
-     true},
+    {"upload", "SLVFamilyDevice::receiveFile--", [](Cell& c) { c.device.receiveFile(c.upload, c.cancelling(), 0); },
+     [](Cell& c) { return c.simulated.fileData("UP.TXT") == content; }, "-s--xxxxxxx-", "sccc", 33, 0, 0, false, true},
     {"delete", "SLVFamilyDevice::deleteFile--", [](Cell& c) { c.device.deleteFile("LONG.TXT"); },
      [](Cell& c) { return !c.simulated.hasFile("LONG.TXT"); }, "-xx-", "a", 8},
     {"rename", "SLVFamilyDevice::renameFile--", [](Cell& c) { c.device.renameFile("LONG.TXT", "B.TXT"); },
@@ -179,8 +166,7 @@ TEST(FaultMatrix, EveryTransactionUnderEveryFaultEndsCleanAndTheNextOneGoesThrou
             EXPECT_FALSE(std::filesystem::exists(cell.download)) << "the partial download was kept";
             if (fault.acted) {
                 EXPECT_TRUE(transaction.done(cell)) << "the device had acted before its answer was lost";
-                std::uint32_t first;
-                const auto next = errorOf([&] { cell.device.sendDiskSpace(first, cell.free); });
+                const auto next = errorOf([&] { cell.device.sendDiskSpace(cell.first, cell.free); });
                 EXPECT_FALSE(next) << "the next transaction failed: " << next->description;
                 continue;
             }

@@ -1,11 +1,9 @@
 // Monitor mode: the frame kinds, line reports, the single loop per
 // process, and the port shared with a transaction on another thread.
-#include <algorithm>
-
 #include "ProtocolTestSupport.h"
 
 namespace {
-const Bytes startFrame{0x79, 0x72, 0x01, 0x07, 0x16, 0x0B, 0x01}, endFrame{0x0A, 0x0B, 0x00};
+const std::string startFrame = "> 79 72 01 07 16 0B 01 ", endFrame = " > 0A 0B 00";
 
 class MonitorTest : public ScriptedDeviceTest {
 protected:
@@ -29,53 +27,29 @@ protected:
 }  // namespace
 
 TEST_F(MonitorTest, FramesOfEitherKindBecomeLineReports) {
-    const Bytes hello = bytesOf("HELLO"), kindB = {0x02, 0x00, 0x0D, 0x02, 0x29};
+    const std::string kindB = "< 02 00 0D 02 29 ", x600 = " '" + std::string(600, 'x') + "' ";
     const struct {
         const char* behaviour;
-        std::function<void(DeviceScript&)> exchange;  // between the start and end frames
-        Log expected;
+        std::string exchange;  // between the start and end frames
+        std::string expected;
     } cases[] = {
         {"kind A reports changed lines and new line numbers",
-         [&](auto& s) {
-             s.device({0xFE, 0x37})
-                 .pc({0x34})
-                 .device(hello + Bytes{0xFE, 0x47, 0x03, 0x00} + hello + Bytes{0xFE, 0x47, 0x04, 0x00} + hello +
-                         Bytes{0xFE, 0x47, 0x04, 0x00});
-         },
-         {"HELLO 3 1", "HELLO 4 0"}},
+         "< FE 37 > 34 < 'HELLO' FE 47 03 00 'HELLO' FE 47 04 00 'HELLO' FE 47 04 00", "HELLO 3 1 | HELLO 4 0"},
         {"kind A clear reports the line with number 0 only when changed",
-         [](auto& s) {
-             s.device({0xFE, 0x37})
-                 .pc({0x34})
-                 .device(bytesOf("ABC") + Bytes{0xFE, 0x4B} + bytesOf("ABC") +
-                         Bytes{0xFE, 0x4B, 0xFE, 0x4B, 0xFE, 0x37})
-                 .pc({0x34});
-         },
-         {"ABC 0 1"}},
+         "< FE 37 > 34 < 'ABC' FE 4B 'ABC' FE 4B FE 4B FE 37 > 34", "ABC 0 1"},
         {"kind B takes line numbers from STX and reports on carriage return",
-         [&](auto& s) {
-             s.device(kindB + bytesOf("LONGER LINE") + Bytes{0x0D, 0x02, 0x2A} + bytesOf("SH") + Bytes{0x01, 0x0D});
-         },
-         {"LONGER LINE 1 1", "SH 2 1"}},
-        {"bytes before a frame start are ignored",
-         [](auto& s) {
-             s.device(bytesOf("NOISE") + Bytes{0xFE, 0x11, 0x02, 0x00, 0x41, 0x0D});
-         },
-         {}},
-        {"overlong lines are cut, and the same again is no change",
-         [&](auto& s) {
-             s.device(kindB + Bytes(600, 'x') + Bytes{0x0D, 0x02, 0x29} + Bytes(600, 'x') + Bytes{0x0D});
-         },
-         {std::string(511, 'x') + " 1 1"}},
+         kindB + "'LONGER LINE' 0D 02 2A 'SH' 01 0D", "LONGER LINE 1 1 | SH 2 1"},
+        {"bytes before a frame start are ignored", "< 'NOISE' FE 11 02 00 41 0D", ""},
+        {"overlong lines are cut, and the same again is no change", kindB + x600 + "0D 02 29" + x600 + "0D",
+         std::string(511, 'x') + " 1 1"},
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.behaviour);
         DeviceScript lineScript;
-        testCase.exchange(lineScript.pc(startFrame));
-        lineScript.pc(endFrame);
+        lineScript.play(startFrame + testCase.exchange + endFrame);
         reports.clear();
         runUntilSilent(device);
-        EXPECT_EQ(reports, testCase.expected);
+        EXPECT_EQ(joined(reports, " | "), testCase.expected);
         lineScript.expectFinished(device);
     }
 }
@@ -89,14 +63,14 @@ TEST_F(MonitorTest, PortThatCannotBeOpenedIsReportedAndLeavesNoLoopRunning) {
     }
     EXPECT_EQ(reports, (Log{"ErrorOnInitialization 0 1", "WinSerialPort::initializePort -- no port 0 1"}));
     EXPECT_EQ(device.currentPortMode(), IDLE);
-    script.pc(startFrame).pc(endFrame);
+    script.play(startFrame + endFrame);
     runUntilSilent(device);
-    EXPECT_EQ(script.log(), (Log{"open", "[79 72 01 07 16]", "0B", "01", "purge", "0A", "0B", "00", "purge", "close"}));
+    EXPECT_EQ(script.log(), "open [79 72 01 07 16] 0B 01 purge 0A 0B 00 purge close");
     script.expectComplete();
 }
 
 TEST_F(MonitorTest, OnlyOneLoopRunsInTheProcess) {
-    script.pc(startFrame).device(Bytes{0x02, 0x00, 0x0D, 0x02, 0x29, 'A', 0x0D}).pc(endFrame);
+    script.play(startFrame + "< 02 00 0D 02 29 41 0D" + endFrame);
     SLVFamilyDevice other(minnowRecord());
     bool secondReturned = false;
     runUntilSilent(device, [&](auto...) {
@@ -105,21 +79,18 @@ TEST_F(MonitorTest, OnlyOneLoopRunsInTheProcess) {
     });
     EXPECT_TRUE(secondReturned);
     EXPECT_TRUE(reports.empty());
-    const Log log = script.log();
-    EXPECT_EQ(std::count(log.begin(), log.end(), "open"), 1) << "the second start touched the port";
+    EXPECT_EQ(script.log().find("open", 1), std::string::npos) << "the second start touched the port";
     script.expectComplete();
 }
 
 TEST_F(MonitorTest, TransactionOnAnotherThreadBorrowsTheMonitorPortAndGivesItBack) {
     PauseLog slowPauses(1);  // real pauses, so the two threads take turns
-    script.pc(startFrame).acquire().pc({0x25}).device({0x06, 0x25, 0, 0, 0, 0, 0, 0, 0x10, 0x00, 0x16});
-    script.pc({0x06, 0x16, 0x0B, 0x01}).device({0x06, 0x01}).pc(endFrame);
+    script.play(startFrame + "take > 25 < 06 25 00 00 00 00 00 00 10 00 16 > 06 16 0B 01 < 06 01" + endFrame);
     std::thread monitor([&] { device.startMonitorMode(recorder()); });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (script.writes().size() < 3 && std::chrono::steady_clock::now() < deadline) {
+    while (script.writes().size() < 22 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ASSERT_EQ(script.writes().size(), 3u) << "the monitor loop did not start";
+    ASSERT_EQ(script.writes(), "[79 72 01 07 16] 0B 01") << "the monitor loop did not start";
     std::uint32_t first = 0, second = 0;
     device.sendDiskSpace(first, second);
     EXPECT_EQ(second, 0x1000u);
@@ -131,8 +102,7 @@ TEST_F(MonitorTest, TransactionOnAnotherThreadBorrowsTheMonitorPortAndGivesItBac
         << "the transaction did not wait for the loop to pause";
     device.stopMonitorMode();
     monitor.join();
-    EXPECT_EQ(script.writes(),
-              (Log{"[79 72 01 07 16]", "0B", "01", "0B", "00", "25", "06", "16", "0B", "01", "0A", "0B", "00"}));
+    EXPECT_EQ(script.writes(), "[79 72 01 07 16] 0B 01 0B 00 25 06 16 0B 01 0A 0B 00");
     script.expectFinished(device);
     EXPECT_TRUE(reports.empty());
 }
