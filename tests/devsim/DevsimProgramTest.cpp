@@ -41,15 +41,8 @@ TEST(DevsimProgram, AnswersOnItsLinkAcrossReopensAndOnSigtermEndsWithoutLeavingL
     for (int open = 0; open < 2; ++open) {
         SCOPED_TRACE("open " + std::to_string(open));
         PosixSerialPort port(link, ReadTiming{20, 500});
-        ScriptedPc pc(port);
-        pc.exchange("FF", "FE 72");
-        pc.exchange("0C", "06 0C 00 01 16");
-        pc.exchange("06 16 AE", "4F");
-        pc.send(bytesOf("INFO N"));
-        EXPECT_EQ(hex(pc.receive(13)), hex(bytesOf("INFOIMN2-4711")));
-        pc.receive(32);
-        pc.exchange("0B 00 20", "06 00 06 20 04");  // an empty file list
-        pc.exchange("0B 00", "06 02");
+        ScriptedPc(port).play("> FF < FE 72 > 0C < 06 0C 00 01 16 > 06 16 AE < 4F > 'INFO N' < 'INFOIMN2-4711' " +
+                              hexOf(Bytes(32, 0)) + " > 0B 00 20 < 06 00 06 20 04 give");  // an empty file list
     }
 
     ::kill(static_cast<pid_t>(pid), SIGTERM);
