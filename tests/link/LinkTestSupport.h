@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "PtyPeer.h"
+#include "TestFiles.h"
+#include "ToolProcess.h"
+#include "WireText.h"
 #include "link/NBException.h"
 #include "link/Pause.h"
 #include "link/SerialPort.h"
@@ -14,6 +17,12 @@
 // The link through which Wine reaches COM<n> (see the Wine prefix script).
 inline std::string comLink(int portNumber) {
     return std::string(NIMBREL_PORT_DIR) + "/COM" + std::to_string(portNumber);
+}
+
+// The far end of the line behind `link`: a simulated Minnow (protocol
+// version 1) sending at the line's real rate.
+inline std::unique_ptr<ToolProcess> startDevice(const TempDir& dir, const std::string& link) {
+    return std::make_unique<ToolProcess>(devsimLaunch(link, "model=MN2,version=1,pace", dir.file("devsim.pid")));
 }
 
 // Records the fixed waits asked for and returns at once.
@@ -34,19 +43,9 @@ std::string raisedBy(Action action) {
     return "nothing raised";
 }
 
-// One write and read exchange with a peer playing exchangeScript: two bytes
-// by writeBuffer and one by writeByte out, three bytes by readBuffer and a
-// late one by readByte back.
-inline constexpr char exchangeScript[] = "wait:3 send:06 20 41 sleep:50 send:07";
-
-inline void expectExchange(SerialPort& port, const PtyPeer& peer) {
-    const std::vector<std::uint8_t> sent{0x05, 0x00, 0xFF};
-    port.writeBuffer(sent.data(), 2);
-    port.writeByte(0xFF);
-    EXPECT_EQ(peer.capturedAtLeast(3), sent);
-
-    std::uint8_t answer[3] = {};
-    EXPECT_EQ(port.readBuffer(answer, 3), 3u);
-    EXPECT_EQ(std::vector<std::uint8_t>(answer, answer + 3), (std::vector<std::uint8_t>{0x06, 0x20, 0x41}));
-    EXPECT_EQ(port.readByte(), 0x07) << "readByte waits for a byte still on its way";
+// `count` bytes by readBuffer, as hex text, and how many came.
+inline std::string readHex(SerialPort& port, std::uint32_t count) {
+    Bytes bytes(count);
+    bytes.resize(port.readBuffer(bytes.data(), count));
+    return hexOf(bytes);
 }

@@ -1,12 +1,12 @@
-// This platform's serial port against a pty peer, opened by port number:
-// WinSerialPort under Wine on COM ports linked to the peer, PosixSerialPort
-// on the path set for the number. Reads keep the line's real timing.
+// This platform's serial port against nimbrel-devsim on a pseudo-terminal,
+// opened by port number: WinSerialPort under Wine on COM ports linked to the
+// device, PosixSerialPort on the path set for the number. Reads keep the
+// line's real timing.
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "LinkTestSupport.h"
-#include "PtyPeer.h"
 #include "link/PortOpener.h"
 
 #ifdef _WIN32
@@ -25,12 +25,11 @@ namespace {
 class SerialPortTest : public ::testing::Test {
 protected:
 #ifdef _WIN32
-    // COM<n> is reached through its link in the Wine prefix, which its peer replaces.
+    // COM<n> is reached through its link in the Wine prefix, which the device replaces.
     std::string portName(int number) const {
         return "\\\\.\\COM" + std::to_string(number);
     }
     std::string mapPort(int number) const {
-        pointLink(comLink(number), dir.file("COM" + std::to_string(number)));
         return comLink(number);
     }
 #else
@@ -55,31 +54,29 @@ protected:
 };
 }  // namespace
 
-TEST_F(SerialPortTest, OpensThroughItsNumberAfterPurgeAndSettleAndExchangesBytes) {
-    PtyPeer peer(dir, mapPort(20), exchangeScript);
+TEST_F(SerialPortTest, OpensThroughItsNumberAfterPurgeAndSettleExchangesBytesAndReturnsShortReads) {
+    const auto device = startDevice(dir, mapPort(20));
     std::unique_ptr<SerialPort> port = openSerialPort(20);
     EXPECT_EQ(pauses.taken, (std::vector<std::uint32_t>{50, 500})) << "purge, then settle";
-    expectExchange(*port, peer);
-}
-
-TEST_F(SerialPortTest, ShortReadsReturnTheCountThatArrivedAndReadsThatGetNothingFail) {
-    PtyPeer peer(dir, mapPort(21), "wait:1 send:11 sleep:50 send:22");
-    std::unique_ptr<SerialPort> port = openSerialPort(21);
-    port->writeByte(0x01);
-    std::uint8_t answer[3] = {};
-    EXPECT_EQ(port->readBuffer(answer, 3), 2u) << "a short read without a line error returns the count";
-    EXPECT_EQ(answer[0], 0x11);
-    EXPECT_EQ(answer[1], 0x22) << "the read collects what came late";
-    EXPECT_EQ(raisedBy([&] { port->readBuffer(answer, 1); }), readError("readBuffer --  ", 21));
-    EXPECT_EQ(raisedBy([&] { port->readByte(); }), readError("readByte -- ", 21) + " No Byte arrived.");
-    EXPECT_EQ(raisedBy([&] { port->readBuffer(answer, 0); }), readError("readBuffer --  ", 21))
+    // Identification and the version query, answered "FE 72" and "06 0C 00 01 16".
+    const std::uint8_t queries[] = {0xFF, 0x0C};
+    port->writeBuffer(queries, 2);
+    EXPECT_EQ(readHex(*port, 3), "FE 72 06") << "a read collects bytes that arrive one by one";
+    EXPECT_EQ(port->readByte(), 0x0C) << "readByte waits for a byte still on its way";
+    EXPECT_EQ(readHex(*port, 4), "00 01 16") << "a short read without a line error returns the count";
+    port->writeByte(0xFF);
+    EXPECT_EQ(readHex(*port, 2), "FE 72");
+    std::uint8_t answer[1];
+    EXPECT_EQ(raisedBy([&] { port->readBuffer(answer, 1); }), readError("readBuffer --  ", 20));
+    EXPECT_EQ(raisedBy([&] { port->readByte(); }), readError("readByte -- ", 20) + " No Byte arrived.");
+    EXPECT_EQ(raisedBy([&] { port->readBuffer(answer, 0); }), readError("readBuffer --  ", 20))
         << "a count of 0 reads nothing and fails like a silent line";
 }
 
-TEST_F(SerialPortTest, WritesAndReadsFailOnceThePeerIsGone) {
-    auto peer = std::make_unique<PtyPeer>(dir, mapPort(24));
+TEST_F(SerialPortTest, WritesAndReadsFailOnceTheDeviceIsGone) {
+    auto device = startDevice(dir, mapPort(24));
     std::unique_ptr<SerialPort> port = openSerialPort(24);
-    peer.reset();
+    device.reset();
     const std::uint8_t byte = 0x1B;
     EXPECT_EQ(raisedBy([&] { port->writeBuffer(&byte, 1); }),
               "CannotWriteToPort: " + portClass + "::writeBuffer -- Error while writing Buffer to port \"" +
@@ -92,7 +89,11 @@ TEST_F(SerialPortTest, PortsWithNothingBehindThemAreInitializationErrorsWithoutW
         "ErrorOnInitialization: " + portClass + "::initializePort --  Error while reading Settings for Port \"";
     EXPECT_EQ(raisedBy([] { openSerialPort(unmapped); }), head + unmappedName + "\" ")
         << "a number without a mapping is a port that does not exist";
-    mapPort(22);  // to a path where nothing is
+#ifdef _WIN32
+    pointLink(comLink(22), dir.file("COM22"));  // to a path where nothing is
+#else
+    mapPort(22);
+#endif
     EXPECT_EQ(raisedBy([] { openSerialPort(22); }), head + portName(22) + "\" ");
     EXPECT_TRUE(pauses.taken.empty());
 #ifdef _WIN32

@@ -20,6 +20,13 @@ std::string nativeTool(const std::string& name) {
     return std::string(NIMBREL_TESTSUPPORT_TOOLS_DIR) + "/" + name;
 }
 
+ToolLaunch devsimLaunch(const std::string& link, const std::string& keys, const std::string& pidFile) {
+    return {nativeTool("nimbrel-devsim"),
+            {"--quiet", "--idle-limit", "60", "--pid-file", pidFile, "--device", "link=" + link + "," + keys},
+            link,
+            pidFile};
+}
+
 ToolProcess::ToolProcess(ToolLaunch launch) : launch_(std::move(launch)) {
     std::vector<std::string> argv{launch_.program};
     argv.insert(argv.end(), launch_.args.begin(), launch_.args.end());

@@ -38,5 +38,8 @@ private:
     bool running_ = false;
 };
 
-// The Unix path of a native tool built with the tests ("nimbrel-ptypeer").
+// The Unix path of a native tool built with the tests ("nimbrel-devsim").
 std::string nativeTool(const std::string& name);
+// nimbrel-devsim playing one device behind `link` with the device keys
+// `keys` ("model=MN2,version=1"), ready once the link is there.
+ToolLaunch devsimLaunch(const std::string& link, const std::string& keys, const std::string& pidFile);
