@@ -6,11 +6,9 @@
 #include <chrono>
 #include <cstdio>
 
-#include "TestFiles.h"
+#include "ProtocolTestSupport.h"
 #include "ToolProcess.h"
-#include "link/PortOpener.h"
 #include "protocol/Identification.h"
-#include "protocol/SLVFamilyDevice.h"
 
 #ifndef _WIN32
 #include "link/PosixSerialPort.h"
@@ -35,12 +33,8 @@ protected:
     }
 
     void startDevice(const std::string& extra = "") {
-        devsim_ = std::make_unique<ToolProcess>(
-            ToolLaunch{nativeTool("nimbrel-devsim"),
-                       {"--quiet", "--idle-limit", "60", "--pid-file", dir_.file("devsim.pid"), "--device",
-                        "link=" + link_ + ",model=CV4,serial=CV4-0042,version=3,files=" + dir_.file("files") + extra},
-                       link_,
-                       dir_.file("devsim.pid")});
+        devsim_ = std::make_unique<ToolProcess>(devsimLaunch(
+            link_, "model=CV4,serial=CV4-0042,version=3,files=" + dir_.file("files") + extra, dir_.file("devsim.pid")));
     }
 
     DeviceInfo identify() {
@@ -59,10 +53,9 @@ protected:
 TEST_F(EndToEndTest, IdentifyListDownloadUploadRenameDeleteAndAMissingFileOverARealLine) {
     startDevice();
     const DeviceInfo info = identify();
-    EXPECT_EQ(info.typeCode, 0x74u);
-    EXPECT_EQ(info.protocolVersion, 3);
-    EXPECT_STREQ(info.serial, "CV4-0042");
-    EXPECT_EQ(info.portNumber, static_cast<std::uint32_t>(portNumber));
+    EXPECT_EQ(std::to_string(info.typeCode) + " " + std::to_string(info.protocolVersion) + " " + info.serial + " " +
+                  std::to_string(info.portNumber),
+              "116 3 CV4-0042 11");
 
     SLVFamilyDevice device(info);
     std::vector<FileListEntry> files = device.sendFileList(200);
@@ -87,12 +80,8 @@ TEST_F(EndToEndTest, IdentifyListDownloadUploadRenameDeleteAndAMissingFileOverAR
     EXPECT_EQ(device.sendFileList(200).size(), 1u);
 
     const std::string missing = dir_.file("missing.txt");
-    try {
-        device.sendFile("MISSING.TXT", hostPath(missing), 10, {});
-        ADD_FAILURE() << "the download of a missing file succeeded";
-    } catch (NBException error) {
-        EXPECT_EQ(error.code, 19) << error.description;
-    }
+    const auto error = errorOf([&] { device.sendFile("MISSING.TXT", hostPath(missing), 10, {}); });
+    EXPECT_EQ(error ? error->code : 0, 19) << "the download of a missing file";
     EXPECT_FALSE(pathExists(missing));
     EXPECT_FALSE(device.isBusy());
 }
@@ -114,21 +103,19 @@ TEST_F(EndToEndTest, ADeviceUnpluggedDuringADownloadOrAnUploadEndsItWithAPortErr
             if (done > 0) devsim_->kill();
         };
         const auto started = std::chrono::steady_clock::now();
-        try {
+        const auto error = errorOf([&] {
             if (upload)
                 device.receiveFile(hostPath(source), unplug, 1);
             else
                 device.sendFile("BOOK.BRF", hostPath(local), static_cast<std::uint32_t>(book.size()), unplug);
-            ADD_FAILURE() << "the transfer went through without its device";
-        } catch (NBException error) {
-            EXPECT_TRUE(error.code == 12 || error.code == 11) << error.code << " " << error.description;
+        });
+        ASSERT_TRUE(error) << "the transfer went through without its device";
+        EXPECT_TRUE(error->code == 12 || error->code == 11) << error->code << " " << error->description;
 #ifdef _WIN32
-            const std::string portShown = "COM11";
+        EXPECT_NE(std::string(error->description).find("COM11"), std::string::npos) << error->description;
 #else
-            const std::string portShown = link_;
+        EXPECT_NE(std::string(error->description).find(link_), std::string::npos) << error->description;
 #endif
-            EXPECT_NE(std::string(error.description).find(portShown), std::string::npos) << error.description;
-        }
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         std::printf("%s: the unplugged device was reported after %.2f s\n", upload ? "upload" : "download", seconds);
         EXPECT_FALSE(pathExists(local)) << "a partial download was kept";
