@@ -77,7 +77,3 @@ inline std::vector<WireSegment> parseWire(const std::string& text) {
     }
     return segments;
 }
-inline Bytes parseHex(const std::string& text) {
-    const auto segments = parseWire(text);
-    return segments.empty() ? Bytes{} : segments.front().second;
-}
