@@ -99,6 +99,7 @@ TEST(SimulatedDevice, UploadsConsumeDeletesFreeAndUploadsBeyondTheFreeSpaceAreRe
     EXPECT_EQ(f.device->freeSpace(), 50u) << "a refused upload takes no space";
     f.pc.play(upload("A.TXT", patternOf(40), 0x01));
     EXPECT_EQ(f.device->freeSpace(), 110u) << "replacing gives the old file's space back";
+    EXPECT_EQ(f.device->fileData("A.TXT"), patternOf(40)) << "not replaced";
     f.pc.play("take cmd:23 name:23:A.TXT give");
     EXPECT_EQ(f.device->freeSpace(), 150u);
     EXPECT_FALSE(f.device->hasFile("A.TXT"));

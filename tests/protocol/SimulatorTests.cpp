@@ -1,4 +1,4 @@
-// Uploads and the monitor loop against the simulated device; every
+// Braille tables and the monitor loop against the simulated device; every
 // transaction and its faults are FaultMatrixTest's.
 #include <array>
 #include <filesystem>
@@ -12,25 +12,13 @@ protected:
     PauseLog pauses;
     devsim::SimulatedBus bus;
     devsim::SimulatedDevice& simulated = bus.attach(3, {.typeCode = 0x72, .protocolVersion = 1, .freeSpace = 100000});
-    ScratchDirectory scratch;
     SLVFamilyDevice device{minnowRecord()};
 };
 }  // namespace
 
-// What the fault matrix leaves out: the space an upload takes, a name that
-// exists refused or replaced as the flag says, a table's name and flags.
-TEST_F(SimulatorTest, UploadsTakeTheirSpaceReplaceOnlyWhenAskedAndTablesKeepTheirFlags) {
-    const Bytes content = countingBytes(1234, 7);
-    const std::string local = scratch.path("copy.txt");
-    ScratchDirectory::write(local, content);
-    device.receiveFile(local, nullptr, 0x00, "COPY.TXT");
-    EXPECT_EQ(simulated.freeSpace(), 100000u - 1234u);
-    ScratchDirectory::write(local, bytesOf("new text"));
-    expectError([&] { device.receiveFile(local, nullptr, 0x00, "COPY.TXT"); }, 18, "SLVFamilyDevice::receiveFile--");
-    EXPECT_EQ(simulated.fileData("COPY.TXT"), std::optional<devsim::Bytes>(content)) << "replaced without leave";
-    device.receiveFile(local, nullptr, 0x01, "COPY.TXT");
-    EXPECT_EQ(simulated.fileData("COPY.TXT"), std::optional<devsim::Bytes>(bytesOf("new text"))) << "not replaced";
-
+// What the fault matrix leaves out: a table's name and flags as the device
+// stores them.
+TEST_F(SimulatorTest, TablesKeepTheirNameAndFlags) {
     std::array<std::uint8_t, 256> table{};
     for (std::size_t i = 0; i < table.size(); ++i) table[i] = static_cast<std::uint8_t>(i ^ 0x5A);
     device.receiveBrailleTable(table, "NORDIC", 4, true);
