@@ -9,12 +9,10 @@ constexpr std::uint32_t minnow = 0x72;
 constexpr std::uint32_t corvia80 = 0x78;
 
 TEST(DeviceCatalogue, ModelTableNamesTheFourFileCapableModels) {
-    EXPECT_STREQ(modelName(0x05), "Solvane");
-    EXPECT_STREQ(modelName(0x72), "Minnow");
-    EXPECT_STREQ(modelName(0x74), "Corvia 40");
-    EXPECT_STREQ(modelName(0x78), "Corvia 80");
-    EXPECT_EQ(modelName(0x04), nullptr);
-    EXPECT_EQ(modelName(0x90), nullptr);
+    std::string names;
+    for (std::uint32_t type : {0x05u, 0x72u, 0x74u, 0x78u, 0x04u, 0x90u})
+        names += std::string(modelName(type) ? modelName(type) : "none") + "|";
+    EXPECT_EQ(names, "Solvane|Minnow|Corvia 40|Corvia 80|none|none|");
     EXPECT_EQ(numberedName(*findModel(0x74), 12), "Corvia 40 (12)");
 }
 
