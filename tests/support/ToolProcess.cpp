@@ -33,15 +33,18 @@ ToolProcess::ToolProcess(ToolLaunch launch) : launch_(std::move(launch)) {
     child_ = startNative(argv);
     running_ = true;
     const auto deadline = Clock::now() + launch_.readyTimeout;
-    while (!pathExists(launch_.readyPath)) {
+    // Under Wine the pid file is the only handle: a tool that writes it after
+    // its ready path (or a ready path left from before) must not leave us
+    // without one, or the tool would outlive the test.
+    for (pid_ = child_; !pathExists(launch_.readyPath) || pid_ == 0;
+         pid_ = child_ ? child_ : readPid(launch_.pidFile)) {
         if ((child_ != 0 && !nativeRunning(child_)) || Clock::now() > deadline) {
-            if (child_ == 0) pid_ = readPid(launch_.pidFile);  // under Wine the pid file is the only handle
+            if (child_ == 0) pid_ = readPid(launch_.pidFile);
             stop();
             throw std::runtime_error(launch_.program + " did not get ready: " + launch_.readyPath + " did not appear");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    pid_ = child_ != 0 ? child_ : readPid(launch_.pidFile);
 }
 
 ToolProcess::~ToolProcess() {
