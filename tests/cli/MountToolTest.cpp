@@ -1,31 +1,24 @@
 // The nimbrel program mounting for real, with its real timing.
-#include "MountTestSupport.h"
+#include "CliTestSupport.h"
 
 namespace {
 
-TEST_F(MountTest, TheToolMountsUntilCtrlCOrFusermountAndNamesDevicesFromItsCatalogue) {
+using MountToolTest = DevicesTest;
+
+TEST_F(MountToolTest, TheToolMountsUntilCtrlCOrFusermountAndNamesDevicesFromItsCatalogue) {
     startDevices();
-    std::string listed;
-    const CliResult foreground = nimbrel({"mount", "-f", mountPoint()}, [&](const std::string&, const std::string&) {
-        if (!isMounted(mountPoint())) return false;
-        listed = sh("ls " + mountPoint()).out;
-        return true;
+    run({
+        {"set -m; nimbrel mount -f $MNT > $PC/said & waitfor 'mountpoint -q $MNT'; ls $MNT; kill -INT $!; wait $!; "
+         "r=$?; cat $PC/said; exit $r",
+         0, "=Corvia 80\nMinnow\n2 devices mounted at " + dir_.file("mnt") + "; Ctrl+C unmounts.\n"},
+        {"mountpoint -q $MNT", 32},
+        // In the background, one device's files at the root, until fusermount3 -u.
+        {"nimbrel --device $C mount --allow-system-files $MNT", 0},
+        {"ls $MNT && rm $MNT/KORVEL.NSF && ls $CF", 0, "=BOOK.BRF\nKORVEL.NSF\nLETTER.TXT\nBOOK.BRF\nLETTER.TXT\n"},
+        {"fusermount3 -u $MNT", 0},
+        {"mountpoint -q $MNT", 32},
+        {"nimbrel mount $PC/nowhere", 1},
     });
-    EXPECT_EQ(foreground.exitCode, 0) << foreground.err;
-    EXPECT_EQ(foreground.out, "2 devices mounted at " + mountPoint() + "; Ctrl+C unmounts.\n");
-    EXPECT_EQ(listed, "Corvia 80\nMinnow\n");
-    EXPECT_FALSE(isMounted(mountPoint()));
-
-    // In the background, one device's files at the root, until fusermount3 -u.
-    const CliResult background = nimbrel({"--device", corviaLink(), "mount", "--allow-system-files", mountPoint()});
-    ASSERT_EQ(background.exitCode, 0) << background.err;
-    EXPECT_EQ(sh("ls " + mountPoint()).out, "BOOK.BRF\nKORVEL.NSF\nLETTER.TXT\n");
-    EXPECT_EQ(sh("rm " + mountPoint() + "/KORVEL.NSF").exitCode, 0);
-    EXPECT_FALSE(fs::exists(corviaFiles() / "KORVEL.NSF"));
-    EXPECT_EQ(sh("fusermount3 -u " + mountPoint()).exitCode, 0);
-    EXPECT_FALSE(isMounted(mountPoint()));
-
-    EXPECT_EQ(nimbrel({"mount", dir_.file("nowhere")}).exitCode, 1);
 }
 
 }  // namespace

@@ -1,0 +1,127 @@
+#pragma once
+// The nimbrel program and its mount used as people use them: command lines
+// typed into a shell (bash, LC_ALL=C) against two devices of nimbrel-devsim
+// on pseudo-terminals, a Corvia 80 ($C) and a Minnow ($M), whose files lie
+// in $CF and $MF. $PC is a folder of the user's, $MNT a mount point, $DEVSIM
+// the simulator's pid; "$cv" and $mn are the devices' folders in the mount.
+// Mounting needs root and /dev/fuse: a test that cannot mount fails.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "TestFiles.h"
+#include "ToolProcess.h"
+
+inline const std::string letter = "Dear Anna,\nthe meeting is on Tuesday.\n";
+
+struct ShellResult {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+// One command line and what it must return (-1: any failure) and print on
+// each stream: "" nothing checked; "=TEXT" exactly TEXT; else pieces split
+// at '|' that must appear, or with a leading '!' must not.
+struct Step {
+    Step(std::string command, int exitCode = 0, std::string out = "", std::string err = "")
+        : command(std::move(command)), exitCode(exitCode), out(std::move(out)), err(std::move(err)) {}
+    std::string command;
+    int exitCode;
+    std::string out, err;
+};
+
+inline void expectText(const std::string& text, const std::string& expected) {
+    if (expected.starts_with('=')) {
+        EXPECT_EQ(text, expected.substr(1));
+        return;
+    }
+    std::istringstream pieces(expected);
+    for (std::string piece; std::getline(pieces, piece, '|');) {
+        if (piece.starts_with('!'))
+            EXPECT_EQ(text.find(piece.substr(1)), std::string::npos) << piece << " in:\n" << text;
+        else
+            EXPECT_NE(text.find(piece), std::string::npos) << piece << " not in:\n" << text;
+    }
+}
+
+class DevicesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::pair<const char*, std::string> variables[] = {
+            {"C", dir_.file("ttyCorvia")},
+            {"M", dir_.file("ttyMinnow")},
+            {"CF", dir_.file("corvia")},
+            {"MF", dir_.file("minnow")},
+            {"PC", dir_.file("pc")},
+            {"MNT", dir_.file("mnt")},
+            {"LOG", dir_.file("devsim.log")},
+            {"XDG_CONFIG_HOME", dir_.file("config")},
+            {"NIMBREL_PORTS", dir_.file("ttyCorvia") + ":" + dir_.file("ttyMinnow")},
+            {"LC_ALL", "C"},
+            {"TZ", "UTC"},  // the device's clock and the listings agree on UTC
+        };
+        for (const auto& [name, value] : variables) ::setenv(name, value.c_str(), 1);
+        for (const char* folder : {"corvia", "minnow", "pc", "mnt", "config"})
+            std::filesystem::create_directories(dir_.file(folder));
+        ::tzset();
+        writeText(dir_.file("corvia/LETTER.TXT"), letter);
+        sh("head -c 16384 /dev/urandom > $CF/BOOK.BRF; printf system > $CF/KORVEL.NSF");
+        writeText(dir_.file("minnow/SHOPPING.TXT"), "bread, milk\n");
+    }
+    void TearDown() override { sh("fusermount3 -u -z $MNT 2>/dev/null"); }
+
+    // The simulator's transaction lines go to $LOG. A hostile Corvia has
+    // only files whose names try to leave a folder or drive a terminal.
+    void startDevices(const std::string& corviaExtra = "", bool hostile = false) {
+        const std::string corvia = hostile ? ",text=../x.txt:evil,text=a/b:slash,text=a_b:plain,"
+                                             "text=\x1B[2Jclear.txt:bad,text=..:dots"
+                                           : ",serial=CV8-1001,files=" + dir_.file("corvia") + corviaExtra;
+        std::vector<std::string> args = {"-c",
+                                         "exec \"$0\" \"$@\" >$LOG",
+                                         nativeTool("nimbrel-devsim"),
+                                         "--idle-limit",
+                                         "120",
+                                         "--device",
+                                         "link=" + dir_.file("ttyCorvia") + ",model=CV8" + corvia};
+        if (!hostile)
+            args.insert(args.end(), {"--device", "link=" + dir_.file("ttyMinnow") + ",model=MN2,serial=MN2-2002,free=" +
+                                                     "100000,files=" + dir_.file("minnow")});
+        devices_.reset();
+        devices_ = std::make_unique<ToolProcess>(
+            ToolLaunch{"/bin/sh", args, dir_.file(hostile ? "ttyCorvia" : "ttyMinnow"), {}});
+        ::setenv("DEVSIM", std::to_string(devices_->pid()).c_str(), 1);
+    }
+
+    ShellResult sh(const std::string& command) {
+        writeText(dir_.file("command"), R"(cv="$MNT/Corvia 80"; mn="$MNT/Minnow"; PATH=")" +
+                                            std::filesystem::path(nativeTool("nimbrel")).parent_path().string() +
+                                            R"(:$PATH"
+size() { stat -c %s "$1" 2>/dev/null || echo 0; }
+waitfor() { for i in $(seq 600); do eval "$1" && return; sleep 0.05; done; return 1; }
+)" + command + "\n");
+        const int status = std::system(
+            ("bash " + dir_.file("command") + " </dev/null >" + dir_.file("out") + " 2>" + dir_.file("err")).c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(dir_.file("out")), readText(dir_.file("err"))};
+    }
+
+    void run(const std::vector<Step>& steps) {
+        for (const Step& step : steps) {
+            SCOPED_TRACE(step.command);
+            const ShellResult result = sh(step.command);
+            if (step.exitCode < 0)
+                EXPECT_NE(result.exitCode, 0);
+            else
+                EXPECT_EQ(result.exitCode, step.exitCode) << result.err;
+            expectText(result.out, step.out);
+            expectText(result.err, step.err);
+        }
+    }
+
+    TempDir dir_;
+    std::unique_ptr<ToolProcess> devices_;
+};
