@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <atomic>
+#include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -16,52 +18,63 @@ constexpr int targetPort = 4;
 using Notice = TransferNotice;
 using Nak = devsim::Faults::Nak;
 
+const std::vector<TransferListEntry> threeFiles = {{"A", 300}, {"B", 200}, {"C", 0}};
+
 devsim::Bytes contentOf(const std::string& name, std::size_t size) {
     devsim::Bytes bytes(size);
     for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(name[0] + i);
     return bytes;
 }
 
-// What the source of the files was told.
+// What the source of the files was told; read once the job has ended.
 struct SourceRecord {
-    std::mutex lock;
-    bool started = false, finished = false;
-    std::optional<bool> completed;  // moved?
-    int refreshes = 0;
+    std::atomic<bool> started = false, finished = false;
+    std::atomic<int> completed = -1;  // -1: no word, 0: copied, 1: moved
+    std::atomic<int> refreshes = 0;
+};
+enum Completed { Cancelled = -1, Copied, Moved };
+
+struct RecordingSource : DeviceCopySource {
+    explicit RecordingSource(SourceRecord& record) : record(record) {}
+    bool starting(bool) override { return record.started = true; }
+    void completed(bool moved) override { record.completed = moved; }
+    void finished() override { record.finished = true; }
+    void refreshTarget() override { ++record.refreshes; }
+    SourceRecord& record;
 };
 
-class RecordingSource : public DeviceCopySource {
+// The user's temporary folder, for this test alone: what jobs leave there can be seen.
+class PrivateTemporaryFolder {
 public:
-    explicit RecordingSource(SourceRecord& record) : record_(record) {}
-    bool starting(bool) override {
-        return set([&] { record_.started = true; });
+    PrivateTemporaryFolder() {
+#ifdef _WIN32
+        SetEnvironmentVariableA("TMP", (hostPath(dir_.path()) + "\\").c_str());
+#else
+        setenv("TMPDIR", dir_.path().c_str(), 1);
+#endif
     }
-    void completed(bool moved) override {
-        set([&] { record_.completed = moved; });
-    }
-    void finished() override {
-        set([&] { record_.finished = true; });
-    }
-    void refreshTarget() override {
-        set([&] { ++record_.refreshes; });
+    bool empty() const {
+        return std::filesystem::is_empty(hostPath(dir_.path()));
     }
 
 private:
-    template <typename Change>
-    bool set(Change&& change) {
-        const std::lock_guard<std::mutex> guard(record_.lock);
-        change();
-        return true;
-    }
-    SourceRecord& record_;
+    TempDir dir_;
 };
 
-// Runs one job to its end; the files of the source are A.TXT, B.TXT, C.TXT.
+// "nak=AT:CODE:BYTE" or "cancel=AT", as nimbrel-devsim takes them.
+devsim::Faults faultsOf(const std::string& text) {
+    devsim::Faults faults;
+    unsigned at = 0, code = 0, byte = 0;
+    if (std::sscanf(text.c_str(), "nak=%u:%u:%x", &at, &code, &byte) == 3)
+        faults.nak = Nak{.at = at, .code = static_cast<std::uint8_t>(code), .confirming = byte};
+    if (std::sscanf(text.c_str(), "cancel=%u", &at) == 1) faults.cancelDownloadAt = at;
+    return faults;
+}
+
+// Runs one job to its end; the files of the source are A, B and C.
 struct Job {
     explicit Job(const std::string& answers) : user(answers) {
-        source.putFile("A.TXT", contentOf("A", 300));
-        source.putFile("B.TXT", contentOf("B", 200));
-        source.putFile("C.TXT", contentOf("C", 0));
+        for (const auto& [name, size] : threeFiles) source.putFile(name, contentOf(name, size));
     }
     bool run(std::vector<TransferListEntry> files, bool move) {
         const DeviceInfo from = deviceOn(sourcePort, 0x72);
@@ -88,96 +101,50 @@ struct Job {
     SourceRecord record;
 };
 
-const std::vector<TransferListEntry> threeFiles = {{"A.TXT", 300}, {"B.TXT", 200}, {"C.TXT", 0}};
-
-struct JobCase {
-    const char* what;
-    const char* onTarget;  // files the target has before the job, of 't' bytes
-    bool move;
-    const char* answers;
-    devsim::Faults sourceFaults, targetFaults;
-    std::size_t questions;
-    std::vector<Notice> told;
-    std::optional<bool> completed;    // none: the job was cancelled
-    std::vector<std::string> copied;  // files on the target that now hold the source's bytes
-};
-
 }  // namespace
 
 TEST(DeviceCopyJobTest, JobsCopyInOrderAskBeforeReplacingAndConfirmAMoveOnlyWhenEveryFileArrived) {
-    const std::vector<std::string> all = {"A.TXT", "B.TXT", "C.TXT"};
-    const JobCase cases[] = {
-        {"a copy", "", false, "", {}, {}, 0, {}, false, all},
-        {"a move", "", true, "", {}, {}, 0, {}, true, all},
-        {"No keeps a move a copy", "B.TXT=5", true, "n", {}, {}, 1, {}, false, {"A.TXT", "C.TXT"}},
-        {"Yes to all answers every later question", "A.TXT=5 B.TXT=5 C.TXT=5", true, "a", {}, {}, 1, {}, true, all},
-        {"Cancel confirms nothing", "A.TXT=5", true, "c", {}, {}, 1, {}, std::nullopt, {}},
-        {"a failed receive is told and keeps the move a copy",
-         "",
-         true,
-         "",
-         {.nak = Nak{.at = 1, .code = 13, .confirming = 0x21}},
-         {},
-         0,
-         {Notice::ReceiveFailed},
-         false,
-         {}},
-        {"a failed send is told and cancels",
-         "",
-         true,
-         "",
-         {},
-         {.nak = Nak{.at = 1, .code = 14, .confirming = 0x16}},
-         0,
-         {Notice::SendFailed},
-         std::nullopt,
-         {}},
-        {"the target's refusal to replace is asked on the send side",
-         "b.txt=5",
-         true,
-         "n",
-         {},
-         {},
-         1,
-         {},
-         false,
-         {"A.TXT", "C.TXT"}},
-        {"a cancel on the target ends the job",
-         "",
-         false,
-         "",
-         {},
-         {.nak = Nak{.at = 2, .code = 23, .confirming = 0x16}},
-         0,
-         {},
-         std::nullopt,
-         {}},
-        {"a cancel on the source ends the receiving", "", true, "", {.cancelDownloadAt = 2}, {}, 0, {}, false, {}},
+    using enum TransferNotice;
+    const struct {
+        const char* what;
+        const char* onTarget;  // files the target has before the job, of 't' bytes
+        bool move;
+        const char* answers;
+        const char *sourceFaults, *targetFaults;
+        std::vector<Notice> told;
+        Completed completed;
+        const char* copied;  // files on the target that now hold the source's bytes
+    } cases[] = {
+        {"a copy", "", false, "", "", "", {}, Copied, "A B C"},
+        {"a move", "", true, "", "", "", {}, Moved, "A B C"},
+        {"No keeps a move a copy", "B=5", true, "n", "", "", {}, Copied, "A C"},
+        {"Yes to all answers every later question", "A=5 B=5 C=5", true, "a", "", "", {}, Moved, "A B C"},
+        {"Cancel confirms nothing", "A=5", true, "c", "", "", {}, Cancelled, ""},
+        {"a failed receive keeps a move a copy", "", true, "", "nak=1:13:0x21", "", {ReceiveFailed}, Copied, ""},
+        {"a failed send cancels", "", true, "", "", "nak=1:14:0x16", {SendFailed}, Cancelled, ""},
+        {"the target's refusal to replace is asked", "b=5", true, "n", "", "", {}, Copied, "A C"},
+        {"a cancel on the target ends the job", "", false, "", "", "nak=2:23:0x16", {}, Cancelled, ""},
+        {"a cancel on the source ends the receiving", "", true, "", "cancel=2", "", {}, Copied, ""},
     };
-    for (const JobCase& test : cases) {
+    for (const auto& test : cases) {
         SCOPED_TRACE(test.what);
         Job job(test.answers);
         for (const auto& [name, size] : filesOf(test.onTarget)) job.target.putFile(name, filled(size, 't'));
-        job.source.setFaults(test.sourceFaults);
-        job.target.setFaults(test.targetFaults);
+        job.source.setFaults(faultsOf(test.sourceFaults));
+        job.target.setFaults(faultsOf(test.targetFaults));
         ASSERT_TRUE(job.run(threeFiles, test.move));
 
-        EXPECT_EQ(job.user->asked.size(), test.questions);
+        EXPECT_EQ(job.user->asked.size(), std::strlen(test.answers));
         EXPECT_EQ(job.user->notices(), test.told);
         EXPECT_TRUE(job.record.started && job.record.finished);
-        EXPECT_EQ(job.record.completed, test.completed);
-        for (const std::string& name : test.copied) {
-            EXPECT_TRUE(job.target.hasFile(name)) << name << " is missing";
-            EXPECT_EQ(job.target.fileData(name), job.source.fileData(name)) << name;
-        }
-        for (const auto& [name, size] : filesOf(test.onTarget)) {
-            if (std::find(test.copied.begin(), test.copied.end(), name) == test.copied.end()) {
-                EXPECT_EQ(job.target.fileData(name), filled(size, 't')) << name << " was replaced";
-            }
-        }
-        EXPECT_EQ(job.record.refreshes, test.copied.empty() ? 0 : 1);
+        EXPECT_EQ(job.record.completed.load(), test.completed);
+        Contents expected = withFiles({}, test.onTarget, 't');
+        std::istringstream copied(test.copied);
+        for (std::string name; copied >> name;) expected[name] = *job.source.fileData(name);
+        EXPECT_EQ(contentsOf(job.target), expected);
+        EXPECT_EQ(job.record.refreshes.load(), *test.copied ? 1 : 0);
         EXPECT_EQ(job.source.files().size(), 3u) << "the job itself deleted on the source";
-        EXPECT_EQ(job.temporary.files(), std::vector<std::string>{}) << "files stayed in the temporary folder";
+        EXPECT_TRUE(job.temporary.empty()) << "files stayed in the temporary folder";
         EXPECT_EQ(job.user->displays, 1);
         EXPECT_GE(job.user->closes, 1) << "the job's dialog stayed";
     }
@@ -187,10 +154,10 @@ TEST(DeviceCopyJobTest, AbortCancelsBothDevicesAndAJobWithoutFilesIsNotStarted) 
     Job job("");
     job.source.putFile("BIG.BRF", contentOf("BIG", 4000));
     job.user->onUpdate = [](TransferProgress& progress) { progress.abort(); };
-    ASSERT_TRUE(job.run({{"BIG.BRF", 4000}, {"A.TXT", 300}}, true));
-    EXPECT_FALSE(job.record.completed) << "an aborted job confirmed something";
+    ASSERT_TRUE(job.run({{"BIG.BRF", 4000}, {"A", 300}}, true));
+    EXPECT_EQ(job.record.completed.load(), Cancelled) << "an aborted job confirmed something";
     EXPECT_TRUE(job.target.files().empty());
-    EXPECT_EQ(job.temporary.files(), std::vector<std::string>{});
+    EXPECT_TRUE(job.temporary.empty());
 
     Job empty("");
     EXPECT_FALSE(empty.run({}, false));

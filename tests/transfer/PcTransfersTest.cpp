@@ -1,11 +1,13 @@
 // Uploads and downloads between the PC and a simulated device, with the
 // user's answers scripted: what arrives where, what the user is told, and
-// what the shell is asked to do afterwards.
+// what the shell is asked to do afterwards; device names made local names.
 #include "TransferTestSupport.h"
+#include "transfer/FileNames.h"
 #include "transfer/PcTransfers.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 
 namespace {
@@ -28,18 +30,6 @@ std::vector<UploadSource> localFiles(const TempDir& dir, const Files& files) {
     return sources;
 }
 
-struct UploadCase {
-    const char* what;
-    const char* onDevice;  // files of 'd' bytes
-    std::uint32_t freeSpace;
-    const char* dropped;
-    const char* answers;
-    std::size_t questions;
-    std::vector<Notice> told;
-    const char* fromPc;  // device files that now hold the PC's bytes
-    UploadOutcome outcome;
-};
-
 class PcTransfersTest : public ::testing::Test {
 protected:
     PcTransfersTest() : device_(bus_.attach(port, {.serial = "DEV-4", .stepTimeout = devsim::Milliseconds(300)})) {}
@@ -52,41 +42,34 @@ protected:
 }  // namespace
 
 TEST_F(PcTransfersTest, UploadsCheckEverythingFirstThenAskBeforeReplacingAndReportTheOutcome) {
-    const UploadCase cases[] = {
-        {"new files arrive",
-         "",
-         1000,
-         "A.TXT=100 B.TXT=0 C.TXT=250",
-         "",
-         0,
-         {},
-         "A.TXT=100 B.TXT=0 C.TXT=250",
-         {true, true, true}},
-        {"files that do not fit", "", 100, "A.TXT=60 B.TXT=60", "", 0, {Notice::NotEnoughSpace}, "", {}},
-        {"a folder among the files", "", 1000, "A.TXT=60 DIR/", "", 0, {Notice::DirectoryDropped}, "", {}},
-        {"yes, no, yes to all",
-         "A=5 B=5 C=5 D=5",
-         1000,
-         "A=10 B=10 C=10 D=10 E=10",
-         "yna",
-         3,
-         {},
-         "A=10 C=10 D=10 E=10",
-         {true, false, true}},
-        {"cancel stops the rest", "B=5", 1000, "A=10 B=10 C=10", "c", 1, {}, "A=10", {true, false, true}},
-        {"closing the question stops the rest", "A=5", 1000, "A=10 B=10", "-", 1, {}, "", {true, false, false}},
-        {"one declined file changes nothing", "A=5", 1000, "A=10", "n", 1, {}, "", {true, false, false}},
-        {"the replaced file's room counts, whatever its case",
-         "NOTES.TXT=100",
+    using enum TransferNotice;
+    const struct {
+        const char* what;
+        const char* onDevice;  // files of 'd' bytes
+        std::uint32_t freeSpace;
+        const char* dropped;
+        const char* answers;
+        std::vector<Notice> told;
+        const char* fromPc;  // device files that now hold the PC's bytes ('p')
+        UploadOutcome outcome;
+    } cases[] = {
+        {"new files arrive", "", 1000, "A=100 B=0 C=250", "", {}, "A=100 B=0 C=250", {true, true, true}},
+        {"files that do not fit", "", 100, "A=60 B=60", "", {NotEnoughSpace}, "", {}},
+        {"a folder among the files", "", 1000, "A=60 DIR/", "", {DirectoryDropped}, "", {}},
+        {"yes, no, all", "A=5 B=5 C=5 D=5", 1000, "A=9 B=9 C=9 D=9", "yna", {}, "A=9 C=9 D=9", {true, false, true}},
+        {"cancel stops the rest", "B=5", 1000, "A=10 B=10 C=10", "c", {}, "A=10", {true, false, true}},
+        {"closing the question stops the rest", "A=5", 1000, "A=10 B=10", "-", {}, "", {true, false, false}},
+        {"one declined file changes nothing", "A=5", 1000, "A=10", "n", {}, "", {true, false, false}},
+        {"the replaced room counts, whatever the case",
+         "NOTES=100",
          50,
-         "notes.txt=120",
+         "notes=120",
          "y",
-         1,
          {},
-         "NOTES.TXT=120",
+         "NOTES=120",
          {true, true, true}},
     };
-    for (const UploadCase& test : cases) {
+    for (const auto& test : cases) {
         SCOPED_TRACE(test.what);
         devsim::SimulatedDevice& device = bus_.attach(port, {.serial = "DEV-4", .freeSpace = test.freeSpace});
         std::vector<DeviceFileRecord> records;
@@ -99,22 +82,11 @@ TEST_F(PcTransfersTest, UploadsCheckEverythingFirstThenAskBeforeReplacingAndRepo
         const UploadOutcome outcome =
             uploadFiles(deviceOn(port), localFiles(local, filesOf(test.dropped)), records, user);
 
-        EXPECT_EQ(user->asked.size(), test.questions);
+        EXPECT_EQ(user->asked.size(), std::strlen(test.answers));
         EXPECT_EQ(user->notices(), test.told);
-        const Files fromPc = filesOf(test.fromPc);
-        for (const auto& file : device.files()) {
-            const auto pc = std::find_if(fromPc.begin(), fromPc.end(), [&](auto& f) { return f.first == file.name; });
-            const auto data = *device.fileData(file.name);
-            if (pc != fromPc.end()) {
-                EXPECT_EQ(data, filled(pc->second, 'p')) << file.name << " does not hold the PC's file";
-            } else {
-                EXPECT_TRUE(data.empty() || data.front() == 'd') << file.name << " was written";
-            }
-        }
-        for (const auto& [name, size] : fromPc) EXPECT_TRUE(device.hasFile(name)) << name << " is missing";
-        EXPECT_EQ(outcome.processed, test.outcome.processed);
-        EXPECT_EQ(outcome.allSucceeded, test.outcome.allSucceeded);
-        EXPECT_EQ(outcome.refreshView, test.outcome.refreshView);
+        EXPECT_EQ(contentsOf(device), withFiles(withFiles({}, test.onDevice, 'd'), test.fromPc, 'p'));
+        EXPECT_EQ(std::tie(outcome.processed, outcome.allSucceeded, outcome.refreshView),
+                  std::tie(test.outcome.processed, test.outcome.allSucceeded, test.outcome.refreshView));
         EXPECT_EQ(user->displays, test.outcome.processed ? 1 : 0) << "progress shown";
     }
 }
@@ -183,4 +155,18 @@ TEST_F(PcTransfersTest, DownloadsWriteTheDevicesBytesAndLeaveNoFileWhenTheyFail)
     EXPECT_FALSE(pathExists(local));
     EXPECT_EQ(user->told.size(), 1u);
     progress->destroy();
+}
+
+TEST(FileNamesTest, UnsafeDeviceNamesBecomeOneSafeLocalName) {
+    std::istringstream rows(
+        "LETTER.TXT=LETTER.TXT;../x.txt=.._x.txt;C:\\WINDOWS\\win.ini=C__WINDOWS_win.ini;a<b>c|d?e*f\"g=a_b_c_d_e_f_g;"
+        "bell\a\x1B[2J=bell__[2J;.=_;..=__;=_;NOTES. .=NOTES___;CON=_CON;nul.txt=_nul.txt;com7.brf=_com7.brf;"
+        "COM0.TXT=COM0.TXT;CONSOLE.TXT=CONSOLE.TXT;\xE4rger.txt=\xE4rger.txt");  // device name=local name;...
+    for (std::string row; std::getline(rows, row, ';');) {
+        const std::size_t equals = row.find('=');
+        EXPECT_EQ(safeLocalFileName(row.substr(0, equals)), row.substr(equals + 1)) << row;
+    }
+    EXPECT_TRUE(sameDeviceName("Notes.txt", "NOTES.TXT"));
+    EXPECT_FALSE(sameDeviceName("NOTES.TXT", "NOTES.TX"));
+    EXPECT_FALSE(sameDeviceName("\xE4.TXT", "\xC4.TXT")) << "only ASCII letters fold";
 }

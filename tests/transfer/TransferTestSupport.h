@@ -1,7 +1,7 @@
 #pragma once
 // What the transfer tests share: a user who answers from a script and
 // records what the transfer told and showed, device records, files written
-// as short texts ("A.TXT=100 DIR/"), and a temporary folder of the test's own.
+// as short texts ("A.TXT=100 DIR/"), and the protocol's waits skipped.
 #include "TestFiles.h"
 #include "devsim/SimulatedBus.h"
 #include "link/Pause.h"
@@ -9,20 +9,17 @@
 #include "transfer/TransferUser.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <deque>
-#include <filesystem>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 using Files = std::vector<std::pair<std::string, std::size_t>>;
+using Contents = std::map<std::string, devsim::Bytes>;
 inline constexpr std::size_t folderSize = static_cast<std::size_t>(-1);
 
 // "A.TXT=100 B=0 DIR/": names with sizes; a trailing slash makes a folder.
@@ -38,16 +35,20 @@ inline Files filesOf(const std::string& text) {
     return files;
 }
 
-// "yanc-": Yes, Yes to all, No, Cancel, closed.
-inline std::deque<OverwriteAnswer> answersOf(const std::string& keys) {
-    std::deque<OverwriteAnswer> answers;
-    for (const char key : keys)
-        answers.push_back(key == 'y'   ? OverwriteAnswer::Yes
-                          : key == 'a' ? OverwriteAnswer::YesToAll
-                          : key == 'n' ? OverwriteAnswer::No
-                          : key == 'c' ? OverwriteAnswer::Cancel
-                                       : OverwriteAnswer::Closed);
-    return answers;
+inline devsim::Bytes filled(std::size_t size, char with) {
+    return devsim::Bytes(size, static_cast<std::uint8_t>(with));
+}
+
+// The files of `text` filled with `with`, over those of `contents`.
+inline Contents withFiles(Contents contents, const std::string& text, char with) {
+    for (const auto& [name, size] : filesOf(text)) contents[name] = filled(size, with);
+    return contents;
+}
+
+inline Contents contentsOf(const devsim::SimulatedDevice& device) {
+    Contents contents;
+    for (const auto& file : device.files()) contents[file.name] = *device.fileData(file.name);
+    return contents;
 }
 
 inline DeviceInfo deviceOn(int port, std::uint8_t typeCode = 0x78) {
@@ -59,20 +60,15 @@ inline DeviceInfo deviceOn(int port, std::uint8_t typeCode = 0x78) {
     return info;
 }
 
-inline devsim::Bytes filled(std::size_t size, char with) {
-    return devsim::Bytes(size, static_cast<std::uint8_t>(with));
-}
-
-// What a scripted user saw; copies of one ScriptedUser share it, so a job
-// can own one while the test reads another.
+// What a scripted user was asked, told and shown; the copies of one
+// ScriptedUser share it, so a job can own one while the test reads another.
 struct UserRecord {
     std::mutex lock;
     std::deque<OverwriteAnswer> answers;
     std::vector<std::string> asked;
     std::vector<TransferMessage> told;
     std::vector<ProgressUpdate> updates;
-    int displays = 0;
-    int closes = 0;
+    int displays = 0, closes = 0;
     std::function<void(TransferProgress&)> onUpdate;  // on the transferring thread
 
     std::vector<TransferNotice> notices() {
@@ -89,8 +85,10 @@ struct UserRecord {
 
 class ScriptedUser : public TransferUser {
 public:
-    explicit ScriptedUser(const std::string& answers = "") : record_(std::make_shared<UserRecord>()) {
-        record_->answers = answersOf(answers);
+    // "yanc-", in the order of the answers: Yes, Yes to all, No, Cancel, closed.
+    explicit ScriptedUser(std::string_view keys = "") {
+        for (const char key : keys)
+            record_->answers.push_back(static_cast<OverwriteAnswer>(std::string_view("yanc-").find(key)));
     }
     UserRecord* operator->() const { return record_.get(); }
 
@@ -113,56 +111,28 @@ public:
     }
 
 private:
-    class Display : public ProgressDisplay {
-    public:
-        Display(std::shared_ptr<UserRecord> record, TransferProgress& progress)
-            : record_(std::move(record)), progress_(progress) {}
+    struct Display : ProgressDisplay {
+        Display(std::shared_ptr<UserRecord> record, TransferProgress& progress) : record(record), progress(progress) {}
         void show(const ProgressUpdate& update) override {
-            std::function<void(TransferProgress&)> hook;
-            {
-                const std::lock_guard<std::mutex> guard(record_->lock);
-                record_->updates.push_back(update);
-                hook = record_->onUpdate;
-            }
-            if (hook) hook(progress_);
+            std::unique_lock<std::mutex> guard(record->lock);
+            record->updates.push_back(update);
+            const auto hook = record->onUpdate;
+            guard.unlock();
+            if (hook) hook(progress);
         }
         void fillFileBar() override {}
         void bringToFront() override {}
         void close() override {
-            const std::lock_guard<std::mutex> guard(record_->lock);
-            ++record_->closes;
+            const std::lock_guard<std::mutex> guard(record->lock);
+            ++record->closes;
         }
-
-    private:
-        std::shared_ptr<UserRecord> record_;
-        TransferProgress& progress_;
+        std::shared_ptr<UserRecord> record;
+        TransferProgress& progress;
     };
-    std::shared_ptr<UserRecord> record_;
+    std::shared_ptr<UserRecord> record_ = std::make_shared<UserRecord>();
 };
 
 // The protocol's fixed waits skipped for one test.
 struct NoPauses {
     ScopedPause pause{[](std::uint32_t) {}};
-};
-
-// The user's temporary folder, for this test alone: what transfers leave
-// there can be seen.
-class PrivateTemporaryFolder {
-public:
-    PrivateTemporaryFolder() {
-#ifdef _WIN32
-        SetEnvironmentVariableA("TMP", (hostPath(dir_.path()) + "\\").c_str());
-#else
-        setenv("TMPDIR", dir_.path().c_str(), 1);
-#endif
-    }
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(hostPath(dir_.path())))
-            names.push_back(entry.path().filename().string());
-        return names;
-    }
-
-private:
-    TempDir dir_;
 };
