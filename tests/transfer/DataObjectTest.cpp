@@ -1,11 +1,9 @@
-// Files between the PC and a device as the shell moves them, against
+// Device files handed to the PC as the shell hands them over, against
 // nimbrel-devsim on a mapped COM port: the data object's formats, a paste in
 // another process through the real clipboard, a move completed by the
-// consumer, the download dialogs with Abort and an unplugged device, and PC
-// files dropped onto a device folder with the overwrite dialog.
-#include "FileListSource.h"
+// consumer, the download dialogs with Abort and an unplugged device.
 #include "ShellTransferSupport.h"
-#include "transfer/DroppedFiles.h"
+#include "transfer/FileDataObject.h"
 
 #include <cstring>
 #include <regex>
@@ -45,10 +43,6 @@ class DataObjectTest : public ::testing::Test {
 protected:
     explicit DataObjectTest(bool realTiming = false) : environment_(realTiming) {}
     void SetUp() override { ASSERT_TRUE(environment_.ready()); }
-    std::uint32_t upload(const OpenedDevice& device, const std::vector<std::wstring>& paths) {
-        const auto source = makeComObject<FileListSource>(paths, std::nullopt);
-        return uploadDroppedFiles(source.Get(), device.namespaceFolder(), owner_.get(), false);
-    }
     ShellTransferEnvironment environment_;
     CommandWindow owner_;
 };
@@ -238,45 +232,4 @@ TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnplugged
     ASSERT_EQ(environment_.shownTexts(), std::vector<UINT>{IDS_ERROR_DOWNLOAD});
     const std::wstring text = environment_.prompts.prompts()[0].text;
     EXPECT_NE(text.find(L"\"LONG.BIN\" from device Corvia 80 (COM 7)"), std::wstring::npos) << narrow(text);
-}
-
-TEST_F(DataObjectTest, DroppedPcFilesAreCheckedFirstArriveFromAnyFolderAndAskThroughTheOverwriteDialog) {
-    const DevsimDevices devices({{port, "model=CV8,free=5000"}});
-    for (const char* name : {"A.TXT", "B.TXT", "C.TXT", "D.TXT", "X.TXT"}) devices.put(port, name, Bytes(5, 'd'));
-    const OpenedDevice device = openDevice(port);
-    const TempDir local;
-    // Every file is checked before the first byte: no room, a folder, a name with no ANSI form.
-    EXPECT_EQ(upload(device, localFiles(local, {{L"big.txt", 3000}, {L"bigger.txt", 3000}})), 0u);
-    EXPECT_EQ(upload(device, localFiles(local, {{L"first.txt", 10}, {L"folder", -1}})), 0u);
-    EXPECT_EQ(upload(device, localFiles(local, {{L"second.txt", 10}, {L"\u042f.txt", 10}})), 0u);
-    EXPECT_EQ(environment_.shownTexts(),
-              (std::vector<UINT>{IDS_ERROR_DEVICE_FULL, IDS_ERROR_DIRECTORY_DROPPED, IDS_ERROR_UPLOAD}));
-    for (const auto& shown : environment_.prompts.prompts())
-        EXPECT_EQ(std::tie(shown.owner, shown.style), std::make_tuple(owner_.get(), UINT{MB_OK | MB_ICONEXCLAMATION}));
-    EXPECT_FALSE(devices.has(port, "big.txt") || devices.has(port, "first.txt") || devices.has(port, "second.txt"));
-    EXPECT_EQ(owner_.refreshes(), 0);
-
-    // From a folder outside the ANSI code page, with Yes, No and Yes to all.
-    OverwriteAnswers answers({IDC_OVERWRITE_YES, IDC_OVERWRITE_NO, IDC_OVERWRITE_ALL});
-    const auto paths = localFiles(
-        local, {{L"A.TXT", 10}, {L"B.TXT", 10}, {L"C.TXT", 10}, {L"D.TXT", 10}, {L"E.TXT", 1000}, {L"empty.txt", 0}});
-    EXPECT_EQ(upload(device, paths), 1u);
-    answers.finish();
-    ASSERT_EQ(answers.questions.size(), 3u) << "Yes to all did not answer the later questions";
-    EXPECT_EQ(answers.questions[0],
-              L"File \"A.TXT\" already exists on target device. Do you want to overwrite "
-              L"this file?");
-    for (const char* name : {"A.TXT", "C.TXT", "D.TXT"}) EXPECT_EQ(devices.read(port, name), Bytes(10, 'p')) << name;
-    EXPECT_EQ(devices.read(port, "E.TXT"), Bytes(1000, 'p'));
-    EXPECT_TRUE(devices.has(port, "empty.txt"));
-    EXPECT_EQ(devices.read(port, "B.TXT"), Bytes(5, 'd'));
-    EXPECT_EQ(owner_.refreshes(), 1);
-
-    OverwriteAnswers cancel({IDC_OVERWRITE_CANCEL});
-    EXPECT_EQ(upload(device, localFiles(local, {{L"W.TXT", 10}, {L"X.TXT", 10}, {L"Y.TXT", 10}})), 1u);
-    cancel.finish();
-    EXPECT_TRUE(devices.has(port, "W.TXT"));
-    EXPECT_EQ(devices.read(port, "X.TXT"), Bytes(5, 'd'));
-    EXPECT_FALSE(devices.has(port, "Y.TXT")) << "Cancel did not stop the upload";
-    EXPECT_EQ(environment_.prompts.prompts().size(), 3u);
 }

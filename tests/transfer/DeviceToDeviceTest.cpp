@@ -1,7 +1,8 @@
 // Files between two devices and from the PC onto a device, as the shell
 // hands them over: the clipboard, a drag onto the drop target, the drop
-// effects it offers, a move confirmed to the source, Abort in the job's
-// dialog; against two nimbrel-devsim devices on mapped COM ports.
+// effects it offers, the checks and the overwrite dialog of an upload, a
+// move confirmed to the source, Abort in the job's dialog; against
+// nimbrel-devsim devices on mapped COM ports.
 #include "FileListSource.h"
 #include "ShellTransferSupport.h"
 #include "transfer/ClipboardCommands.h"
@@ -39,11 +40,17 @@ protected:
 
 }  // namespace
 
-TEST_F(DeviceToDeviceTest, FilesGoFromOneDeviceToAnotherThroughTheClipboardAndThroughADrag) {
+TEST_F(DeviceToDeviceTest, FilesGoThroughTheClipboardAndADragAndAMoveDeletesTheSourcesOnlyOnTheirOwnObjectsWord) {
     const DevsimDevices devices(twoDevices);
-    for (const char* name : {"A.TXT", "B.BRF", "C.TXT"}) devices.put(sourcePort, name, pattern(700, name[0]));
+    const std::vector<std::string> names = {"A.TXT", "B.BRF", "C.TXT", "M1.TXT", "M2.TXT", "KEEP.TXT"};
+    for (std::size_t i = 0; i < names.size(); ++i) devices.put(sourcePort, names[i], pattern(700, names[i][0] + i));
     const OpenedDevice source = openDevice(sourcePort, 0x78, sourceWindow_.get());
     const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
+
+    const auto onItself = dataObjectOf(source, {"M1.TXT"}, sourceWindow_.get(), DROPEFFECT_MOVE);
+    pasteDataObject({nullptr, &source.namespaceFolder(), sourceWindow_.get(), nullptr}, onItself.Get());
+    ASSERT_EQ(environment_.shownTexts(), std::vector<UINT>{IDS_ERROR_COPY_TO_ITSELF});
+    EXPECT_EQ(environment_.prompts.prompts()[0].style, static_cast<UINT>(MB_OK | MB_ICONHAND));
 
     // Copy and paste through the real clipboard.
     const auto copied = dataObjectOf(source, {"A.TXT", "B.BRF"}, sourceWindow_.get(), DROPEFFECT_COPY);
@@ -51,8 +58,6 @@ TEST_F(DeviceToDeviceTest, FilesGoFromOneDeviceToAnotherThroughTheClipboardAndTh
     EXPECT_TRUE(clipboardCanPaste());
     pasteClipboard(targetView(target));
     EXPECT_TRUE(finishTransfers());
-    for (const char* name : {"A.TXT", "B.BRF"})
-        EXPECT_EQ(devices.read(targetPort, name), devices.read(sourcePort, name));
     EXPECT_EQ(targetWindow_.refreshes(), 1);
 
     // A cut pasted through Wine's clipboard: its stand-in for the source has
@@ -63,13 +68,11 @@ TEST_F(DeviceToDeviceTest, FilesGoFromOneDeviceToAnotherThroughTheClipboardAndTh
     pasteClipboard(targetView(target));
     EXPECT_TRUE(finishTransfers());
     replace.finish();
-    EXPECT_TRUE(devices.has(sourcePort, "A.TXT")) << "a move was confirmed without the source's word";
 
     // A drag of the third file onto the target's view, its drop target
     // called as the drag loop calls it. (Wine 8's WindowFromPoint gives
     // the desktop for the test's windows, so its DoDragDrop finds no target.)
-    const std::string dropped = "C.TXT";
-    const auto dragged = dataObjectOf(source, {dropped}, sourceWindow_.get(), DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    const auto dragged = dataObjectOf(source, {"C.TXT"}, sourceWindow_.get(), DROPEFFECT_COPY | DROPEFFECT_MOVE);
     ComPtr<IDropTarget> dropTarget;
     ASSERT_EQ(target.namespaceFolder().CreateViewObject(targetWindow_.get(), IID_PPV_ARGS(&dropTarget)), S_OK);
     DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
@@ -80,32 +83,18 @@ TEST_F(DeviceToDeviceTest, FilesGoFromOneDeviceToAnotherThroughTheClipboardAndTh
     ASSERT_EQ(dropTarget->Drop(dragged.Get(), 0, POINTL{30, 30}, &effect), S_OK);
     EXPECT_EQ(effect, DWORD{DROPEFFECT_COPY});
     EXPECT_TRUE(finishTransfers());
-    EXPECT_EQ(devices.read(targetPort, dropped), devices.read(sourcePort, dropped));
-    for (const char* name : {"A.TXT", "B.BRF", "C.TXT"}) EXPECT_TRUE(devices.has(sourcePort, name)) << "a copy moved";
-    EXPECT_TRUE(environment_.prompts.prompts().empty());
-    EXPECT_EQ(targetWindow_.refreshes(), 3) << "one refresh for each paste and for the drop";
-}
-
-TEST_F(DeviceToDeviceTest, AMoveDeletesTheSourcesOnlyAfterEveryFileWasSentAndNeverOntoItsOwnDevice) {
-    const DevsimDevices devices(twoDevices);
-    for (const char* name : {"M1.TXT", "M2.TXT", "KEEP.TXT"}) devices.put(sourcePort, name, pattern(300, name[1]));
-    const OpenedDevice source = openDevice(sourcePort, 0x78, sourceWindow_.get());
-    const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
-
-    const auto onItself = dataObjectOf(source, {"M1.TXT"}, sourceWindow_.get(), DROPEFFECT_MOVE);
-    pasteDataObject({nullptr, &source.namespaceFolder(), sourceWindow_.get(), nullptr}, onItself.Get());
-    ASSERT_EQ(environment_.shownTexts(), std::vector<UINT>{IDS_ERROR_COPY_TO_ITSELF});
-    EXPECT_EQ(environment_.prompts.prompts()[0].style, static_cast<UINT>(MB_OK | MB_ICONHAND));
 
     // As a same-process clipboard gives it on Windows: the source's own object.
-    const auto cut = dataObjectOf(source, {"M1.TXT", "M2.TXT"}, sourceWindow_.get(), DROPEFFECT_MOVE);
-    pasteDataObject(targetView(target), cut.Get());
+    const auto moved = dataObjectOf(source, {"M1.TXT", "M2.TXT"}, sourceWindow_.get(), DROPEFFECT_MOVE);
+    pasteDataObject(targetView(target), moved.Get());
     EXPECT_TRUE(finishTransfers());
-    EXPECT_EQ(devices.read(targetPort, "M2.TXT"), pattern(300, '2'));
+    EXPECT_EQ(devices.read(targetPort, "M2.TXT"), pattern(700, 'M' + 4));
     EXPECT_FALSE(devices.has(sourcePort, "M1.TXT") || devices.has(sourcePort, "M2.TXT"));
-    EXPECT_TRUE(devices.has(sourcePort, "KEEP.TXT"));
     EXPECT_EQ(sourceWindow_.refreshes(), 1) << "the source's view was not refreshed";
-    EXPECT_EQ(targetWindow_.refreshes(), 1);
+    for (const char* name : {"A.TXT", "B.BRF", "C.TXT", "KEEP.TXT"}) EXPECT_TRUE(devices.has(sourcePort, name)) << name;
+    for (const char* name : {"A.TXT", "B.BRF", "C.TXT"})
+        EXPECT_EQ(devices.read(targetPort, name), devices.read(sourcePort, name)) << name;
+    EXPECT_EQ(targetWindow_.refreshes(), 4) << "one refresh for each paste and for the drop";
     EXPECT_EQ(environment_.prompts.prompts().size(), 1u);
 }
 
@@ -159,16 +148,60 @@ TEST_F(DeviceToDeviceTest, DropEffectsFollowTheTargetAndPcFilesDroppedOnADeviceI
               std::make_tuple(DWORD{DROPEFFECT_MOVE}, DWORD{DROPEFFECT_MOVE}));
 }
 
-TEST_F(DeviceToDeviceTest, PcFilesCopiedOrCutInAFileManagerArePastedAndACutIsConfirmedOnlyWhenEveryFileArrived) {
-    const DevsimDevices devices({{targetPort, "model=MN2,serial=MN2-0008"}});
-    devices.put(targetPort, "KEEP.TXT", Bytes(5, 'd'));
+TEST_F(DeviceToDeviceTest,
+       PcFilesArriveAfterEveryCheckAskThroughTheOverwriteDialogAndACutIsConfirmedOnlyWhenAllArrived) {
+    const DevsimDevices devices({{targetPort, "model=MN2,serial=MN2-0008,free=5000"}});
+    for (const char* name : {"A.TXT", "B.TXT", "C.TXT", "D.TXT", "X.TXT"}) devices.put(targetPort, name, Bytes(5, 'd'));
     const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
     const TempDir local;
-    const auto paths =
-        localFiles(local, {{L"one.txt", 3}, {L"two.txt", 3}, {L"three.txt", 5}, {L"KEEP.TXT", 4}, {L"four.txt", 4}});
+    const auto paste = [&](const std::vector<std::pair<std::wstring, long>>& files, std::optional<DWORD> effect = {}) {
+        const auto source = makeComObject<FileListSource>(localFiles(local, files), effect);
+        pasteDataObject(targetView(target), source.Get());
+        EXPECT_TRUE(finishTransfers());
+        return source;
+    };
+    // Every file is checked before the first byte: no room, a folder, a name with no ANSI form.
+    paste({{L"big.txt", 3000}, {L"bigger.txt", 3000}});
+    paste({{L"first.txt", 10}, {L"folder", -1}});
+    paste({{L"second.txt", 10}, {L"\u042f.txt", 10}});
+    EXPECT_EQ(environment_.shownTexts(),
+              (std::vector<UINT>{IDS_ERROR_DEVICE_FULL, IDS_ERROR_DIRECTORY_DROPPED, IDS_ERROR_UPLOAD}));
+    for (const auto& shown : environment_.prompts.prompts())
+        EXPECT_EQ(std::tie(shown.owner, shown.style),
+                  std::make_tuple(targetWindow_.get(), UINT{MB_OK | MB_ICONEXCLAMATION}));
+    EXPECT_FALSE(devices.has(targetPort, "big.txt") || devices.has(targetPort, "first.txt") ||
+                 devices.has(targetPort, "second.txt"));
+    EXPECT_EQ(targetWindow_.refreshes(), 0);
+
+    // From a folder outside the ANSI code page, with Yes, No and Yes to all.
+    OverwriteAnswers answers({IDC_OVERWRITE_YES, IDC_OVERWRITE_NO, IDC_OVERWRITE_ALL});
+    paste({{L"A.TXT", 10}, {L"B.TXT", 10}, {L"C.TXT", 10}, {L"D.TXT", 10}, {L"E.TXT", 1000}, {L"empty.txt", 0}});
+    answers.finish();
+    ASSERT_EQ(answers.questions.size(), 3u) << "Yes to all did not answer the later questions";
+    EXPECT_EQ(answers.questions[0],
+              L"File \"A.TXT\" already exists on target device. Do you want to overwrite this file?");
+    for (const char* name : {"A.TXT", "C.TXT", "D.TXT"}) EXPECT_EQ(devices.read(targetPort, name), Bytes(10, 'p'));
+    EXPECT_EQ(devices.read(targetPort, "E.TXT"), Bytes(1000, 'p'));
+    EXPECT_TRUE(devices.has(targetPort, "empty.txt"));
+    EXPECT_EQ(devices.read(targetPort, "B.TXT"), Bytes(5, 'd'));
+    EXPECT_EQ(targetWindow_.refreshes(), 1);
+
+    // A cut in a file manager is confirmed to it when every file arrived.
+    const auto cut = paste({{L"one.txt", 3}, {L"two.txt", 5}}, DROPEFFECT_MOVE);
+    EXPECT_TRUE(devices.has(targetPort, "two.txt"));
+    EXPECT_EQ(std::tie(cut->performed, cut->pasteSucceeded, cut->ended),
+              std::make_tuple(DWORD{DROPEFFECT_MOVE}, DWORD{DROPEFFECT_MOVE}, DWORD{DROPEFFECT_MOVE}));
+    OverwriteAnswers cancel({IDC_OVERWRITE_CANCEL});
+    const auto partly = paste({{L"W.TXT", 10}, {L"X.TXT", 10}, {L"Y.TXT", 10}}, DROPEFFECT_MOVE);
+    cancel.finish();
+    EXPECT_TRUE(devices.has(targetPort, "W.TXT"));
+    EXPECT_EQ(devices.read(targetPort, "X.TXT"), Bytes(5, 'd'));
+    EXPECT_FALSE(devices.has(targetPort, "Y.TXT")) << "Cancel did not stop the upload";
+    EXPECT_FALSE(partly->pasteSucceeded || partly->ended) << "a move with a cancelled file was confirmed";
+    EXPECT_EQ(targetWindow_.refreshes(), 3);
 
     // Through the real clipboard, as a file manager leaves it there.
-    const std::wstring list = paths[0] + L'\0' + L'\0';
+    const std::wstring list = localFiles(local, {{L"three.txt", 3}})[0] + L'\0' + L'\0';
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
     {
         const GlobalLockGuard<DROPFILES> drop(block);
@@ -183,23 +216,8 @@ TEST_F(DeviceToDeviceTest, PcFilesCopiedOrCutInAFileManagerArePastedAndACutIsCon
     EXPECT_TRUE(clipboardCanPaste());
     pasteClipboard(targetView(target));
     EXPECT_TRUE(finishTransfers());
-    EXPECT_TRUE(devices.has(targetPort, "one.txt"));
-
-    const auto cut = makeComObject<FileListSource>(std::vector{paths[1], paths[2]}, DROPEFFECT_MOVE);
-    pasteDataObject(targetView(target), cut.Get());
-    EXPECT_TRUE(finishTransfers());
     EXPECT_TRUE(devices.has(targetPort, "three.txt"));
-    EXPECT_EQ(cut->performed, DWORD{DROPEFFECT_MOVE});
-    EXPECT_EQ(std::tie(cut->pasteSucceeded, cut->ended),
-              std::make_tuple(DWORD{DROPEFFECT_MOVE}, DWORD{DROPEFFECT_MOVE}));
-
-    OverwriteAnswers declined({IDC_OVERWRITE_NO});
-    const auto partly = makeComObject<FileListSource>(std::vector{paths[4], paths[3]}, DROPEFFECT_MOVE);
-    pasteDataObject(targetView(target), partly.Get());
-    EXPECT_TRUE(finishTransfers());
-    declined.finish();
-    EXPECT_FALSE(partly->pasteSucceeded || partly->ended) << "a move with a declined file was confirmed";
-    EXPECT_EQ(targetWindow_.refreshes(), 3);
+    EXPECT_EQ(environment_.prompts.prompts().size(), 3u);
 }
 
 TEST_F(RealTimingDeviceToDeviceTest, AbortInTheJobsDialogCancelsBothDevicesAndLeavesNothingBehind) {
