@@ -40,10 +40,10 @@ protected:
 
 }  // namespace
 
-TEST_F(DeviceToDeviceTest, FilesGoThroughTheClipboardAndADragAndAMoveDeletesTheSourcesOnlyOnTheirOwnObjectsWord) {
+TEST_F(DeviceToDeviceTest, FilesGoThroughTheClipboardAndADragWhoseEffectsFollowTheTargetAndMoveOnTheSourcesWord) {
     const DevsimDevices devices(twoDevices);
     const std::vector<std::string> names = {"A.TXT", "B.BRF", "C.TXT", "M1.TXT", "M2.TXT", "KEEP.TXT"};
-    for (std::size_t i = 0; i < names.size(); ++i) devices.put(sourcePort, names[i], pattern(700, names[i][0] + i));
+    for (std::size_t i = 0; i < names.size(); ++i) devices.put(sourcePort, names[i], 700, static_cast<char>('a' + i));
     const OpenedDevice source = openDevice(sourcePort, 0x78, sourceWindow_.get());
     const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
 
@@ -88,7 +88,7 @@ TEST_F(DeviceToDeviceTest, FilesGoThroughTheClipboardAndADragAndAMoveDeletesTheS
     const auto moved = dataObjectOf(source, {"M1.TXT", "M2.TXT"}, sourceWindow_.get(), DROPEFFECT_MOVE);
     pasteDataObject(targetView(target), moved.Get());
     EXPECT_TRUE(finishTransfers());
-    EXPECT_EQ(devices.read(targetPort, "M2.TXT"), pattern(700, 'M' + 4));
+    EXPECT_EQ(devices.read(targetPort, "M2.TXT"), Bytes(700, 'e'));
     EXPECT_FALSE(devices.has(sourcePort, "M1.TXT") || devices.has(sourcePort, "M2.TXT"));
     EXPECT_EQ(sourceWindow_.refreshes(), 1) << "the source's view was not refreshed";
     for (const char* name : {"A.TXT", "B.BRF", "C.TXT", "KEEP.TXT"}) EXPECT_TRUE(devices.has(sourcePort, name)) << name;
@@ -96,21 +96,14 @@ TEST_F(DeviceToDeviceTest, FilesGoThroughTheClipboardAndADragAndAMoveDeletesTheS
         EXPECT_EQ(devices.read(targetPort, name), devices.read(sourcePort, name)) << name;
     EXPECT_EQ(targetWindow_.refreshes(), 4) << "one refresh for each paste and for the drop";
     EXPECT_EQ(environment_.prompts.prompts().size(), 1u);
-}
 
-TEST_F(DeviceToDeviceTest, DropEffectsFollowTheTargetAndPcFilesDroppedOnADeviceItemAreUploaded) {
-    const DevsimDevices devices(twoDevices);
-    devices.put(sourcePort, "A.TXT", pattern(10, 1));
-    const OpenedDevice source = openDevice(sourcePort, 0x78, sourceWindow_.get());
-    const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
-    const auto files = dataObjectOf(source, {"A.TXT"}, sourceWindow_.get(), DROPEFFECT_COPY);
+    // The effects a drag is offered, and PC files dropped with Shift on a
+    // device of the list from a source that prefers nothing: a move it hears of.
     const TempDir local;
     const auto paths = localFiles(local, {{L"folder", -1}, {L"pc.txt", 11}});
     const auto folderFirst = makeComObject<FileListSource>(paths, std::nullopt);
     const auto pcFile = makeComObject<FileListSource>(std::vector{paths[1]}, std::nullopt);
-
-    ComPtr<IDropTarget> onTarget, onSource, onRoot, onItem;
-    ASSERT_EQ(target.namespaceFolder().CreateViewObject(targetWindow_.get(), IID_PPV_ARGS(&onTarget)), S_OK);
+    ComPtr<IDropTarget> onSource, onRoot, onItem;
     ASSERT_EQ(source.namespaceFolder().CreateViewObject(sourceWindow_.get(), IID_PPV_ARGS(&onSource)), S_OK);
     auto root = makeComObject<NamespaceFolder>(true);  // lists devices
     ASSERT_EQ(root->CreateViewObject(targetWindow_.get(), IID_PPV_ARGS(&onRoot)), S_OK);
@@ -119,7 +112,6 @@ TEST_F(DeviceToDeviceTest, DropEffectsFollowTheTargetAndPcFilesDroppedOnADeviceI
     ASSERT_EQ(root->GetUIObjectOf(targetWindow_.get(), 1, items, IID_IDropTarget, nullptr,
                                   reinterpret_cast<void**>(onItem.GetAddressOf())),
               S_OK);
-
     const struct {
         const char* what;
         IDropTarget* target;
@@ -127,18 +119,16 @@ TEST_F(DeviceToDeviceTest, DropEffectsFollowTheTargetAndPcFilesDroppedOnADeviceI
         DWORD keys;
         DWORD effect;
     } cases[] = {
-        {"another device: copy", onTarget.Get(), files.Get(), MK_LBUTTON, DROPEFFECT_COPY},
-        {"another device with Shift: move", onTarget.Get(), files.Get(), MK_LBUTTON | MK_SHIFT, DROPEFFECT_MOVE},
-        {"the files' own device: none", onSource.Get(), files.Get(), MK_LBUTTON, DROPEFFECT_NONE},
-        {"a PC folder first: none", onTarget.Get(), folderFirst.Get(), MK_LBUTTON, DROPEFFECT_NONE},
-        {"PC files: copy", onTarget.Get(), pcFile.Get(), MK_LBUTTON, DROPEFFECT_COPY},
-        {"the device list's background: none", onRoot.Get(), files.Get(), MK_LBUTTON, DROPEFFECT_NONE},
+        {"another device: copy", dropTarget.Get(), copied.Get(), MK_LBUTTON, DROPEFFECT_COPY},
+        {"another device with Shift: move", dropTarget.Get(), copied.Get(), MK_LBUTTON | MK_SHIFT, DROPEFFECT_MOVE},
+        {"the files' own device: none", onSource.Get(), copied.Get(), MK_LBUTTON, DROPEFFECT_NONE},
+        {"a PC folder first: none", dropTarget.Get(), folderFirst.Get(), MK_LBUTTON, DROPEFFECT_NONE},
+        {"PC files: copy", dropTarget.Get(), pcFile.Get(), MK_LBUTTON, DROPEFFECT_COPY},
+        {"the device list's background: none", onRoot.Get(), copied.Get(), MK_LBUTTON, DROPEFFECT_NONE},
         {"a device of the list: copy", onItem.Get(), pcFile.Get(), MK_LBUTTON, DROPEFFECT_COPY},
     };
     for (const auto& test : cases) EXPECT_EQ(dragEffect(*test.target, test.data, test.keys), test.effect) << test.what;
-
-    // Dropped with Shift from a source that prefers nothing: a move it hears of.
-    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
     ASSERT_EQ(onItem->DragEnter(pcFile.Get(), MK_LBUTTON | MK_SHIFT, POINTL{}, &effect), S_OK);
     ASSERT_EQ(onItem->Drop(pcFile.Get(), MK_SHIFT, POINTL{}, &effect), S_OK);
     EXPECT_TRUE(finishTransfers());
@@ -148,10 +138,9 @@ TEST_F(DeviceToDeviceTest, DropEffectsFollowTheTargetAndPcFilesDroppedOnADeviceI
               std::make_tuple(DWORD{DROPEFFECT_MOVE}, DWORD{DROPEFFECT_MOVE}));
 }
 
-TEST_F(DeviceToDeviceTest,
-       PcFilesArriveAfterEveryCheckAskThroughTheOverwriteDialogAndACutIsConfirmedOnlyWhenAllArrived) {
+TEST_F(DeviceToDeviceTest, PcFilesArriveAfterEveryCheckAskBeforeReplacingAndACutIsConfirmedOnlyWhenAllArrived) {
     const DevsimDevices devices({{targetPort, "model=MN2,serial=MN2-0008,free=5000"}});
-    for (const char* name : {"A.TXT", "B.TXT", "C.TXT", "D.TXT", "X.TXT"}) devices.put(targetPort, name, Bytes(5, 'd'));
+    for (const char* name : {"A.TXT", "B.TXT", "C.TXT", "D.TXT", "X.TXT"}) devices.put(targetPort, name, 5, 'd');
     const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
     const TempDir local;
     const auto paste = [&](const std::vector<std::pair<std::wstring, long>>& files, std::optional<DWORD> effect = {}) {
@@ -223,8 +212,8 @@ TEST_F(DeviceToDeviceTest,
 TEST_F(RealTimingDeviceToDeviceTest, AbortInTheJobsDialogCancelsBothDevicesAndLeavesNothingBehind) {
     const DevsimDevices devices(
         {{sourcePort, "model=CV8,serial=CV8-0007,pace"}, {targetPort, "model=MN2,serial=MN2-0008,pace"}});
-    devices.put(sourcePort, "LONG.BRF", pattern(6000, 3));
-    devices.put(sourcePort, "NEXT.BRF", pattern(10, 4));
+    devices.put(sourcePort, "LONG.BRF", 6000, 'l');
+    devices.put(sourcePort, "NEXT.BRF", 10, 'n');
     const OpenedDevice source = openDevice(sourcePort, 0x78, sourceWindow_.get());
     const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
     const auto before = temporaryTransferFiles();

@@ -2,8 +2,8 @@
 // What the shell-side transfer tests share: COM and the module's texts with
 // the transfer layer's objects in the folders, nimbrel-devsim devices whose
 // files lie in folders of the test, device folders opened as the shell
-// opens them and their data objects, a window that counts Refresh commands,
-// a message pump, and the overwrite question answered through its buttons.
+// opens them and their data objects, a message pump that counts Refresh
+// commands, and the overwrite question answered through its buttons.
 #include "EndToEnd.h"
 #include "FolderTestSupport.h"
 #include "WindowDriver.h"
@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <thread>
 
 using Bytes = std::vector<std::uint8_t>;
@@ -70,9 +71,8 @@ public:
     // Unix path of the folder with the device's files.
     std::string filesOf(int port) const { return dir_.file("device" + std::to_string(port)); }
     std::string file(int port, const std::string& name) const { return filesOf(port) + "/" + name; }
-    void put(int port, const std::string& name, const Bytes& data) const {
-        std::ofstream(hostPath(file(port, name)), std::ios::binary)
-            .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    void put(int port, const std::string& name, std::size_t size, char with) const {
+        writeText(file(port, name), std::string(size, with));
     }
     bool has(int port, const std::string& name) const { return pathExists(file(port, name)); }
     Bytes read(int port, const std::string& name) const { return readFileBytes(file(port, name)); }
@@ -83,12 +83,6 @@ private:
     TempDir dir_;
     std::unique_ptr<ToolProcess> process_;
 };
-
-inline Bytes pattern(std::size_t size, std::uint8_t start) {
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(start + i * 7);
-    return bytes;
-}
 
 // The folder of the device on `port`, opened from the root as the shell
 // opens it (the device is probed on that port only), and its files listed
@@ -151,6 +145,13 @@ inline std::vector<std::wstring> localFiles(const TempDir& dir,
     return paths;
 }
 
+// Refresh commands posted to each window of the test thread, counted as
+// the message loop takes them.
+inline std::map<HWND, int>& refreshesPosted() {
+    static std::map<HWND, int> counts;
+    return counts;
+}
+
 // Runs the thread's messages until `done` or the time is up.
 inline bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s) {
     const auto end = std::chrono::steady_clock::now() + timeout;
@@ -159,6 +160,8 @@ inline bool pumpUntil(const std::function<bool()>& done, std::chrono::millisecon
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_COMMAND && LOWORD(message.wParam) == IDM_REFRESH)
+                ++refreshesPosted()[message.hwnd];
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
@@ -171,34 +174,18 @@ inline bool finishTransfers() {
     return pumpUntil([] { return backgroundWorkRunning() == 0; }, 60s);
 }
 
-// A window of the test thread that counts the Refresh commands it gets.
+// A window of the test thread that hears of Refresh.
 class CommandWindow {
 public:
-    CommandWindow() {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = procedure;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"NimbrelTestCommands";
-        RegisterClassW(&windowClass);
-        window_ = CreateWindowW(L"NimbrelTestCommands", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
-        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~CommandWindow() { DestroyWindow(window_); }
-    HWND get() const { return window_; }
+    CommandWindow() { refreshesPosted().erase(window_.get()); }  // a handle of an earlier window
+    HWND get() const { return window_.get(); }
     int refreshes() {
         pumpUntil([] { return false; }, 50ms);
-        return refreshes_;
+        return refreshesPosted()[window_.get()];
     }
 
 private:
-    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<CommandWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (self && message == WM_COMMAND && LOWORD(wParam) == IDM_REFRESH) ++self->refreshes_;
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    HWND window_ = nullptr;
-    int refreshes_ = 0;
+    UniqueWindow window_{CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)};
 };
 
 // Answers the overwrite questions in order through the dialog's buttons,
