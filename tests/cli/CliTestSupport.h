@@ -52,26 +52,11 @@ inline void expectText(const std::string& text, const std::string& expected) {
 class DevicesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::pair<const char*, std::string> variables[] = {
-            {"C", dir_.file("ttyCorvia")},
-            {"M", dir_.file("ttyMinnow")},
-            {"CF", dir_.file("corvia")},
-            {"MF", dir_.file("minnow")},
-            {"PC", dir_.file("pc")},
-            {"MNT", dir_.file("mnt")},
-            {"LOG", dir_.file("devsim.log")},
-            {"XDG_CONFIG_HOME", dir_.file("config")},
-            {"NIMBREL_PORTS", dir_.file("ttyCorvia") + ":" + dir_.file("ttyMinnow")},
-            {"LC_ALL", "C"},
-            {"TZ", "UTC"},  // the device's clock and the listings agree on UTC
-        };
-        for (const auto& [name, value] : variables) ::setenv(name, value.c_str(), 1);
-        for (const char* folder : {"corvia", "minnow", "pc", "mnt", "config"})
-            std::filesystem::create_directories(dir_.file(folder));
+        ::setenv("TZ", "UTC", 1);  // the device's clock and the listings agree on UTC
         ::tzset();
+        sh("mkdir -p $CF $MF $PC $MNT $XDG_CONFIG_HOME && head -c 16384 /dev/urandom > $CF/BOOK.BRF && printf system > "
+           "$CF/KORVEL.NSF && echo 'bread, milk' > $MF/SHOPPING.TXT");
         writeText(dir_.file("corvia/LETTER.TXT"), letter);
-        sh("head -c 16384 /dev/urandom > $CF/BOOK.BRF; printf system > $CF/KORVEL.NSF");
-        writeText(dir_.file("minnow/SHOPPING.TXT"), "bread, milk\n");
     }
     void TearDown() override { sh("fusermount3 -u -z $MNT 2>/dev/null"); }
 
@@ -82,7 +67,7 @@ protected:
                                              "text=\x1B[2Jclear.txt:bad,text=..:dots"
                                            : ",serial=CV8-1001,files=" + dir_.file("corvia") + corviaExtra;
         std::vector<std::string> args = {"-c",
-                                         "exec \"$0\" \"$@\" >$LOG",
+                                         "exec \"$0\" \"$@\" >" + dir_.file("devsim.log"),
                                          nativeTool("nimbrel-devsim"),
                                          "--idle-limit",
                                          "120",
@@ -94,13 +79,14 @@ protected:
         devices_.reset();
         devices_ = std::make_unique<ToolProcess>(
             ToolLaunch{"/bin/sh", args, dir_.file(hostile ? "ttyCorvia" : "ttyMinnow"), {}});
-        ::setenv("DEVSIM", std::to_string(devices_->pid()).c_str(), 1);
     }
 
     ShellResult sh(const std::string& command) {
-        writeText(dir_.file("command"), R"(cv="$MNT/Corvia 80"; mn="$MNT/Minnow"; PATH=")" +
-                                            std::filesystem::path(nativeTool("nimbrel")).parent_path().string() +
-                                            R"(:$PATH"
+        writeText(dir_.file("command"),
+                  "D=" + dir_.path() + "; DEVSIM=" + std::to_string(devices_ ? devices_->pid() : 0) +
+                      "; PATH=" + std::filesystem::path(nativeTool("nimbrel")).parent_path().string() + R"(:$PATH
+C=$D/ttyCorvia; M=$D/ttyMinnow; CF=$D/corvia; MF=$D/minnow; PC=$D/pc; MNT=$D/mnt; LOG=$D/devsim.log
+export XDG_CONFIG_HOME=$D/config NIMBREL_PORTS=$C:$M LC_ALL=C; cv="$MNT/Corvia 80"; mn=$MNT/Minnow
 size() { stat -c %s "$1" 2>/dev/null || echo 0; }
 waitfor() { for i in $(seq 600); do eval "$1" && return; sleep 0.05; done; return 1; }
 )" + command + "\n");

@@ -11,6 +11,10 @@
 #include <cstring>
 #include <filesystem>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 constexpr int sourcePort = 3;
@@ -19,12 +23,6 @@ using Notice = TransferNotice;
 using Nak = devsim::Faults::Nak;
 
 const std::vector<TransferListEntry> threeFiles = {{"A", 300}, {"B", 200}, {"C", 0}};
-
-devsim::Bytes contentOf(const std::string& name, std::size_t size) {
-    devsim::Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(name[0] + i);
-    return bytes;
-}
 
 // What the source of the files was told; read once the job has ended.
 struct SourceRecord {
@@ -74,7 +72,7 @@ devsim::Faults faultsOf(const std::string& text) {
 // Runs one job to its end; the files of the source are A, B and C.
 struct Job {
     explicit Job(const std::string& answers) : user(answers) {
-        for (const auto& [name, size] : threeFiles) source.putFile(name, contentOf(name, size));
+        for (const auto& [name, size] : threeFiles) source.putFile(name, filled(size, name[0]));
     }
     bool run(std::vector<TransferListEntry> files, bool move) {
         const DeviceInfo from = deviceOn(sourcePort, 0x72);
@@ -152,7 +150,7 @@ TEST(DeviceCopyJobTest, JobsCopyInOrderAskBeforeReplacingAndConfirmAMoveOnlyWhen
 
 TEST(DeviceCopyJobTest, AbortCancelsBothDevicesAndAJobWithoutFilesIsNotStarted) {
     Job job("");
-    job.source.putFile("BIG.BRF", contentOf("BIG", 4000));
+    job.source.putFile("BIG.BRF", filled(4000, 'b'));
     job.user->onUpdate = [](TransferProgress& progress) { progress.abort(); };
     ASSERT_TRUE(job.run({{"BIG.BRF", 4000}, {"A", 300}}, true));
     EXPECT_EQ(job.record.completed.load(), Cancelled) << "an aborted job confirmed something";

@@ -1,8 +1,9 @@
 // What Explorer does when it pastes virtual files, as a program of its own:
 // takes the clipboard's data object, reads the file descriptors, pulls each
-// file's contents as a stream and writes the files into a folder.
+// file's contents as a stream (by Read calls, or by CopyTo into a file
+// stream) and writes the files into a folder.
 //   nimbrel-paste-consumer <folder> read|copyto
-// Prints one line per file ("NAME SIZE") or the failing call and its code.
+// Prints the failing call and its code; exits 0 when every file was saved.
 #include <windows.h>
 #include <ole2.h>
 #include <shlobj.h>
@@ -13,72 +14,49 @@
 
 namespace {
 
-int fail(const char* what, HRESULT result) {
-    std::printf("%s failed: 0x%08lX\n", what, static_cast<unsigned long>(result));
+int fail(const std::string& what, HRESULT result) {
+    std::printf("%s failed: 0x%08lX\n", what.c_str(), static_cast<unsigned long>(result));
     return 1;
 }
 
-// Reads the whole stream either by Read calls or by CopyTo into a file stream.
-HRESULT save(IStream* source, const std::wstring& path, bool copyTo, ULONGLONG& size) {
+HRESULT save(IStream* source, const std::wstring& path, bool copyTo) {
     IStream* target = nullptr;
     HRESULT result =
         SHCreateStreamOnFileEx(path.c_str(), STGM_CREATE | STGM_WRITE, FILE_ATTRIBUTE_NORMAL, TRUE, nullptr, &target);
-    if (FAILED(result)) return result;
-    size = 0;
-    if (copyTo) {
-        ULARGE_INTEGER all{}, read{}, written{};
-        all.QuadPart = ~0ull;
-        result = source->CopyTo(target, all, &read, &written);
-        size = written.QuadPart;
-    } else {
-        char buffer[333];
-        for (;;) {
-            ULONG got = 0;
-            result = source->Read(buffer, sizeof buffer, &got);
-            if (FAILED(result) || got == 0) break;
-            ULONG put = 0;
-            target->Write(buffer, got, &put);
-            size += got;
-        }
+    if (SUCCEEDED(result) && copyTo) result = source->CopyTo(target, ULARGE_INTEGER{{~0ul, ~0ul}}, nullptr, nullptr);
+    for (char buffer[333]; SUCCEEDED(result) && !copyTo;) {
+        ULONG got = 0;
+        result = source->Read(buffer, sizeof buffer, &got);
+        if (got == 0) break;
+        target->Write(buffer, got, nullptr);
     }
-    target->Release();
+    if (target) target->Release();
     return FAILED(result) ? result : S_OK;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) return 2;
-    const std::string folder = argv[1];
-    const bool copyTo = std::string(argv[2]) == "copyto";
-    if (FAILED(OleInitialize(nullptr))) return 3;
+    if (argc != 3 || FAILED(OleInitialize(nullptr))) return 2;
     IDataObject* data = nullptr;
     HRESULT result = OleGetClipboard(&data);
     if (FAILED(result)) return fail("OleGetClipboard", result);
-
-    FORMATETC descriptorFormat{static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileGroupDescriptor")), nullptr,
-                               DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    FORMATETC format{static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileGroupDescriptor")), nullptr,
+                     DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM descriptors{};
-    result = data->GetData(&descriptorFormat, &descriptors);
+    result = data->GetData(&format, &descriptors);
     if (FAILED(result)) return fail("FileGroupDescriptor", result);
     const auto* group = static_cast<const FILEGROUPDESCRIPTORA*>(GlobalLock(descriptors.hGlobal));
-    const UINT count = group->cItems;
-    for (UINT i = 0; i < count; ++i) {
-        const std::string name = group->fgd[i].cFileName;
-        FORMATETC contentsFormat{static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileContents")), nullptr,
-                                 DVASPECT_CONTENT, static_cast<LONG>(i), TYMED_ISTREAM};
+    format = {static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileContents")), nullptr, DVASPECT_CONTENT, 0,
+              TYMED_ISTREAM};
+    for (UINT i = 0; i < group->cItems; format.lindex = static_cast<LONG>(++i)) {
+        const std::string name = group->fgd[i].cFileName, path = std::string(argv[1]) + "\\" + name;
         STGMEDIUM contents{};
-        result = data->GetData(&contentsFormat, &contents);
-        if (FAILED(result)) {
-            GlobalUnlock(descriptors.hGlobal);
-            return fail(("FileContents " + name).c_str(), result);
-        }
-        ULONGLONG size = 0;
-        const std::string path = folder + "\\" + name;
-        result = save(contents.pstm, std::wstring(path.begin(), path.end()), copyTo, size);
+        result = data->GetData(&format, &contents);
+        if (FAILED(result)) return fail("FileContents " + name, result);
+        result = save(contents.pstm, std::wstring(path.begin(), path.end()), std::string(argv[2]) == "copyto");
         ReleaseStgMedium(&contents);
-        if (FAILED(result)) return fail(("saving " + name).c_str(), result);
-        std::printf("%s %llu\n", name.c_str(), size);
+        if (FAILED(result)) return fail("saving " + name, result);
     }
     GlobalUnlock(descriptors.hGlobal);
     ReleaseStgMedium(&descriptors);
