@@ -184,32 +184,23 @@ TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnplugged
 
     // One file: dialog 121, its name in the caption; it closes by itself.
     const auto one = dataObjectOf(device, {"SHORT.TXT"}, owner_.get());
-    std::wstring caption, time;
-    std::thread watcher([&] {
-        const HWND dialog = windows::waitForWindow(windows::hasControl(IDC_ABORT));
-        if (!dialog || !windows::waitUntilEnabled(dialog, IDC_ABORT)) return;
-        caption = windows::text(dialog);
+    std::wstring time;
+    ProgressWatcher single(IDC_ABORT, [&](HWND dialog) {
         time = windows::controlText(dialog, IDC_REMAINING_TIME);
         EXPECT_EQ(GetDlgItem(dialog, IDC_TOTAL_BAR), nullptr) << "a single file has no total bar";
     });
     FORMATETC first = contents(0);
     ASSERT_EQ(one->GetData(&first, &medium), S_OK);
-    watcher.join();
     ReleaseStgMedium(&medium);
+    const std::wstring caption = single.caption();
     EXPECT_TRUE(std::regex_match(caption, std::wregex(L" ?\\d+% of \"SHORT.TXT\" transmitted"))) << narrow(caption);
     EXPECT_TRUE(std::regex_match(time, std::wregex(L"\\d:\\d\\d:\\d\\d"))) << narrow(time);
 
     // Several files: dialog 123; Abort cancels the running download.
     const auto both = dataObjectOf(device, {"LONG.BIN", "SHORT.TXT"}, owner_.get());
-    std::wstring total;
-    std::thread aborter([&] {
-        const HWND dialog = windows::waitForWindow(windows::hasControl(IDC_TOTAL_BAR));
-        if (!dialog || !windows::waitUntilEnabled(dialog, IDC_ABORT)) return;
-        total = windows::text(dialog);
-        windows::pressButton(dialog, IDC_ABORT);
-    });
+    ProgressWatcher aborter(IDC_TOTAL_BAR, pressAbort);
     EXPECT_EQ(both->GetData(&first, &medium), E_ABORT);
-    aborter.join();
+    const std::wstring total = aborter.caption();
     EXPECT_TRUE(std::regex_match(total, std::wregex(L" ?\\d+% of files transmitted"))) << narrow(total);
     EXPECT_EQ(temporaryTransferFiles(), before) << "an aborted download left its temporary file";
     EXPECT_TRUE(environment_.prompts.prompts().empty()) << "a cancel was reported";
@@ -217,13 +208,10 @@ TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnplugged
 
     // Unplugged during a download: the error names the file and the device.
     const auto cut = dataObjectOf(device, {"LONG.BIN"}, owner_.get());
-    std::thread unplugger([&] {
-        const HWND dialog = windows::waitForWindow(windows::hasControl(IDC_ABORT));
-        if (dialog && windows::waitUntilEnabled(dialog, IDC_ABORT)) devices.unplug();
-    });
+    ProgressWatcher unplugger(IDC_ABORT, [&](HWND) { devices.unplug(); });
     const auto started = std::chrono::steady_clock::now();
     EXPECT_TRUE(FAILED(cut->GetData(&first, &medium)));
-    unplugger.join();
+    unplugger.caption();
     std::printf("the unplugged device was reported %.1f s after the download began\n",
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     EXPECT_EQ(temporaryTransferFiles(), before) << "a broken download left its temporary file";

@@ -218,18 +218,11 @@ TEST_F(RealTimingDeviceToDeviceTest, AbortInTheJobsDialogCancelsBothDevicesAndLe
     const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
     const auto before = temporaryTransferFiles();
 
-    std::wstring caption;
-    std::thread aborter([&] {
-        const HWND dialog = windows::waitForWindow(windows::hasControl(IDC_TOTAL_BAR), 30s);
-        if (!dialog || !windows::waitUntilEnabled(dialog, IDC_ABORT, 30s)) return;
-        caption = windows::text(dialog);
-        windows::pressButton(dialog, IDC_ABORT);
-    });
+    ProgressWatcher aborter(IDC_TOTAL_BAR, pressAbort);
     const auto cut = dataObjectOf(source, {"LONG.BRF", "NEXT.BRF"}, sourceWindow_.get(), DROPEFFECT_MOVE);
     pasteDataObject(targetView(target), cut.Get());
     EXPECT_TRUE(finishTransfers());
-    aborter.join();
-    EXPECT_NE(caption.find(L"% transmitted"), std::wstring::npos) << narrow(caption);
+    EXPECT_NE(aborter.caption().find(L"% transmitted"), std::wstring::npos) << narrow(aborter.caption());
     EXPECT_TRUE(devices.has(sourcePort, "LONG.BRF") && devices.has(sourcePort, "NEXT.BRF"));
     EXPECT_FALSE(devices.has(targetPort, "LONG.BRF") || devices.has(targetPort, "NEXT.BRF"));
     EXPECT_EQ(temporaryTransferFiles(), before);

@@ -118,13 +118,6 @@ TEST_F(PcTransfersTest, FailuresAndAbortStopTheUploadAndAreToldOnce) {
     device_.clearFaults();
     EXPECT_FALSE(device_.hasFile("D") || device_.hasFile("E"));
 
-    // A name the device cannot take is refused before any byte.
-    ScriptedUser unnamed;
-    auto odd = localFiles(dir_, filesOf("F=1"));
-    odd.front().deviceName.reset();
-    EXPECT_FALSE(uploadFiles(deviceOn(port), odd, {}, unnamed).processed);
-    EXPECT_EQ(unnamed->notices(), std::vector<Notice>{Notice::UploadFailed});
-
     // Abort at the first report: no message, nothing sent, the dialog gone.
     ScriptedUser aborting;
     aborting->onUpdate = [](TransferProgress& progress) { progress.abort(); };

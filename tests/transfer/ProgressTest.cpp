@@ -30,7 +30,7 @@ TEST(ProgressTest, TransfersBetweenThePcAndADeviceShowFileAndTotalProgress) {
     auto single = TransferProgress::create(one, target, TransferMode::PcAndDevice, 1, 1000);
     single->setCurrentName(std::string("\"folder") + localPathSeparator + "report.brf\"");
     TransferProgress::singleTransferProgress(&target, 1000, 370, 37.0, 52'000);
-    ProgressUpdate update = one->last();
+    ProgressUpdate update = one->updates.back();
     EXPECT_EQ(std::tie(update.name, update.captionName), std::make_tuple("report.brf", "report.brf"));
     EXPECT_EQ(update.caption, Caption::FileOfOne);
     EXPECT_EQ(std::tie(update.percent, update.fileBar, update.remainingSeconds), std::make_tuple(37, 37, 52u));
@@ -43,7 +43,7 @@ TEST(ProgressTest, TransfersBetweenThePcAndADeviceShowFileAndTotalProgress) {
     many->fileFinished(100);
     many->skipFile(100, false);
     TransferProgress::singleTransferProgress(&target, 500, 100, 20.0, 0);
-    update = several->last();
+    update = several->updates.back();
     EXPECT_EQ(update.caption, Caption::FilesOfMany);
     EXPECT_EQ(std::tie(update.percent, update.remainingSeconds), std::make_tuple(0, 625u));  // 200 of 1,000,200
     EXPECT_EQ(many->fileCount(), 2u);
@@ -60,7 +60,7 @@ TEST(ProgressTest, DeviceToDeviceReceivesIntoTheFirstHalfOfTheBarAndSendsIntoThe
     job->setReceiveName("FIRST.TXT");
     job->setCurrentName("FIRST.TXT");
     TransferProgress::receiveSideProgress(&source, 200, 120, 60.0, 0);
-    ProgressUpdate update = user->last();
+    ProgressUpdate update = user->updates.back();
     EXPECT_EQ(std::tie(update.fileBar, update.percent), std::make_tuple(30, 15));
     EXPECT_EQ(update.caption, Caption::DeviceToDevice);
     EXPECT_EQ(update.remainingSeconds, (680u / 80 + 4) * 50 / 1000);
@@ -68,10 +68,10 @@ TEST(ProgressTest, DeviceToDeviceReceivesIntoTheFirstHalfOfTheBarAndSendsIntoThe
     job->setSendBusy(true);
     job->setReceiveName("SECOND.TXT");
     TransferProgress::sendSideProgress(&target, 200, 120, 60.0, 0);
-    EXPECT_EQ(user->last().fileBar, 80);
+    EXPECT_EQ(user->updates.back().fileBar, 80);
     TransferProgress::receiveSideProgress(&source, 200, 100, 50.0, 0);
-    EXPECT_FALSE(user->last().setFileBar) << "the bar belongs to the sending while it runs";
-    EXPECT_EQ(user->last().name, "FIRST.TXT");
+    EXPECT_FALSE(user->updates.back().setFileBar) << "the bar belongs to the sending while it runs";
+    EXPECT_EQ(user->updates.back().name, "FIRST.TXT");
     job->skipFile(200, true);
     EXPECT_EQ(job->totalBytes(), 400u);
     job->fileFinished(200);

@@ -77,10 +77,6 @@ struct UserRecord {
         for (const auto& message : told) all.push_back(message.notice);
         return all;
     }
-    ProgressUpdate last() {
-        const std::lock_guard<std::mutex> guard(lock);
-        return updates.back();
-    }
 };
 
 class ScriptedUser : public TransferUser {
