@@ -66,19 +66,16 @@ protected:
         const std::string corvia = hostile ? ",text=../x.txt:evil,text=a/b:slash,text=a_b:plain,"
                                              "text=\x1B[2Jclear.txt:bad,text=..:dots"
                                            : ",serial=CV8-1001,files=" + dir_.file("corvia") + corviaExtra;
-        std::vector<std::string> args = {"-c",
-                                         "exec \"$0\" \"$@\" >" + dir_.file("devsim.log"),
-                                         nativeTool("nimbrel-devsim"),
-                                         "--idle-limit",
-                                         "120",
-                                         "--device",
-                                         "link=" + dir_.file("ttyCorvia") + ",model=CV8" + corvia};
-        if (!hostile)
-            args.insert(args.end(), {"--device", "link=" + dir_.file("ttyMinnow") + ",model=MN2,serial=MN2-2002,free=" +
-                                                     "100000,files=" + dir_.file("minnow")});
+        const std::string minnow = " --device 'link=" + dir_.file("ttyMinnow") +
+                                   ",model=MN2,serial=MN2-2002,free=100000,files=" + dir_.file("minnow") + "'";
         devices_.reset();
         devices_ = std::make_unique<ToolProcess>(
-            ToolLaunch{"/bin/sh", args, dir_.file(hostile ? "ttyCorvia" : "ttyMinnow"), {}});
+            ToolLaunch{"/bin/sh",
+                       {"-c", "exec " + nativeTool("nimbrel-devsim") +
+                                  " --idle-limit 120 --device 'link=" + dir_.file("ttyCorvia") + ",model=CV8" + corvia +
+                                  "'" + (hostile ? "" : minnow) + " >" + dir_.file("devsim.log")},
+                       dir_.file(hostile ? "ttyCorvia" : "ttyMinnow"),
+                       {}});
     }
 
     ShellResult sh(const std::string& command) {
