@@ -190,17 +190,9 @@ TEST_F(DeviceToDeviceTest, PcFilesArriveAfterEveryCheckAskBeforeReplacingAndACut
     EXPECT_EQ(targetWindow_.refreshes(), 3);
 
     // Through the real clipboard, as a file manager leaves it there.
-    const std::wstring list = localFiles(local, {{L"three.txt", 3}})[0] + L'\0' + L'\0';
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
-    {
-        const GlobalLockGuard<DROPFILES> drop(block);
-        drop.get()->pFiles = sizeof(DROPFILES);
-        drop.get()->fWide = TRUE;
-        std::memcpy(drop.get() + 1, list.data(), list.size() * sizeof(wchar_t));
-    }
     ASSERT_TRUE(OpenClipboard(nullptr));
     EmptyClipboard();
-    SetClipboardData(CF_HDROP, block);
+    SetClipboardData(CF_HDROP, dropFilesBlock(localFiles(local, {{L"three.txt", 3}})));
     CloseClipboard();
     EXPECT_TRUE(clipboardCanPaste());
     pasteClipboard(targetView(target));

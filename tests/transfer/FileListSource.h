@@ -15,6 +15,20 @@
 #include <string>
 #include <vector>
 
+// A CF_HDROP list of wide paths, as a file manager puts it on the clipboard.
+inline HGLOBAL dropFilesBlock(const std::vector<std::wstring>& paths) {
+    std::wstring list;
+    for (const auto& path : paths) list += path + L'\0';
+    list += L'\0';
+    const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(block);
+    return block;
+}
+
 class FileListSource final : public ComObject<FileListSource, IDataObject, IAsyncOperation> {
 public:
     FileListSource(std::vector<std::wstring> paths, std::optional<DWORD> preferredEffect)
@@ -42,15 +56,7 @@ public:
             return S_OK;
         }
         if (format->cfFormat != CF_HDROP) return DV_E_FORMATETC;
-        std::wstring list;
-        for (const auto& path : paths_) list += path + L'\0';
-        list += L'\0';
-        medium->hGlobal = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
-        auto* drop = static_cast<DROPFILES*>(GlobalLock(medium->hGlobal));
-        drop->pFiles = sizeof(DROPFILES);
-        drop->fWide = TRUE;
-        std::memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
-        GlobalUnlock(medium->hGlobal);
+        medium->hGlobal = dropFilesBlock(paths_);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetData(FORMATETC* format, STGMEDIUM* medium, BOOL release) noexcept override {
