@@ -20,11 +20,8 @@ std::vector<UploadSource> localFiles(const TempDir& dir, const Files& files) {
     std::vector<UploadSource> sources;
     for (const auto& [name, size] : files) {
         const std::string path = dir.file(name);
-        if (size == folderSize) {
-            std::filesystem::create_directory(path);
-        } else {
-            std::ofstream(path, std::ios::binary) << std::string(size, 'p');
-        }
+        if (size == folderSize) std::filesystem::create_directory(hostPath(path));
+        if (size != folderSize) writeText(path, std::string(size, 'p'));
         sources.push_back({hostPath(path), name});
     }
     return sources;

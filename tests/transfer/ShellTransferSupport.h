@@ -135,11 +135,8 @@ inline std::vector<std::wstring> localFiles(const TempDir& dir,
     std::vector<std::wstring> paths;
     for (const auto& [name, size] : files) {
         const std::filesystem::path path = folder / name;
-        if (size < 0) {
-            std::filesystem::create_directory(path);
-        } else {
-            std::ofstream(path, std::ios::binary) << std::string(static_cast<std::size_t>(size), 'p');
-        }
+        if (size < 0) std::filesystem::create_directory(path);
+        if (size >= 0) std::ofstream(path, std::ios::binary) << std::string(static_cast<std::size_t>(size), 'p');
         paths.push_back(path.wstring());
     }
     return paths;
