@@ -39,19 +39,8 @@ DWORD pasteInAnotherProcess(const std::string& folder, const char* mode) {
     return code;
 }
 
-class DataObjectTest : public ::testing::Test {
-protected:
-    explicit DataObjectTest(bool realTiming = false) : environment_(realTiming) {}
-    void SetUp() override { ASSERT_TRUE(environment_.ready()); }
-    ShellTransferEnvironment environment_;
-    CommandWindow owner_;
-};
-
-// The progress dialog is up before a transfer starts only with the real waits.
-class RealTimingDataObjectTest : public DataObjectTest {
-protected:
-    RealTimingDataObjectTest() : DataObjectTest(true) {}
-};
+using DataObjectTest = ShellTransferTest;
+using RealTimingDataObjectTest = RealTimingTest;
 
 }  // namespace
 
@@ -59,7 +48,7 @@ TEST_F(DataObjectTest, OffersSixFormatsOnePerCallSafeNamesThePortAndWhatConsumer
     const DevsimDevices devices({{port, "model=CV8,text=LETTER.:Dear,seed=AUX.TXT:1500,text=MAIN.NSF:system"}});
     const OpenedDevice device = openDevice(port);
     ASSERT_EQ(device.files.items.size(), 3u);
-    const auto data = dataObjectOf(device, {"LETTER.", "AUX.TXT", "MAIN.NSF"}, owner_.get());
+    const auto data = dataObjectOf(device, {"LETTER.", "AUX.TXT", "MAIN.NSF"}, sourceWindow_.get());
     ASSERT_NE(data, nullptr);
 
     ComPtr<IEnumFORMATETC> enumerator;
@@ -134,7 +123,7 @@ TEST_F(DataObjectTest, OffersSixFormatsOnePerCallSafeNamesThePortAndWhatConsumer
     environment_.prompts.setAnswer(IDYES);
     EXPECT_EQ(readValue(*data.Get(), formats().moveSystemFile), 1u);
     EXPECT_EQ(readValue(*data.Get(), formats().moveSystemFile), 0u) << "asked twice";
-    const auto single = dataObjectOf(device, {"MAIN.NSF"}, owner_.get(), DROPEFFECT_MOVE);
+    const auto single = dataObjectOf(device, {"MAIN.NSF"}, sourceWindow_.get(), DROPEFFECT_MOVE);
     environment_.prompts.setAnswer(IDNO);
     EXPECT_EQ(readValue(*single.Get(), formats().moveSystemFile), 2u);
     const auto shown = environment_.prompts.prompts();
@@ -148,7 +137,7 @@ TEST_F(DataObjectTest, AnotherProcessPastesThroughTheClipboardAndACompletedMoveD
     const OpenedDevice device = openDevice(port);
     const auto before = temporaryTransferFiles();
 
-    const auto copy = dataObjectOf(device, {"A.TXT", "B.BIN", "C.TXT"}, owner_.get(), DROPEFFECT_COPY);
+    const auto copy = dataObjectOf(device, {"A.TXT", "B.BIN", "C.TXT"}, sourceWindow_.get(), DROPEFFECT_COPY);
     ASSERT_EQ(OleSetClipboard(copy.Get()), S_OK);
     const TempDir pasted;
     EXPECT_EQ(pasteInAnotherProcess(pasted.path(), "read"), 0u);
@@ -160,7 +149,7 @@ TEST_F(DataObjectTest, AnotherProcessPastesThroughTheClipboardAndACompletedMoveD
     EXPECT_EQ(endOperation(copy, DROPEFFECT_COPY), S_OK);
     EXPECT_TRUE(devices.has(port, "A.TXT"));
 
-    const auto cut = dataObjectOf(device, {"A.TXT", "B.BIN"}, owner_.get(), DROPEFFECT_MOVE);
+    const auto cut = dataObjectOf(device, {"A.TXT", "B.BIN"}, sourceWindow_.get(), DROPEFFECT_MOVE);
     ASSERT_EQ(OleSetClipboard(cut.Get()), S_OK);
     const TempDir moved;
     EXPECT_EQ(pasteInAnotherProcess(moved.path(), "copyto"), 0u);
@@ -171,7 +160,7 @@ TEST_F(DataObjectTest, AnotherProcessPastesThroughTheClipboardAndACompletedMoveD
     EXPECT_EQ(endOperation(cut, DROPEFFECT_MOVE), S_OK);
     EXPECT_FALSE(devices.has(port, "A.TXT") || devices.has(port, "B.BIN"));
     EXPECT_TRUE(devices.has(port, "C.TXT"));
-    EXPECT_EQ(owner_.refreshes(), 1);
+    EXPECT_EQ(sourceWindow_.refreshes(), 1);
     EXPECT_EQ(OleIsCurrentClipboard(cut.Get()), S_FALSE) << "the moved files stayed on the clipboard";
     EXPECT_TRUE(environment_.prompts.prompts().empty());
 }
@@ -183,7 +172,7 @@ TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnplugged
     STGMEDIUM medium{};
 
     // One file: dialog 121, its name in the caption; it closes by itself.
-    const auto one = dataObjectOf(device, {"SHORT.TXT"}, owner_.get());
+    const auto one = dataObjectOf(device, {"SHORT.TXT"}, sourceWindow_.get());
     std::wstring time;
     ProgressWatcher single(IDC_ABORT, [&](HWND dialog) {
         time = windows::controlText(dialog, IDC_REMAINING_TIME);
@@ -197,7 +186,7 @@ TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnplugged
     EXPECT_TRUE(std::regex_match(time, std::wregex(L"\\d:\\d\\d:\\d\\d"))) << narrow(time);
 
     // Several files: dialog 123; Abort cancels the running download.
-    const auto both = dataObjectOf(device, {"LONG.BIN", "SHORT.TXT"}, owner_.get());
+    const auto both = dataObjectOf(device, {"LONG.BIN", "SHORT.TXT"}, sourceWindow_.get());
     ProgressWatcher aborter(IDC_TOTAL_BAR, pressAbort);
     EXPECT_EQ(both->GetData(&first, &medium), E_ABORT);
     const std::wstring total = aborter.caption();
@@ -207,7 +196,7 @@ TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnplugged
     EXPECT_EQ(listFolder(device.folder).items.size(), 2u) << "the device does not answer after the cancel";
 
     // Unplugged during a download: the error names the file and the device.
-    const auto cut = dataObjectOf(device, {"LONG.BIN"}, owner_.get());
+    const auto cut = dataObjectOf(device, {"LONG.BIN"}, sourceWindow_.get());
     ProgressWatcher unplugger(IDC_ABORT, [&](HWND) { devices.unplug(); });
     const auto started = std::chrono::steady_clock::now();
     EXPECT_TRUE(FAILED(cut->GetData(&first, &medium)));

@@ -5,7 +5,6 @@
 // nimbrel-devsim devices on mapped COM ports.
 #include "FileListSource.h"
 #include "ShellTransferSupport.h"
-#include "transfer/ClipboardCommands.h"
 
 namespace {
 
@@ -21,22 +20,8 @@ DWORD dragEffect(IDropTarget& target, IDataObject* data, DWORD keys) {
     return effect;
 }
 
-class DeviceToDeviceTest : public ::testing::Test {
-protected:
-    explicit DeviceToDeviceTest(bool realTiming = false) : environment_(realTiming) {}
-    void SetUp() override { ASSERT_TRUE(environment_.ready()); }
-    ViewTarget targetView(const OpenedDevice& device) {
-        return {nullptr, &device.namespaceFolder(), targetWindow_.get(), nullptr};
-    }
-
-    ShellTransferEnvironment environment_;
-    CommandWindow sourceWindow_, targetWindow_;
-};
-
-class RealTimingDeviceToDeviceTest : public DeviceToDeviceTest {
-protected:
-    RealTimingDeviceToDeviceTest() : DeviceToDeviceTest(true) {}
-};
+using DeviceToDeviceTest = ShellTransferTest;
+using RealTimingDeviceToDeviceTest = RealTimingTest;
 
 }  // namespace
 

@@ -14,6 +14,7 @@
 #include "shell/Prompt.h"
 #include "shell/TextFormat.h"
 #include "transfer/BackgroundWork.h"
+#include "transfer/ClipboardCommands.h"
 #include "transfer/DataValues.h"
 #include "transfer/TransferObjects.h"
 
@@ -246,3 +247,23 @@ inline std::vector<std::string> temporaryTransferFiles() {
         if (entry.path().filename().string().starts_with("~NB")) found.push_back(entry.path().string());
     return found;
 }
+
+// A test of the shell's transfers: the environment, and windows of the
+// source's and the target's views that hear of Refresh.
+class ShellTransferTest : public ::testing::Test {
+protected:
+    explicit ShellTransferTest(bool realTiming = false) : environment_(realTiming) {}
+    void SetUp() override { ASSERT_TRUE(environment_.ready()); }
+    ViewTarget targetView(const OpenedDevice& device) {
+        return {nullptr, &device.namespaceFolder(), targetWindow_.get(), nullptr};
+    }
+
+    ShellTransferEnvironment environment_;
+    CommandWindow sourceWindow_, targetWindow_;
+};
+
+// The progress dialog is up before a transfer starts only with the real waits.
+class RealTimingTest : public ShellTransferTest {
+protected:
+    RealTimingTest() : ShellTransferTest(true) {}
+};
