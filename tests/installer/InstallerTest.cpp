@@ -3,10 +3,9 @@
 // the module a 64-bit one): silent installs, upgrades, an upgrade while the
 // module is in use, the silent removal, and the language of its texts. The
 // test program is 64-bit, so it sees the registry's 64-bit view.
+#include "EndToEnd.h"
 #include "FolderTestSupport.h"
 #include "NimbrelVersion.h"
-#include "TestFiles.h"
-#include "ToolProcess.h"
 #include "shell/ChildProcess.h"
 #include "shell/NimbrelClassId.h"
 #include "shell/RegistryText.h"
@@ -149,15 +148,8 @@ TEST_F(InstallerTest, SilentInstallPlacesTheFilesRegistersLikeRegsvr32AndTheInst
 
     // The shell's way in: the registered class, made by COM from the
     // installed module, lists the one device on a mapped COM port.
-    const std::string ports = NIMBREL_INSTALLER_TEST_DIR "/ports";
-    for (int number = 1; number <= 31; ++number) removeLink(ports + "/COM" + std::to_string(number));
     TempDir folder;
-    const std::string pidFile = folder.file("devsim.pid");
-    ToolProcess device({nativeTool("nimbrel-devsim"),
-                        {"-q", "--pid-file", pidFile, "--device",
-                         "link=" + ports + "/COM5,model=CV8,serial=CV8-0005,text=HELLO.TXT:hello"},
-                        pidFile,
-                        pidFile});
+    const auto device = startDevices(folder, {{5, "model=CV8,serial=CV8-0005,text=HELLO.TXT:hello"}});
     {
         ComAndTexts com;
         ComPtr<IPersistFolder> persist;
@@ -228,17 +220,12 @@ TEST_F(InstallerTest, SilentUninstallRemovesFilesFolderAndKeysButKeepsTheirParen
 // The caption of the setup program's first page. Wine gives the setup
 // program the user language of this process (its LC_ALL).
 std::string setupCaption() {
-    std::wstring command = L"\"" + current.setup() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return "(not started)";
-    UniqueKernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    const ChildProcess setup = startProgram(L"\"" + current.setup() + L"\"");
+    if (!setup.process) return "(not started)";
     struct Search {
         DWORD process;
         std::string caption;
-    } search{process.dwProcessId, {}};
+    } search{setup.id, {}};
     for (int wait = 0; wait < 300 && search.caption.empty(); ++wait) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         EnumWindows(
@@ -253,8 +240,8 @@ std::string setupCaption() {
             },
             reinterpret_cast<LPARAM>(&search));
     }
-    TerminateProcess(process.hProcess, 1);
-    WaitForSingleObject(process.hProcess, 10000);
+    TerminateProcess(setup.process.get(), 1);
+    WaitForSingleObject(setup.process.get(), 10000);
     return search.caption.empty() ? "(no window)" : search.caption;
 }
 

@@ -231,7 +231,7 @@ TEST_F(FolderTest, TwoDevicesAreListedInPortOrderWithCatalogueNamesAndRenamedUpT
     expectPrompts({});
 }
 
-TEST_F(FolderTest, RenamingAFileRenamesItOnTheDeviceAndRefusalsShowMessage25Or30) {
+TEST_F(FolderTest, RenamingAndDeletingAFileChangeTheDeviceAndRefusalsShowMessage25Or30Or31EvenWithoutADevice) {
     Listing files;
     auto root = filesOn4({"OLD.TXT", "B.TXT"}, files);
     auto& device = bus_.device(4);
@@ -249,9 +249,17 @@ TEST_F(FolderTest, RenamingAFileRenamesItOnTheDeviceAndRefusalsShowMessage25Or30
     device.setFaults({.nak = devsim::Faults::Nak{.at = 1, .code = 16, .confirming = ProtocolBytes::RENAME_FILE}});
     EXPECT_EQ(rename(*root.Get(), files.named("B.TXT"), L"C.TXT", renamed), E_FAIL);
     EXPECT_TRUE(device.hasFile("B.TXT"));
-    expectPrompts({{L"Cannot rename File \"B.TXT\" to \"NEW.NSF\". The target filename already exists.",
-                    L"An error occurred!", error},
-                   {L"Could not rename file \"B.TXT\" for unknown reason.", L"An error occurred!", error}});
+    EXPECT_EQ(deleteFileOnDevice(*root.Get(), "NEW.NSF"), 1u);
+    EXPECT_FALSE(device.hasFile("NEW.NSF"));
+    EXPECT_EQ(deleteFileOnDevice(*root.Get(), "NEW.NSF"), 0u);
+    const std::wstring fault = L"An error occurred!";
+    expectPrompts({{L"Cannot rename File \"B.TXT\" to \"NEW.NSF\". The target filename already exists.", fault, error},
+                   {L"Could not rename file \"B.TXT\" for unknown reason.", fault, error},
+                   {L"Could not delete file \"NEW.NSF\".", fault, error}});
+    auto empty = makeComObject<NamespaceFolder>(true);
+    EXPECT_EQ(deleteFileOnDevice(*empty.Get(), "X.TXT"), 0u);
+    EXPECT_EQ(renameFileOnDevice(*empty.Get(), "X.TXT", "Y.TXT"), 0u);
+    EXPECT_EQ(recorder_->prompts().size(), seen_ + 2) << "each failure without a device is told";
 }
 
 TEST_F(FolderTest, RenamingASystemFileShowsMessage47AndNoKeepsTheNameWithoutDeviceTraffic) {
@@ -271,23 +279,6 @@ TEST_F(FolderTest, RenamingASystemFileShowsMessage47AndNoKeepsTheNameWithoutDevi
     ASSERT_EQ(rename(*root.Get(), files.id(0), L"CORE2.NSF", renamed), S_OK);
     EXPECT_TRUE(device.hasFile("CORE2.NSF"));
     EXPECT_EQ(readLastItemRecord(renamed.get())->kind, ItemKind::SystemFile);
-}
-
-TEST_F(FolderTest, DeletingOnTheDeviceReportsFailuresWithMessage31EvenWithoutADevice) {
-    Listing files;
-    auto root = filesOn4({"GONE.TXT"}, files);
-    EXPECT_EQ(deleteFileOnDevice(*root.Get(), "GONE.TXT"), 1u);
-    EXPECT_FALSE(bus_.device(4).hasFile("GONE.TXT"));
-    expectPrompts({});
-    EXPECT_EQ(deleteFileOnDevice(*root.Get(), "GONE.TXT"), 0u);
-    auto empty = makeComObject<NamespaceFolder>(true);
-    EXPECT_EQ(deleteFileOnDevice(*empty.Get(), "X.TXT"), 0u);
-    EXPECT_EQ(renameFileOnDevice(*empty.Get(), "X.TXT", "Y.TXT"), 0u);
-    const auto shown = recorder_->prompts();
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(std::tie(shown[0].text, shown[0].caption, shown[0].owner),
-              std::make_tuple(std::wstring(L"Could not delete file \"GONE.TXT\"."), std::wstring(L"An error occurred!"),
-                              owner));
 }
 
 TEST_F(FolderTest, EnumeratorsWalkSkipResetCloneKeepTheirOwnListAndKeepTheModuleLoaded) {

@@ -13,6 +13,8 @@
 
 namespace {
 
+using Bytes = std::vector<unsigned char>;
+
 ItemRecord file(const char* name, std::int32_t year = 5, std::uint32_t size = 256, std::uint8_t month = 6,
                 std::uint8_t day = 7, std::uint8_t hour = 8, std::uint8_t minute = 9, std::uint8_t second = 10) {
     FileListEntry e{{}, year, month, day, hour, minute, second, size};
@@ -20,13 +22,13 @@ ItemRecord file(const char* name, std::int32_t year = 5, std::uint32_t size = 25
     return makeFileRecord(e);
 }
 
-std::vector<unsigned char> bytesOf(const void* block, std::size_t from, std::size_t to) {
+Bytes bytesOf(const void* block, std::size_t from, std::size_t to) {
     const auto* bytes = static_cast<const unsigned char*>(block);
     return {bytes + from, bytes + to};
 }
 
-std::vector<unsigned char> zeros(std::size_t count) {
-    return std::vector<unsigned char>(count, 0);
+Bytes zeros(std::size_t count) {
+    return Bytes(count, 0);
 }
 
 // Hands out memory until it is told to fail.
@@ -55,7 +57,7 @@ struct Ids {
 
 }  // namespace
 
-TEST(ItemRecord, FileRecordsHoldTheListEntryAndZerosEverywhereElse) {
+TEST(ItemRecord, FileAndDeviceRecordsHoldTheirFieldsAtTheirOffsetsZerosElsewhereAndCutLongTexts) {
     const ItemRecord record = file("NOTES.TXT");
     EXPECT_EQ(record.kind, ItemKind::File);
     EXPECT_EQ(fieldText(record.name), "NOTES.TXT");
@@ -64,45 +66,34 @@ TEST(ItemRecord, FileRecordsHoldTheListEntryAndZerosEverywhereElse) {
               (std::vector<unsigned>{256, 2005, 6, 7, 8, 9, 10}));
     EXPECT_EQ(bytesOf(&record, 14, 72), zeros(58)) << "name bytes behind the NUL";
     EXPECT_EQ(bytesOf(&record, 85, 140), zeros(55)) << "bytes behind the date of a file record";
-    const std::vector<unsigned char> systemFile = {2, 0, 0, 0, 'A', '.', 'N', 'S', 'F', 0};
     const ItemRecord system = file("A.NSF");
-    EXPECT_EQ(bytesOf(&system, 0, 10), systemFile) << "kind 2 and the name at offset 4";
-}
+    EXPECT_EQ(bytesOf(&system, 0, 10), (Bytes{2, 0, 0, 0, 'A', '.', 'N', 'S', 'F', 0})) << "kind 2, name at 4";
 
-TEST(ItemRecord, TwoDigitYearsWidenAround90AndOnlyAnUpperCaseNsfEndingMarksSystemFiles) {
-    const std::pair<std::int32_t, std::uint32_t> years[] = {{90, 2090}, {91, 1991}, {99, 1999}, {0, 2000}};
-    for (const auto& [year, wide] : years) EXPECT_EQ(widenYear(year), wide) << "year " << year;
-    EXPECT_EQ(file("X", 91).year, 1991u);
-
-    const std::pair<const char*, bool> names[] = {{"A.NSF", true}, {".NSF", true},       {"A.nsf", false},
-                                                  {"NSF", false},  {"A.NSF.TXT", false}, {"", false}};
-    for (const auto& [name, system] : names) EXPECT_EQ(isSystemFileName(name), system) << '"' << name << '"';
-    EXPECT_EQ(file("b.nsf").kind, ItemKind::File);
-}
-
-TEST(ItemRecord, DeviceRecordsHoldNamePortSerialAndModelAtTheirOffsetsAndCutLongTexts) {
-    DeviceInfo info;
-    info.typeCode = 0x78;
-    info.portNumber = 3;
-    std::strcpy(info.serial, "CV8-0042");
-    const ItemRecord record = makeDeviceRecord("Corvia 80 (2)", info);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&record);
-    EXPECT_EQ(bytesOf(bytes, 0, 4), (std::vector<unsigned char>{0, 0, 0, 0})) << "kind Device";
-    EXPECT_EQ(bytesOf(bytes, 88, 92), (std::vector<unsigned char>{3, 0, 0, 0})) << "port";
-    EXPECT_EQ(bytesOf(bytes, 136, 140), (std::vector<unsigned char>{0x78, 0, 0, 0})) << "model";
-    EXPECT_STREQ(reinterpret_cast<const char*>(bytes + 4), "Corvia 80 (2)");
-    EXPECT_STREQ(reinterpret_cast<const char*>(bytes + 92), "CV8-0042");
-    EXPECT_EQ(bytesOf(bytes, 72, 88), zeros(16)) << "size and date of a device record";
+    const ItemRecord device = makeDeviceRecord("Corvia 80 (2)", 3, "CV8-0042", 0x78);
+    EXPECT_EQ(bytesOf(&device, 0, 4), zeros(4)) << "kind Device";
+    EXPECT_EQ(bytesOf(&device, 88, 92), (Bytes{3, 0, 0, 0})) << "port";
+    EXPECT_EQ(bytesOf(&device, 136, 140), (Bytes{0x78, 0, 0, 0})) << "model";
+    EXPECT_STREQ(reinterpret_cast<const char*>(&device) + 4, "Corvia 80 (2)");
+    EXPECT_STREQ(reinterpret_cast<const char*>(&device) + 92, "CV8-0042");
+    EXPECT_EQ(bytesOf(&device, 72, 88), zeros(16)) << "size and date of a device record";
 
     ItemRecord cut = makeDeviceRecord(std::string(100, 'n'), 1, std::string(60, 's'), 5);
     EXPECT_EQ(fieldText(cut.name), std::string(67, 'n'));
     EXPECT_EQ(fieldText(cut.serial), std::string(43, 's'));
-    EXPECT_EQ(cut.port, 1u) << "the serial must not run into the port";
-    EXPECT_EQ(cut.model, 5u) << "the serial must not run into the model";
+    EXPECT_EQ(std::make_pair(cut.port, cut.model), std::make_pair(1u, 5u)) << "the serial ran into port or model";
     setRecordName(cut, "Short");
-    std::vector<unsigned char> renamed = zeros(ItemRecord::nameSize);
+    Bytes renamed = zeros(ItemRecord::nameSize);
     std::memcpy(renamed.data(), "Short", 5);
     EXPECT_EQ(bytesOf(cut.name, 0, ItemRecord::nameSize), renamed) << "a new name clears the old one's bytes";
+}
+
+TEST(ItemRecord, TwoDigitYearsWidenAround90AndOnlyAnUpperCaseNsfEndingMarksSystemFiles) {
+    for (const auto& [year, wide] : {std::pair{90, 2090u}, {91, 1991u}, {99, 1999u}, {0, 2000u}})
+        EXPECT_EQ(widenYear(year), wide) << "year " << year;
+    EXPECT_EQ(file("X", 91).year, 1991u);
+    for (const char* name : {"A.NSF", ".NSF"}) EXPECT_TRUE(isSystemFileName(name)) << name;
+    for (const char* name : {"A.nsf", "NSF", "A.NSF.TXT", ""}) EXPECT_FALSE(isSystemFileName(name)) << name;
+    EXPECT_EQ(file("b.nsf").kind, ItemKind::File);
 }
 
 TEST(ItemId, IdentifiersHoldCountRecordPadAndTerminatorAndIgnoreBytesBehindNuls) {
@@ -110,14 +101,13 @@ TEST(ItemId, IdentifiersHoldCountRecordPadAndTerminatorAndIgnoreBytesBehindNuls)
     const ItemRecord record = file("A.NSF");
     const ITEMIDLIST* id = ids(ids.allocator.createItemId(record));
     ASSERT_NE(id, nullptr);
-    EXPECT_EQ(bytesOf(id, 0, 3), (std::vector<unsigned char>{143, 0, 2})) << "count 143, kind SystemFile";
+    EXPECT_EQ(bytesOf(id, 0, 3), (Bytes{143, 0, 2})) << "count 143, kind SystemFile";
     EXPECT_EQ(bytesOf(id, 2, 142), bytesOf(&record, 0, sizeof record)) << "the record byte for byte";
-    EXPECT_EQ(bytesOf(id, 74, 84), (std::vector<unsigned char>{0, 1, 0, 0, 2005 & 0xFF, 2005 >> 8, 0, 0, 6, 7}))
+    EXPECT_EQ(bytesOf(id, 74, 84), (Bytes{0, 1, 0, 0, 2005 & 0xFF, 2005 >> 8, 0, 0, 6, 7}))
         << "size 256 and year 2005, little-endian, then month and day";
     EXPECT_EQ(bytesOf(id, 142, itemIdBytes), zeros(4)) << "pad and terminator";
 
-    ItemRecord clean = makeDeviceRecord("Minnow", 2, "MN2-1", 0x72);
-    ItemRecord dirty = clean;
+    ItemRecord clean = makeDeviceRecord("Minnow", 2, "MN2-1", 0x72), dirty = clean;
     std::memset(dirty.name + 7, 'x', ItemRecord::nameSize - 7);
     std::memset(dirty.serial + 6, 'y', ItemRecord::serialSize - 6);
     dirty.padding[1] = 9;
@@ -125,13 +115,20 @@ TEST(ItemId, IdentifiersHoldCountRecordPadAndTerminatorAndIgnoreBytesBehindNuls)
     const ITEMIDLIST* b = ids(ids.allocator.createItemId(dirty));
     ASSERT_TRUE(a && b);
     EXPECT_EQ(bytesOf(a, 0, itemIdBytes), bytesOf(b, 0, itemIdBytes)) << "bytes behind a NUL must not reach the shell";
+
+    ItemIdAllocator failing(std::make_unique<CountingMemory>(1));
+    ITEMIDLIST* first = failing.createItemId(file("D.TXT"));
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(failing.createItemId(file("E.TXT")), nullptr) << "no memory";
+    EXPECT_EQ(failing.cloneIdList(first), nullptr) << "no memory";
+    failing.freeIdList(first);
 }
 
 TEST(ItemId, CloningCopiesEveryItemAndTheTerminatorAndTheLastItemIsFoundOnlyWhereARecordFits) {
     Ids ids;
     // A parent item of 5 bytes and one of our items, as an absolute list.
-    std::vector<unsigned char> list = {5, 0, 'a', 'b', 'c'};
-    const std::vector<unsigned char> child = bytesOf(ids(ids.allocator.createItemId(file("B.TXT"))), 0, 143);
+    Bytes list = {5, 0, 'a', 'b', 'c'};
+    const Bytes child = bytesOf(ids(ids.allocator.createItemId(file("B.TXT"))), 0, 143);
     list.insert(list.end(), child.begin(), child.end());
     list.insert(list.end(), {0, 0});
     const ITEMIDLIST* clone = ids(ids.allocator.cloneIdList(reinterpret_cast<const ITEMIDLIST*>(list.data())));
@@ -150,23 +147,13 @@ TEST(ItemId, CloningCopiesEveryItemAndTheTerminatorAndTheLastItemIsFoundOnlyWher
     EXPECT_FALSE(readLastItemRecord(nullptr).has_value());
     EXPECT_EQ(lastItemRecord(reinterpret_cast<const ITEMIDLIST*>(empty)), nullptr);
     EXPECT_EQ(lastItem(reinterpret_cast<const ITEMIDLIST*>(empty)), nullptr);
-    // Other namespaces' items and cut ones are none of ours: a short item,
-    // one of our size with a kind we never make, a longer one.
+    // A short item, one of our size with a kind we never make, longer and shorter ones.
     for (const auto& [count, kind] : {std::pair{4, 1}, {143, 7}, {144, 1}, {142, 1}}) {
-        std::vector<unsigned char> foreign(count + 2, 0);
+        Bytes foreign(count + 2, 0);
         foreign[0] = static_cast<unsigned char>(count);
-        if (count > 2) foreign[2] = static_cast<unsigned char>(kind);
+        foreign[2] = static_cast<unsigned char>(kind);
         EXPECT_EQ(lastItemRecord(reinterpret_cast<const ITEMIDLIST*>(foreign.data())), nullptr) << count;
     }
-}
-
-TEST(ItemId, AllocationFailureGivesNull) {
-    ItemIdAllocator allocator(std::make_unique<CountingMemory>(1));
-    ITEMIDLIST* first = allocator.createItemId(file("D.TXT"));
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(allocator.createItemId(file("E.TXT")), nullptr);
-    EXPECT_EQ(allocator.cloneIdList(first), nullptr);
-    allocator.freeIdList(first);
 }
 
 TEST(ItemOrder, EachColumnOrdersByItsOwnFieldAndUnknownColumnsCompareEqual) {

@@ -8,12 +8,6 @@
 
 namespace {
 
-std::wstring textOf(HMODULE module, UINT id) {
-    const wchar_t* text = nullptr;
-    const int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
-    return std::wstring(text ? text : L"", static_cast<size_t>(length > 0 ? length : 0));
-}
-
 // Registers the server at path through its own DllRegisterServer, then
 // loads it afresh: start-up reads the install folder from the registration.
 UniqueModule registerAndLoad(const std::wstring& path) {
@@ -36,8 +30,8 @@ TEST(GermanLanguage, TheSatelliteBesideTheRegisteredServerGivesItsTextsAndWithou
     ASSERT_TRUE(server);
     HMODULE satellite = GetModuleHandleW(L"NimbrelDEU.dll");
     ASSERT_NE(satellite, nullptr) << "start-up should have loaded the German satellite";
-    EXPECT_EQ(textOf(satellite, IDS_CAPTION_ERROR), L"Ein Fehler ist aufgetreten!");
-    EXPECT_EQ(textOf(satellite, IDS_NO_DEVICES), L"Es sind keine unterst\u00fctzten Ger\u00e4te angeschlossen.");
+    EXPECT_EQ(moduleText(satellite, IDS_CAPTION_ERROR), L"Ein Fehler ist aufgetreten!");
+    EXPECT_EQ(moduleText(satellite, IDS_NO_DEVICES), L"Es sind keine unterst\u00fctzten Ger\u00e4te angeschlossen.");
     server.reset();
     EXPECT_EQ(GetModuleHandleW(L"NimbrelDEU.dll"), nullptr) << "unloading the server should release its satellite";
 
@@ -50,7 +44,7 @@ TEST(GermanLanguage, TheSatelliteBesideTheRegisteredServerGivesItsTextsAndWithou
     ASSERT_TRUE(server);
     EXPECT_EQ(registeredServerPath(), copy);
     EXPECT_EQ(GetModuleHandleW(L"NimbrelDEU.dll"), nullptr) << "no satellite lies beside the registered server";
-    EXPECT_EQ(textOf(server.get(), IDS_CAPTION_ERROR), L"An error occurred!");
+    EXPECT_EQ(moduleText(server.get(), IDS_CAPTION_ERROR), L"An error occurred!");
     server.reset();
     DeleteFileW(copy.c_str());
     RemoveDirectoryW(folder.c_str());

@@ -1,4 +1,5 @@
 #include "resources/resource.h"
+#include "WindowDriver.h"
 #include "shell/BuiltModules.h"
 
 #include <commctrl.h>
@@ -6,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,12 +16,6 @@ namespace {
 
 const std::set<UINT> tableIds = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 16, 17, 18, 19, 21, 22, 23, 24, 25,
                                  26, 27, 28, 29, 30, 31, 32, 33, 34, 36, 37, 38, 39, 40, 41, 43, 44, 45, 46, 47, 48};
-
-std::wstring wideText(HMODULE module, UINT id) {
-    const wchar_t* text = nullptr;
-    const int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
-    return length > 0 ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
-}
 
 // The printf fields of a text in order, e.g. "%2d|%s|".
 std::wstring fieldsOf(const std::wstring& text) {
@@ -30,30 +26,6 @@ std::wstring fieldsOf(const std::wstring& text) {
         i = end;
     }
     return fields;
-}
-
-// A menu as one line: "Text=id" items, "-" separators, "Title{...}" popups,
-// a '*' after checked items; withTexts false leaves only the structure.
-std::wstring describeMenu(HMENU menu, bool withTexts) {
-    std::wstring out;
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        wchar_t text[256] = {};
-        MENUITEMINFOW info{};
-        info.cbSize = sizeof(info);
-        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_SUBMENU | MIIM_STRING;
-        info.dwTypeData = text;
-        info.cch = 255;
-        GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
-        out += i > 0 ? L"|" : L"";
-        if (info.fType & MFT_SEPARATOR) {
-            out += L"-";
-            continue;
-        }
-        out += withTexts ? std::wstring(text) : std::wstring();
-        out += info.hSubMenu ? L"{" + describeMenu(info.hSubMenu, withTexts) + L"}" : L"=" + std::to_wstring(info.wID);
-        out += (info.fState & MFS_CHECKED) ? L"*" : L"";
-    }
-    return out;
 }
 
 class ResourcesTest : public ::testing::Test {
@@ -89,11 +61,11 @@ TEST_F(ResourcesTest, StringTablesOfBothModulesHoldTheSameEntriesAndTheQuotedTex
         LoadStringA(english.get(), id, buffer, sizeof(buffer));
         EXPECT_STREQ(buffer, text) << "string " << id;
     }
-    EXPECT_EQ(fieldsOf(wideText(english.get(), IDS_ABOUT_TEXT)), L"%s|") << "the About text takes the version";
+    EXPECT_EQ(fieldsOf(moduleText(english.get(), IDS_ABOUT_TEXT)), L"%s|") << "the About text takes the version";
 
     // Both modules have exactly the table's entries, with the same fields in the same order.
     for (UINT id = 0; id <= 60; ++id) {
-        const std::wstring en = wideText(english.get(), id), de = wideText(german.get(), id);
+        const std::wstring en = moduleText(english.get(), id), de = moduleText(german.get(), id);
         EXPECT_EQ(!en.empty(), tableIds.count(id) == 1) << "string " << id;
         EXPECT_EQ(!de.empty(), tableIds.count(id) == 1) << "German string " << id;
         EXPECT_EQ(fieldsOf(de), fieldsOf(en)) << "fields of string " << id;
@@ -101,45 +73,41 @@ TEST_F(ResourcesTest, StringTablesOfBothModulesHoldTheSameEntriesAndTheQuotedTex
     }
 }
 
-TEST_F(ResourcesTest, MenusHaveTheirCommandsInBothModulesAndHideSystemFilesChecked) {
-    const wchar_t* view = L"&View{&Large icons=256|&Small icons=257|L&ist=258|&Details=259}";
+// The merged menu's texts are checked as the view shows them.
+TEST_F(ResourcesTest, MenusAndAcceleratorsHaveTheirCommandsInBothModules) {
+    const std::wstring view = L"popup &View{256 &Large icons|257 &Small icons|258 L&ist|259 &Details|}|";
     const std::pair<int, std::wstring> expected[] = {
-        {IDM_MERGED,
-         L"&File{-|&Open Device=274|-|&Delete\tDEL=260|&Rename\tF2=261|-}|"
-         L"&Edit{-|Cu&t\tCtrl+X=267|&Copy\tCtrl+C=268|&Paste\tCtrl+V=269|-|Sellect &all\tCtrl+A=263|"
-         L"&Invert selection=264|-}|"
-         L"&View{-|&Large icons=256|&Small icons=257|L&ist=258|&Details=259|-|Hide system &files=265*|-}|"
-         L"&Help{-|About Ni&mbrel...=277}"},
-        {IDM_FILE_POPUP, L"{Cu&t=267|&Copy=268|&Paste=269|-|&Delete=260|&Rename=261}"},
-        {IDM_BACKGROUND_POPUP, L"{" + std::wstring(view) + L"|R&efresh=271|-|&Paste=269}"},
-        {IDM_DEVICE_POPUP, L"{&Open=274|&Rename=261|-|" + std::wstring(view) + L"|R&efresh=271}"},
+        {IDM_MERGED, L""},
+        {IDM_FILE_POPUP, L"267 Cu&t|268 &Copy|269 &Paste|-|260 &Delete|261 &Rename|"},
+        {IDM_BACKGROUND_POPUP, view + L"271 R&efresh|-|269 &Paste|"},
+        {IDM_DEVICE_POPUP, L"274 &Open|261 &Rename|-|" + view + L"271 R&efresh|"},
     };
     for (const auto& [id, items] : expected) {
         UniqueMenu en(LoadMenuW(english.get(), MAKEINTRESOURCEW(id)));
         UniqueMenu de(LoadMenuW(german.get(), MAKEINTRESOURCEW(id)));
         ASSERT_TRUE(en && de) << "menu " << id;
-        const std::wstring whole = describeMenu(en.get(), true);
-        EXPECT_EQ(id == IDM_MERGED ? whole : whole.substr(whole.find(L'{')), items) << "menu " << id;
-        EXPECT_EQ(describeMenu(de.get(), false), describeMenu(en.get(), false)) << "German menu " << id;
+        const std::wstring whole = windows::menuItems(en.get());
+        if (!items.empty()) {
+            EXPECT_EQ(whole.substr(whole.find(L'{') + 1), items + L"}|") << "menu " << id;
+        }
+        EXPECT_EQ(windows::menuItems(de.get(), false), windows::menuItems(en.get(), false)) << "German menu " << id;
     }
-}
 
-TEST_F(ResourcesTest, AcceleratorsMapTheKeysToTheViewCommands) {
+    const std::map<WORD, std::wstring> keys = {{VK_BACK, L"Back"}, {VK_DELETE, L"Del"}, {VK_F2, L"F2"}, {VK_F5, L"F5"}};
     for (HMODULE module : {english.get(), german.get()}) {
         HACCEL table = LoadAcceleratorsW(module, MAKEINTRESOURCEW(IDA_VIEW));
         std::vector<ACCEL> entries(table ? static_cast<size_t>(CopyAcceleratorTableW(table, nullptr, 0)) : 0);
         CopyAcceleratorTableW(table, entries.data(), static_cast<int>(entries.size()));
-        std::set<std::tuple<int, int, int>> found;
-        for (const ACCEL& entry : entries) found.insert({entry.fVirt & 0x7F, entry.key, entry.cmd});
-        const BYTE ctrl = FVIRTKEY | FCONTROL;
-        EXPECT_EQ(found, (std::set<std::tuple<int, int, int>>{{ctrl, 'A', 263},
-                                                              {ctrl, 'C', 268},
-                                                              {ctrl, 'V', 269},
-                                                              {ctrl, 'X', 267},
-                                                              {FVIRTKEY, VK_BACK, 275},
-                                                              {FVIRTKEY, VK_DELETE, 260},
-                                                              {FVIRTKEY, VK_F2, 261},
-                                                              {FVIRTKEY, VK_F5, 271}}));
+        std::set<std::wstring> found;
+        for (const ACCEL& entry : entries) {
+            const BYTE other = entry.fVirt & 0x7F & ~(FVIRTKEY | FCONTROL);
+            found.insert((entry.fVirt & FVIRTKEY ? L"" : L"char ") + (other ? std::to_wstring(other) + L" " : L"") +
+                         (entry.fVirt & FCONTROL ? L"Ctrl+" : L"") +
+                         (keys.count(entry.key) ? keys.at(entry.key) : std::wstring(1, wchar_t(entry.key))) + L"=" +
+                         std::to_wstring(entry.cmd));
+        }
+        EXPECT_EQ(found, (std::set<std::wstring>{L"Back=275", L"Ctrl+A=263", L"Ctrl+C=268", L"Ctrl+V=269",
+                                                 L"Ctrl+X=267", L"Del=260", L"F2=261", L"F5=271"}));
     }
 }
 

@@ -16,3 +16,10 @@ inline std::wstring builtModulePath(const wchar_t* name) {
 inline UniqueModule loadResourcesOf(const wchar_t* name) {
     return UniqueModule(LoadLibraryExW(builtModulePath(name).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
 }
+
+// A string of a module's table; empty when it has none.
+inline std::wstring moduleText(HMODULE module, UINT id) {
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
+}

@@ -4,22 +4,35 @@
 
 #include <string>
 
-// Starts `commandLine` and waits for it to end (at most `timeoutMs`);
-// returns its exit code, STILL_ACTIVE when it had not ended, or the start's
-// error code with the top bit set. `environment`, when given, is a whole
-// environment block (NAME=value strings, each ending in a NUL, then a NUL).
-inline unsigned long runProgram(std::wstring commandLine, unsigned long timeoutMs = 60000,
-                                const std::wstring* environment = nullptr) {
+struct ChildProcess {
+    UniqueKernelHandle process, thread;
+    DWORD id = 0, error = 0;  // the process's id; the start's error code when it failed
+};
+
+inline ChildProcess startProgram(std::wstring commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(
-            nullptr, commandLine.data(), nullptr, nullptr, FALSE, environment ? CREATE_UNICODE_ENVIRONMENT : 0,
-            environment ? const_cast<wchar_t*>(environment->c_str()) : nullptr, nullptr, &startup, &process))
-        return GetLastError() | 0x80000000ul;
-    UniqueKernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
-    WaitForSingleObject(process.hProcess, timeoutMs);
+    PROCESS_INFORMATION started{};
+    ChildProcess child;
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+        child.error = GetLastError();
+    } else {
+        child.process.reset(started.hProcess);
+        child.thread.reset(started.hThread);
+        child.id = started.dwProcessId;
+    }
+    return child;
+}
+
+// Starts `commandLine` and waits for it to end (at most `timeoutMs`);
+// returns its exit code, STILL_ACTIVE when it had not ended, or the start's
+// error code with the top bit set.
+inline unsigned long runProgram(std::wstring commandLine, unsigned long timeoutMs = 60000) {
+    const ChildProcess child = startProgram(std::move(commandLine));
+    if (!child.process) return child.error | 0x80000000ul;
+    WaitForSingleObject(child.process.get(), timeoutMs);
     DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process.hProcess, &code);
+    GetExitCodeProcess(child.process.get(), &code);
     return code;
 }

@@ -7,53 +7,35 @@ namespace windows {
 
 namespace {
 
-struct Search {
-    const WindowTest* test;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK visit(HWND window, LPARAM parameter) {
-    auto& search = *reinterpret_cast<Search*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId() && IsWindowVisible(window) && (*search.test)(window)) {
-        search.found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 template <typename Condition>
 bool waitFor(Condition&& condition, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (condition()) return true;
+    for (const auto end = std::chrono::steady_clock::now() + timeout; !condition(); std::this_thread::sleep_for(10ms))
         if (std::chrono::steady_clock::now() >= end) return false;
-        std::this_thread::sleep_for(10ms);
-    }
+    return true;
 }
 
-BOOL CALLBACK collectStatic(HWND child, LPARAM parameter) {
-    wchar_t className[32] = {};
-    GetClassNameW(child, className, 32);
-    if (lstrcmpiW(className, L"Static") == 0) {
-        auto& texts = *reinterpret_cast<std::wstring*>(parameter);
-        if (!texts.empty()) texts += L'\n';
-        texts += text(child);
-    }
-    return TRUE;
+std::wstring className(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
 }
 
 }  // namespace
 
 HWND waitForWindow(const WindowTest& test, std::chrono::milliseconds timeout) {
-    Search search{&test};
-    waitFor(
-        [&] {
-            EnumWindows(visit, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
-        },
-        timeout);
+    struct Search {
+        const WindowTest* test;
+        HWND found = nullptr;
+    } search{&test};
+    const auto visit = [](HWND window, LPARAM parameter) -> BOOL {
+        auto& search = *reinterpret_cast<Search*>(parameter);
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != GetCurrentProcessId() || !IsWindowVisible(window) || !(*search.test)(window)) return TRUE;
+        search.found = window;
+        return FALSE;
+    };
+    waitFor([&] { return EnumWindows(visit, reinterpret_cast<LPARAM>(&search)), search.found != nullptr; }, timeout);
     return search.found;
 }
 
@@ -69,6 +51,10 @@ bool waitUntilGone(HWND window, std::chrono::milliseconds timeout) {
     return waitFor([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeout);
 }
 
+bool waitUntilEnabled(HWND dialog, int id, std::chrono::milliseconds timeout) {
+    return waitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }, timeout);
+}
+
 std::wstring text(HWND window) {
     wchar_t buffer[512] = {};
     // WM_GETTEXT rather than GetWindowText: it reads controls of other threads too.
@@ -76,31 +62,11 @@ std::wstring text(HWND window) {
     return buffer;
 }
 
-std::wstring controlText(HWND dialog, int id) {
-    return text(GetDlgItem(dialog, id));
-}
-
-bool controlEnabled(HWND dialog, int id) {
-    return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
-}
-
-bool waitUntilEnabled(HWND dialog, int id, std::chrono::milliseconds timeout) {
-    return waitFor([&] { return controlEnabled(dialog, id); }, timeout);
-}
-
-void pressButton(HWND dialog, int id) {
-    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
-
 void pressKey(HWND window, UINT virtualKey) {
-    const UINT scan = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
+    const LPARAM scan = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC) << 16;
     const bool system = virtualKey == VK_F10;
-    PostMessageW(window, system ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, 1 | (scan << 16));
-    PostMessageW(window, system ? WM_SYSKEYUP : WM_KEYUP, virtualKey, 1 | (scan << 16) | (1u << 30) | (1u << 31));
-}
-
-void typeText(HWND window, const std::wstring& text) {
-    for (wchar_t c : text) PostMessageW(window, WM_CHAR, c, 1);
+    PostMessageW(window, system ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, 1 | scan);
+    PostMessageW(window, system ? WM_SYSKEYUP : WM_KEYUP, virtualKey, 1 | scan | (1u << 30) | (1u << 31));
 }
 
 HeldKeys::HeldKeys(std::initializer_list<UINT> keys) {
@@ -111,11 +77,7 @@ HeldKeys::HeldKeys(std::initializer_list<UINT> keys) {
     SetKeyboardState(state);
 }
 
-HeldKeys::~HeldKeys() {
-    SetKeyboardState(before_);
-}
-
-std::wstring menuItems(HMENU menu) {
+std::wstring menuItems(HMENU menu, bool withTexts) {
     std::wstring items;
     for (int i = 0, count = GetMenuItemCount(menu); i < count; ++i) {
         wchar_t text[256] = {};
@@ -129,66 +91,48 @@ std::wstring menuItems(HMENU menu) {
             items += L"-|";
             continue;
         }
-        items += (item.hSubMenu ? L"popup" : std::to_wstring(item.wID)) + L" " + text;
-        if (item.fState & MFS_GRAYED) items += L" grayed";
-        if (item.fState & MFS_CHECKED) items += L" checked";
+        items += item.hSubMenu ? L"popup" : std::to_wstring(item.wID);
+        if (withTexts) items += L" " + std::wstring(text);
+        if (item.hSubMenu) items += L"{" + menuItems(item.hSubMenu, withTexts) + L"}";
+        if (withTexts && (item.fState & MFS_GRAYED)) items += L" grayed";
+        if (withTexts && (item.fState & MFS_CHECKED)) items += L" checked";
         items += L'|';
     }
     return items;
 }
 
-MenuAnswerer::MenuAnswerer(wchar_t key, std::chrono::milliseconds timeout)
-    : thread_([this, key, timeout] {
-          wchar_t className[16] = {};
-          const HWND menu = waitForWindow(
-              [&](HWND window) { return GetClassNameW(window, className, 16) && lstrcmpW(className, L"#32768") == 0; },
-              timeout);
-          if (!menu) return;
-          items_ = menuItems(reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0)));
+Answerer::Answerer(WindowTest test, std::function<std::wstring(HWND)> describe, std::function<void(HWND)> answer,
+                   std::chrono::milliseconds timeout)
+    : thread_([=, this] {
+          const HWND window = waitForWindow(test, timeout);
+          if (!window) return;
+          shown_ = describe(window);
           RECT place{};
-          GetWindowRect(menu, &place);
+          GetWindowRect(window, &place);
           at_ = POINT{place.left, place.top};
-          if (key) {
-              PostMessageW(menu, WM_CHAR, key, 1);
-          } else {
-              pressKey(menu, VK_ESCAPE);
-          }
-          waitUntilGone(menu, timeout);
+          answer(window);
+          answered_ = waitUntilGone(window, timeout);
       }) {}
 
-MenuAnswerer::~MenuAnswerer() {
-    if (thread_.joinable()) thread_.join();
-}
-
-const std::wstring& MenuAnswerer::shownItems() {
-    if (thread_.joinable()) thread_.join();
-    return items_;
-}
-
-POINT MenuAnswerer::shownAt() {
-    shownItems();
-    return at_;
-}
+MenuAnswerer::MenuAnswerer(wchar_t key, std::chrono::milliseconds timeout)
+    : Answerer([](HWND window) { return className(window) == L"#32768"; },
+               [](HWND menu) { return menuItems(reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0))); },
+               [key](HWND menu) { key ? (void)PostMessageW(menu, WM_CHAR, key, 1) : pressKey(menu, VK_ESCAPE); },
+               timeout) {}
 
 DialogAnswerer::DialogAnswerer(WindowTest test, int id, std::chrono::milliseconds timeout)
-    : thread_([this, test = std::move(test), id, timeout] {
-          const HWND dialog = waitForWindow(test, timeout);
-          if (!dialog) return;
-          EnumChildWindows(dialog, collectStatic, reinterpret_cast<LPARAM>(&shownText_));
-          pressButton(dialog, id);
-          answered_ = waitUntilGone(dialog, timeout);
-      }) {}
+    : Answerer(
+          std::move(test),
+          [](HWND dialog) {
+              std::wstring texts;
+              for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+                  if (lstrcmpiW(className(child).c_str(), L"Static") == 0)
+                      texts += (texts.empty() ? L"" : L"\n") + text(child);
+              return texts;
+          },
+          [id](HWND dialog) { pressButton(dialog, id); }, timeout) {}
 
 DialogAnswerer::DialogAnswerer(const std::wstring& caption, int id, std::chrono::milliseconds timeout)
     : DialogAnswerer([caption](HWND window) { return text(window) == caption; }, id, timeout) {}
-
-DialogAnswerer::~DialogAnswerer() {
-    if (thread_.joinable()) thread_.join();
-}
-
-bool DialogAnswerer::answered() {
-    if (thread_.joinable()) thread_.join();
-    return answered_;
-}
 
 }  // namespace windows

@@ -37,28 +37,23 @@ auto waitFor(Get get, Done done, std::chrono::seconds timeout = 30s) {
     return value;
 }
 
-// The first descendant of `parent` of a window class, other than `other`.
+// The first descendant of `parent` of a window class, other than `other`,
+// waiting for it to come.
 HWND childOf(HWND parent, const wchar_t* className, HWND other = nullptr) {
     struct Search {
         const wchar_t* className;
         HWND other, found = nullptr;
     } search{className, other};
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto& search = *reinterpret_cast<Search*>(parameter);
-            wchar_t name[64] = {};
-            GetClassNameW(window, name, 64);
-            if (window == search.other || lstrcmpW(name, search.className) != 0) return TRUE;
-            search.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND waitForChild(HWND parent, const wchar_t* className, HWND other = nullptr) {
-    return waitFor([&] { return childOf(parent, className, other); }, [](HWND found) { return found != nullptr; });
+    const auto visit = [](HWND window, LPARAM parameter) -> BOOL {
+        auto& search = *reinterpret_cast<Search*>(parameter);
+        wchar_t name[64] = {};
+        GetClassNameW(window, name, 64);
+        if (window == search.other || lstrcmpW(name, search.className) != 0) return TRUE;
+        search.found = window;
+        return FALSE;
+    };
+    return waitFor([&] { return EnumChildWindows(parent, visit, reinterpret_cast<LPARAM>(&search)), search.found; },
+                   [](HWND found) { return found != nullptr; });
 }
 
 // The texts of a list control of another process, read through memory of
@@ -68,27 +63,23 @@ std::string listTexts(HWND list, int columns) {
     GetWindowThreadProcessId(list, &process);
     const UniqueKernelHandle owner(
         OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process));
-    constexpr SIZE_T room = 256;
+    constexpr int room = 256;
     auto* remote = static_cast<char*>(
         VirtualAllocEx(owner.get(), nullptr, sizeof(LVITEMA) + room, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     std::string rows;
-    DWORD_PTR count = 0;
+    DWORD_PTR count = 0, ignored = 0;
     SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 5000, &count);
-    for (int item = 0; remote && item < static_cast<int>(count); ++item) {
-        for (int column = 0; column < columns; ++column) {
-            LVITEMA entry{};
-            entry.iSubItem = column;
-            entry.pszText = remote + sizeof(LVITEMA);
-            entry.cchTextMax = room;
-            char text[room] = {};
-            DWORD_PTR ignored = 0;
-            WriteProcessMemory(owner.get(), remote, &entry, sizeof entry, nullptr);
-            SendMessageTimeoutW(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(remote),
-                                SMTO_NORMAL, 5000, &ignored);
-            ReadProcessMemory(owner.get(), remote + sizeof(LVITEMA), text, room - 1, nullptr);
-            rows += std::string(column ? "," : "") + text;
-        }
-        rows += "|";
+    for (int cell = 0; remote && cell < static_cast<int>(count) * columns; ++cell) {
+        LVITEMA entry{};
+        entry.iSubItem = cell % columns;
+        entry.pszText = remote + sizeof(LVITEMA);
+        entry.cchTextMax = room;
+        char text[room] = {};
+        WriteProcessMemory(owner.get(), remote, &entry, sizeof entry, nullptr);
+        SendMessageTimeoutW(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(cell / columns),
+                            reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 5000, &ignored);
+        ReadProcessMemory(owner.get(), remote + sizeof(LVITEMA), text, room - 1, nullptr);
+        rows += (cell % columns ? "," : "") + std::string(text) + (cell % columns == columns - 1 ? "|" : "");
     }
     if (remote) VirtualFreeEx(owner.get(), remote, 0, MEM_RELEASE);
     return rows;
@@ -195,25 +186,25 @@ TEST(ExplorerTest, NimbrelIsOnTheDesktopOpensToItsDevicesADeviceToItsFilesAndF2R
     ASSERT_NE(explorer.window(), nullptr) << "Wine's Explorer did not come up";
 
     // The desktop folder lists Nimbrel beside the PC's own folders.
-    const HWND desktopList = waitForChild(explorer.window(), WC_LISTVIEWW);
+    const HWND desktopList = childOf(explorer.window(), WC_LISTVIEWW);
     const auto desktopItems = waitFor([&] { return "|" + listTexts(desktopList, 1); },
                                       [](const std::string& rows) { return rows.find("|Nimbrel|") != rows.npos; });
     EXPECT_NE(desktopItems.find("|Nimbrel|"), std::string::npos) << desktopItems;
     explorer.screenshot("explorer-1-desktop");
 
     // Typed into the location bar, as a user opens a folder by its name.
-    const HWND location = waitForChild(waitForChild(explorer.window(), WC_COMBOBOXEXW), WC_EDITW);
+    const HWND location = childOf(childOf(explorer.window(), WC_COMBOBOXEXW), WC_EDITW);
     const std::wstring address = std::wstring(L"::") + nimbrelClassIdText;
     SendMessageW(location, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(address.c_str()));
     windows::pressKey(location, VK_RETURN);
-    const HWND rootView = waitForChild(explorer.window(), L"KorvelNameSpace");
+    const HWND rootView = childOf(explorer.window(), L"KorvelNameSpace");
     ASSERT_NE(rootView, nullptr) << "the Nimbrel view did not come up";
     const std::string twoDevices = "Corvia 80,COM 5,CV8-10423|Minnow,COM 6,MN2-20077|";
     EXPECT_EQ(waitForTexts(GetDlgItem(rootView, 159), 3, twoDevices), twoDevices);
     explorer.screenshot("explorer-2-devices");
 
     for (UINT key : {VK_HOME, VK_RETURN}) windows::pressKey(GetDlgItem(rootView, 159), key);
-    const HWND deviceView = waitForChild(explorer.window(), L"KorvelNameSpace", rootView);
+    const HWND deviceView = childOf(explorer.window(), L"KorvelNameSpace", rootView);
     ASSERT_NE(deviceView, nullptr) << "the device did not open";
     const HWND files = GetDlgItem(deviceView, 159);
     const std::time_t now = std::time(nullptr);
