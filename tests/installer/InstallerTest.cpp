@@ -47,18 +47,6 @@ std::string contents(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-// "1, 0, 1, 2": the version block of a module, as the About box reads it.
-std::string fileVersion(const std::string& path) {
-    std::vector<BYTE> block(GetFileVersionInfoSizeA(path.c_str(), nullptr));
-    char* value = nullptr;
-    UINT length = 0;
-    if (block.empty() || !GetFileVersionInfoA(path.c_str(), 0, block.size(), block.data()) ||
-        !VerQueryValueA(block.data(), "\\StringFileInfo\\000004b0\\FileVersion", reinterpret_cast<void**>(&value),
-                        &length))
-        return "(none)";
-    return value;
-}
-
 std::string resourceVersion(const std::string& version) {
     std::string text = version;
     for (std::size_t dot; (dot = text.find('.')) != std::string::npos;) text.replace(dot, 1, ", ");
@@ -82,18 +70,9 @@ std::string installedAppsEntry(const Release& release) {
 int nimbrelEntries() {
     int count = 0;
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-        HKEY raw = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallParent.c_str(), 0, KEY_READ | view, &raw)) continue;
-        UniqueRegKey parent(raw);
-        char name[256];
-        for (DWORD i = 0, length = sizeof name;
-             !RegEnumKeyExA(parent.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
-             ++i, length = sizeof name) {
-            char displayName[64] = {};
-            DWORD size = sizeof displayName;
-            RegGetValueA(parent.get(), name, "DisplayName", RRF_RT_REG_SZ, nullptr, displayName, &size);
-            count += std::string(displayName) == "Nimbrel";
-        }
+        const std::string entries = describeKey(HKEY_LOCAL_MACHINE, uninstallParent, view),
+                          name = "DisplayName=\"Nimbrel\"";
+        for (auto at = entries.find(name); at != std::string::npos; at = entries.find(name, at + 1)) ++count;
     }
     return count;
 }
@@ -170,10 +149,10 @@ TEST_F(InstallerTest, SilentInstallPlacesTheFilesRegistersLikeRegsvr32AndTheInst
 TEST_F(InstallerTest, InstallingOverAnOlderOrTheSameVersionKeepsOneEntryWithTheNewerFilesAndANewerOneIsKept) {
     ASSERT_EQ(install(older), 0u);
     expectInstalled(older);
-    EXPECT_EQ(fileVersion(installedModule), resourceVersion(older.version));
+    EXPECT_EQ(fileVersionOf(installedModule), resourceVersion(older.version));
     ASSERT_EQ(install(current), 0u);
     expectInstalled(current);
-    EXPECT_EQ(fileVersion(installedModule), resourceVersion(current.version));
+    EXPECT_EQ(fileVersionOf(installedModule), resourceVersion(current.version));
     ASSERT_EQ(install(current), 0u);
     expectInstalled(current);
     EXPECT_EQ(install(older), 2u) << "the older setup program must refuse to replace a newer Nimbrel";
@@ -187,8 +166,8 @@ TEST_F(InstallerTest, AnUpgradeOfAModuleInUseFinishesAtTheNextRestart) {
     UniqueModule inUse(LoadLibraryA(installedModule.c_str()));
     ASSERT_TRUE(inUse);
     EXPECT_EQ(install(current), 3010u) << "ERROR_SUCCESS_REBOOT_REQUIRED";
-    EXPECT_EQ(fileVersion(installedModule), resourceVersion(older.version));
-    EXPECT_EQ(fileVersion(installFolder + "\\NimbrelDEU.dll"), resourceVersion(current.version)) << "not in use";
+    EXPECT_EQ(fileVersionOf(installedModule), resourceVersion(older.version));
+    EXPECT_EQ(fileVersionOf(installFolder + "\\NimbrelDEU.dll"), resourceVersion(current.version)) << "not in use";
     EXPECT_NE(describeKey(HKEY_LOCAL_MACHINE, uninstallKey).find("DisplayVersion=\"" + current.version + "\""),
               std::string::npos);
     EXPECT_NE(describeKey(HKEY_LOCAL_MACHINE, runOnceKey).find("Nimbrel="), std::string::npos);

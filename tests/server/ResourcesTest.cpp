@@ -1,6 +1,7 @@
 #include "resources/resource.h"
 #include "WindowDriver.h"
 #include "shell/BuiltModules.h"
+#include "shell/TextFormat.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -162,13 +163,7 @@ TEST_F(ResourcesTest, DialogsOfBothModulesComeUpWithTheirControlsAndOnlyOverwrit
 
 TEST_F(ResourcesTest, VersionBlockGivesTheFileVersionTheAboutBoxShowsAndTheOneIconHasTwoSizes) {
     const std::wstring path = builtModulePath(L"Nimbrel.dll");
-    std::vector<BYTE> block(GetFileVersionInfoSizeW(path.c_str(), nullptr));
-    ASSERT_TRUE(!block.empty() && GetFileVersionInfoW(path.c_str(), 0, block.size(), block.data()));
-    char* value = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\000004b0\\FileVersion",
-                               reinterpret_cast<void**>(&value), &length));
-    EXPECT_STREQ(value, "1, 0, 1, 2");
+    EXPECT_EQ(fileVersionOf(narrow(path)), "1, 0, 1, 2");
 
     // Icon group 113 has a small and a large icon.
     for (int size : {16, 32}) {
