@@ -1,42 +1,66 @@
+// Nimbrel.dll under Wine: its resources and the German satellite's, its
+// exports and class factory, the choice of the satellite and the clipboard
+// formats it registers.
+#include "WindowDriver.h"
+#include "resources/resource.h"
+#include "server/ResourceModule.h"
 #include "shell/BuiltModules.h"
 #include "shell/ComObject.h"
 #include "shell/ModuleState.h"
 #include "shell/NimbrelClassId.h"
-#include "server/ResourceModule.h"
+#include "shell/TextFormat.h"
 
+#include <commctrl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
 namespace {
 
 using namespace std::string_literals;
-
 using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadNowFunction = HRESULT(STDAPICALLTYPE*)();
 
-// Nimbrel.dll loaded as the shell loads it, with its exports.
+// Nimbrel.dll loaded as the shell loads it, with its exports, and the
+// German satellite's resources.
 class ServerModuleTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        module_.reset(LoadLibraryW(builtModulePath(L"Nimbrel.dll").c_str()));
-        ASSERT_TRUE(module_) << "Nimbrel.dll does not load: " << GetLastError();
-        getClassObject = reinterpret_cast<GetClassObjectFunction>(
-            reinterpret_cast<void*>(GetProcAddress(module_.get(), "DllGetClassObject")));
-        canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(
-            reinterpret_cast<void*>(GetProcAddress(module_.get(), "DllCanUnloadNow")));
-        ASSERT_TRUE(getClassObject && canUnloadNow);
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
+        InitCommonControlsEx(&controls);
+    }
+    void SetUp() override { ASSERT_TRUE(english && german && getClassObject && canUnloadNow) << GetLastError(); }
+    template <typename Function>
+    Function exported(const char* name) {
+        return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(english.get(), name)));
     }
 
-    GetClassObjectFunction getClassObject = nullptr;
-    CanUnloadNowFunction canUnloadNow = nullptr;
-
-private:
-    UniqueModule module_;
+    UniqueModule english{LoadLibraryW(builtModulePath(L"Nimbrel.dll").c_str())};
+    UniqueModule german{loadResourcesOf(L"NimbrelDEU.dll")};
+    GetClassObjectFunction getClassObject = exported<GetClassObjectFunction>("DllGetClassObject");
+    CanUnloadNowFunction canUnloadNow = exported<CanUnloadNowFunction>("DllCanUnloadNow");
 };
+
+const std::set<UINT> tableIds = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 16, 17, 18, 19, 21, 22, 23, 24, 25,
+                                 26, 27, 28, 29, 30, 31, 32, 33, 34, 36, 37, 38, 39, 40, 41, 43, 44, 45, 46, 47, 48};
+
+// The printf fields of a text in order, e.g. "%2d|%s|".
+std::wstring fieldsOf(const std::wstring& text) {
+    std::wstring fields;
+    for (size_t i = text.find(L'%'); i != std::wstring::npos; i = text.find(L'%', i + 1)) {
+        const size_t end = text.find_first_of(L"%sdiu", i + 1);
+        fields += text.substr(i, end - i + 1) + L"|";
+        i = end;
+    }
+    return fields;
+}
 
 TEST_F(ServerModuleTest, TheFactoryMakesRootFoldersOnlyAndTheModuleStaysWhileAFolderOrALockLives) {
     EXPECT_EQ(getClassObject(CLSID_NimbrelFolder, IID_IClassFactory, nullptr), E_POINTER);
@@ -107,6 +131,147 @@ TEST(ClipboardFormats, AllFormatsAndTheDragImageMessageAreRegisteredByName) {
               "Preferred DropEffect|FileNameMap|DragContext|NBNSE|NBNSE_GETPORT|NBNSE_MOVESYSFILE|NBNSE_NAMES|");
     EXPECT_EQ(moduleState().dragImageMessage(), RegisterWindowMessageA("ShellGetDragImage"));
     EXPECT_GE(moduleState().dragImageMessage(), 0xC000u);
+}
+
+TEST_F(ServerModuleTest, StringTablesOfBothModulesHoldTheSameEntriesAndTheQuotedTextsTyposIncluded) {
+    const std::pair<UINT, const char*> expected[] = {
+        {4, "KorvelNameSpace"},
+        {7,
+         "The selected file \"%s\" is a system file. Please note that deleting of system files may lead to an "
+         "unstable or unusable system.  Do you want to continue and delete the selected file?"},
+        {9,
+         "You have selected at least one system file. Please note that deletion of system files may lead to an "
+         "unusable or instabile system. Do you want to continue and delete the selected files?"},
+        {26, "Not enough memory on tareget device."},
+        {28,
+         "%s (%s) connectet to COM %d is supported, but you need to upgrade your Firmware (at least 2.10 or "
+         "higher) in order to use it inside the explorer."},
+        {33, "Could not transmitte file \"%s\" from device %s (COM %d) to the PC."},
+        {40, "Deleted %d files(s)."},
+        {48, "You have selcetet at least on directory. Copy of directories is not supported."},
+    };
+    for (const auto& [id, text] : expected) {
+        char buffer[1024] = {};
+        LoadStringA(english.get(), id, buffer, sizeof(buffer));
+        EXPECT_STREQ(buffer, text) << "string " << id;
+    }
+    EXPECT_EQ(fieldsOf(moduleText(english.get(), IDS_ABOUT_TEXT)), L"%s|") << "the About text takes the version";
+
+    // Both modules have exactly the table's entries, with the same fields in the same order.
+    for (UINT id = 0; id <= 60; ++id) {
+        const std::wstring en = moduleText(english.get(), id), de = moduleText(german.get(), id);
+        EXPECT_EQ(!en.empty(), tableIds.count(id) == 1) << "string " << id;
+        EXPECT_EQ(!de.empty(), tableIds.count(id) == 1) << "German string " << id;
+        EXPECT_EQ(fieldsOf(de), fieldsOf(en)) << "fields of string " << id;
+        EXPECT_TRUE(de != en || en.empty() || id == IDS_WINDOW_CLASS) << "string " << id << " is not translated";
+    }
+}
+
+// The merged menu's texts are checked as the view shows them.
+TEST_F(ServerModuleTest, MenusAndAcceleratorsHaveTheirCommandsInBothModules) {
+    const std::wstring view = L"popup &View{256 &Large icons|257 &Small icons|258 L&ist|259 &Details|}|";
+    const std::pair<int, std::wstring> expected[] = {
+        {IDM_MERGED, L""},
+        {IDM_FILE_POPUP, L"267 Cu&t|268 &Copy|269 &Paste|-|260 &Delete|261 &Rename|"},
+        {IDM_BACKGROUND_POPUP, view + L"271 R&efresh|-|269 &Paste|"},
+        {IDM_DEVICE_POPUP, L"274 &Open|261 &Rename|-|" + view + L"271 R&efresh|"},
+    };
+    for (const auto& [id, items] : expected) {
+        UniqueMenu en(LoadMenuW(english.get(), MAKEINTRESOURCEW(id)));
+        UniqueMenu de(LoadMenuW(german.get(), MAKEINTRESOURCEW(id)));
+        ASSERT_TRUE(en && de) << "menu " << id;
+        const std::wstring whole = windows::menuItems(en.get());
+        if (!items.empty()) {
+            EXPECT_EQ(whole.substr(whole.find(L'{') + 1), items + L"}|") << "menu " << id;
+        }
+        EXPECT_EQ(windows::menuItems(de.get(), false), windows::menuItems(en.get(), false)) << "German menu " << id;
+    }
+
+    const std::map<WORD, std::wstring> keys = {{VK_BACK, L"Back"}, {VK_DELETE, L"Del"}, {VK_F2, L"F2"}, {VK_F5, L"F5"}};
+    for (HMODULE module : {english.get(), german.get()}) {
+        HACCEL table = LoadAcceleratorsW(module, MAKEINTRESOURCEW(IDA_VIEW));
+        std::vector<ACCEL> entries(table ? static_cast<size_t>(CopyAcceleratorTableW(table, nullptr, 0)) : 0);
+        CopyAcceleratorTableW(table, entries.data(), static_cast<int>(entries.size()));
+        std::set<std::wstring> found;
+        for (const ACCEL& entry : entries) {
+            const BYTE other = entry.fVirt & 0x7F & ~(FVIRTKEY | FCONTROL);
+            found.insert((entry.fVirt & FVIRTKEY ? L"" : L"char ") + (other ? std::to_wstring(other) + L" " : L"") +
+                         (entry.fVirt & FCONTROL ? L"Ctrl+" : L"") +
+                         (keys.count(entry.key) ? keys.at(entry.key) : std::wstring(1, wchar_t(entry.key))) + L"=" +
+                         std::to_wstring(entry.cmd));
+        }
+        EXPECT_EQ(found, (std::set<std::wstring>{L"Back=275", L"Ctrl+A=263", L"Ctrl+C=268", L"Ctrl+V=269",
+                                                 L"Ctrl+X=267", L"Del=260", L"F2=261", L"F5=271"}));
+    }
+}
+
+// A dialog's controls as one line: "class id text" for each, in tab order;
+// withTexts false leaves class and id only.
+std::wstring describeControls(HWND dialog, bool withTexts = true) {
+    std::wstring out;
+    for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        wchar_t windowClass[64] = {}, text[128] = {};
+        GetClassNameW(control, windowClass, 64);
+        GetWindowTextW(control, text, 128);
+        const int id = GetDlgCtrlID(control);
+        out += (out.empty() ? L"" : L"|") + std::wstring(windowClass) + L" " + std::to_wstring(id == 0xFFFF ? -1 : id) +
+               (withTexts ? L" " + std::wstring(text) : L"");
+    }
+    return out;
+}
+
+INT_PTR CALLBACK quietDialog(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG;
+}
+
+TEST_F(ServerModuleTest, DialogsOfBothModulesComeUpWithTheirControlsAndOnlyOverwriteHasACloseBox) {
+    const std::wstring bar = L"msctls_progress32 ", time = L"Static -1 Remaining time:|Static 1002 ";
+    const std::tuple<int, const wchar_t*, std::wstring> expected[] = {
+        {IDD_PROGRESS_SINGLE, L"Transmitting File",
+         L"Button 1003 &Abort|Static -1 Filename:|" + bar + L"1000 |Static 1001 |" + time},
+        {IDD_PROGRESS_MULTI, L"Transmitting Files",
+         L"Button 1003 &Abort|Static -1 Filename:|" + bar + L"1000 |Static 1001 |" + time +
+             L"|Static -1 Total progress:|" + bar + L"1004 "},
+        {IDD_OVERWRITE, L"Overwrite file?",
+         L"Static 1008 |Button 1005 &Yes|Button 1006 Yes to &all|Button 3 &No|Button 1007 &Cancel"},
+    };
+    for (const auto& [id, caption, controls] : expected) {
+        UniqueWindow en(CreateDialogParamW(english.get(), MAKEINTRESOURCEW(id), nullptr, quietDialog, 0));
+        UniqueWindow de(CreateDialogParamW(german.get(), MAKEINTRESOURCEW(id), nullptr, quietDialog, 0));
+        ASSERT_TRUE(en && de) << "dialog " << id << " does not come up: " << GetLastError();
+        wchar_t title[64] = {}, germanTitle[64] = {};
+        GetWindowTextW(en.get(), title, 64);
+        GetWindowTextW(de.get(), germanTitle, 64);
+        EXPECT_STREQ(title, caption);
+        EXPECT_STRNE(germanTitle, caption) << "dialog " << id << " is not translated";
+        EXPECT_EQ(describeControls(en.get()), controls);
+        EXPECT_EQ(describeControls(de.get(), false), describeControls(en.get(), false)) << "German dialog " << id;
+        for (HWND dialog : {en.get(), de.get()}) {
+            const LONG style = GetWindowLongW(dialog, GWL_STYLE);
+            EXPECT_EQ(style & (WS_POPUP | WS_CAPTION), WS_POPUP | WS_CAPTION) << "dialog " << id;
+            EXPECT_EQ((style & WS_SYSMENU) != 0, id == IDD_OVERWRITE) << "close box of dialog " << id;
+        }
+    }
+}
+
+TEST_F(ServerModuleTest, VersionBlockGivesTheFileVersionTheAboutBoxShowsAndTheOneIconHasTwoSizes) {
+    const std::wstring path = builtModulePath(L"Nimbrel.dll");
+    EXPECT_EQ(fileVersionOf(narrow(path)), "1, 0, 1, 2");
+
+    // Icon group 113 has a small and a large icon.
+    for (int size : {16, 32}) {
+        UniqueIcon icon(
+            static_cast<HICON>(LoadImageW(english.get(), MAKEINTRESOURCEW(IDI_NIMBREL), IMAGE_ICON, size, size, 0)));
+        ASSERT_TRUE(icon) << size;
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon.get(), &info));
+        UniqueGdiObject color(info.hbmColor), mask(info.hbmMask);
+        BITMAP bitmap{};
+        GetObjectW(color ? color.get() : mask.get(), sizeof(bitmap), &bitmap);
+        EXPECT_EQ(bitmap.bmWidth, size);
+    }
+    EXPECT_EQ(ExtractIconExW(path.c_str(), -1, nullptr, nullptr, 0), 1u)
+        << "the module has one icon, index 0 of the DefaultIcon value";
 }
 
 }  // namespace
