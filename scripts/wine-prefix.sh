@@ -12,6 +12,9 @@ mkdir -p "$ports"
 # The marker holds this script's checksum: a changed script re-applies its
 # settings to an existing prefix instead of making a new one.
 stamp=$(sha1sum "$0" | cut -d' ' -f1)
+# Two builds preparing one prefix at once would mark it ready half made.
+exec 9>"$build/.wine-prefix.lock"
+flock 9
 if [ -f "$WINEPREFIX/.nimbrel-ready" ] && [ "$(cat "$WINEPREFIX/.nimbrel-ready")" = "$stamp" ]; then exit 0; fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   rm -rf "$WINEPREFIX"
@@ -45,4 +48,10 @@ regfile=$(mktemp --suffix=.reg)
 rm -f "$regfile"
 wineserver -k || true
 wineserver -w || true
+# Mark the prefix ready only once the registry really holds the settings:
+# without the null driver every window of the tests fails (error 1400).
+if ! grep -q '"Graphics"="null"' "$WINEPREFIX/user.reg" || ! grep -q '"COM31"=' "$WINEPREFIX/system.reg"; then
+  echo "wine-prefix.sh: the settings did not reach the registry of $WINEPREFIX" >&2
+  exit 1
+fi
 echo "$stamp" > "$WINEPREFIX/.nimbrel-ready"
