@@ -6,7 +6,7 @@
 
 #include "devices/Discovery.h"
 #include "devsim/SimulatedBus.h"
-#include "link/Pause.h"
+#include "PauseLog.h"
 
 namespace {
 // Records as "port:type:version:serial:index".
@@ -20,7 +20,7 @@ std::string described(const std::vector<DeviceInfo>& records) {
 }  // namespace
 
 TEST(Discovery, ScanKeepsUsableDevicesInPortOrderReportsOldFirmwareAndDropsOtherKindsUpToCom31) {
-    ScopedPause noWaits{[](std::uint32_t) {}};
+    PauseLog pauses;
     const struct {
         std::string attached;  // "port type version serial" per device
         std::string devices, firmwareTooOld;
@@ -48,7 +48,7 @@ TEST(Discovery, ScanKeepsUsableDevicesInPortOrderReportsOldFirmwareAndDropsOther
 }
 
 TEST(Discovery, ProbesReportOtherKindsFillTheRecordOfOnePortWithIndexZeroAndLeaveItUntouchedOnSilence) {
-    ScopedPause noWaits{[](std::uint32_t) {}};
+    PauseLog pauses;
     devsim::SimulatedBus bus;
     bus.attach(4, {.typeCode = 0x90, .serial = "OTHER"});
     bus.attach(6, {.typeCode = 0x78}).setFaults({.silenceAfterBytes = 0});

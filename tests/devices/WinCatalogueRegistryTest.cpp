@@ -38,16 +38,6 @@ StoredValue queryValue(const std::string& keyPath, const std::string& name) {
 
 }  // namespace
 
-TEST(CatalogueRegistry, UsersCatalogueHoldsNamesUnderSoftwareKorvelNimbrelDevices) {
-    const std::string names = "Software\\Korvel\\Nimbrel\\DEVICES\\CV8";
-    const std::string serial = "LAYOUT-" + std::to_string(GetCurrentProcessId());
-    DeviceCatalogue catalogue;
-    catalogue.loadCatalogue();
-    ASSERT_TRUE(catalogue.storeDeviceName(0x78, serial, "Desk Corvia"));
-    EXPECT_EQ(queryValue(names, serial).text(), "Desk Corvia") << "no value " << serial << " under HKCU\\" << names;
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, names.c_str(), serial.c_str());
-}
-
 TEST(CatalogueRegistry, CountersAreDwordsAndNamesStringsWithoutTerminatingZeroInSubkeysMadeAtLoading) {
     TestStorage storage;
     const std::string devices = storage.where() + "\\DEVICES";

@@ -15,8 +15,3 @@ inline void deviceSays(DeviceScript& script, const std::uint8_t* data, std::size
 inline void requireReleased(const DeviceScript& script, SLVFamilyDevice& device) {
     if (script.openPorts() != 0 || device.isBusy() || device.currentPortMode() != IDLE) std::abort();
 }
-
-// Protocol waits cost nothing here.
-struct NoPauses {
-    ScopedPause pause{[](std::uint32_t) {}};
-};

@@ -6,7 +6,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const ScratchDirectory scratch;
     static const std::string local = scratch.path("download");
-    NoPauses noPauses;
+    PauseLog pauses;
     DeviceScript script;
     deviceSays(script, data, size);
     SLVFamilyDevice device(minnowRecord());

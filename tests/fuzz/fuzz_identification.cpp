@@ -20,7 +20,7 @@ void identify(const std::uint8_t* data, std::size_t size, bool askForName, bool 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    NoPauses noPauses;
+    PauseLog pauses;
     identify(data, size, true, false);
     identify(data, size, false, true);
     return 0;

@@ -3,7 +3,7 @@
 #include "FuzzDevice.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    NoPauses noPauses;
+    PauseLog pauses;
     DeviceScript script;
     deviceSays(script, data, size);
     SLVFamilyDevice device(minnowRecord());

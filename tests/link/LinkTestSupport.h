@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "PauseLog.h"
 #include "TestFiles.h"
 #include "ToolProcess.h"
 #include "WireText.h"
 #include "link/NBException.h"
-#include "link/Pause.h"
 #include "link/SerialPort.h"
 
 // The link through which Wine reaches COM<n> (see the Wine prefix script).
@@ -24,12 +24,6 @@ inline std::string comLink(int portNumber) {
 inline std::unique_ptr<ToolProcess> startDevice(const TempDir& dir, const std::string& link) {
     return std::make_unique<ToolProcess>(devsimLaunch(link, "model=MN2,version=1,pace", dir.file("devsim.pid")));
 }
-
-// Records the fixed waits asked for and returns at once.
-struct RecordedPauses {
-    std::vector<std::uint32_t> taken;
-    ScopedPause scope{[this](std::uint32_t ms) { taken.push_back(ms); }};
-};
 
 // What an action raised, as "<class name>: <description>"; the class name
 // stands for the code too (see ExceptionTest).

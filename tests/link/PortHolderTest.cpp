@@ -116,12 +116,12 @@ TEST_F(PortHolderTest, HolderLendsItsPortAndGetsItBackOnceAfterTheClose) {
         const auto device = startDevice(dir, dir.file("pty"));
         pointLink(comLink(c.port), dir.path());  // held: the open is refused
         TestHolder holder(c.server, c.queryAnswer, [&] { pointLink(comLink(c.port), dir.file("pty")); });  // lets go
-        RecordedPauses pauses;
+        PauseLog pauses;
         {
             WinSerialPort port(c.port);
             EXPECT_TRUE(port.borrowed());
             EXPECT_EQ(holder.requests(), std::vector<std::string>(c.requests.begin(), c.requests.end() - 1));
-            EXPECT_EQ(pauses.taken, (std::vector<std::uint32_t>{750, 50, 500}));
+            EXPECT_EQ(pauses.waits(), (std::vector<std::uint32_t>{750, 50, 500}));
             port.writeByte(0xFF);
             EXPECT_EQ(readHex(port, 2), "FE 72") << "the borrowed port reaches the device";
         }
@@ -145,13 +145,13 @@ TEST_F(PortHolderTest, HolderOfAnotherPortIsNotAskedHolderThatNeverLetsGoIsAsked
         SCOPED_TRACE("holder on COM" + std::to_string(c.port));
         pointLink(comLink(c.port), dir.path());
         TestHolder holder(true, c.queryAnswer, {}, c.pumps);
-        RecordedPauses pauses;
+        PauseLog pauses;
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(raisedBy([&] { WinSerialPort port(c.port); }), cannotOpen(c.port));
         std::cout << "COM" << c.port << ": refused after "
                   << std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() << " s\n";
         EXPECT_EQ(holder.requests(), c.requests);
-        EXPECT_EQ(pauses.taken, c.pauses);
+        EXPECT_EQ(pauses.waits(), c.pauses);
     }
 }
 
@@ -175,8 +175,8 @@ TEST_F(PortHolderTest, FindPrefersTheResidentServerAndWithoutAHolderARefusedOpen
     EXPECT_EQ(portHolderState().kind, 1) << "a search that finds nothing leaves the kind";
 
     pointLink(comLink(23), dir.path());  // Wine refuses a folder with "access denied"
-    RecordedPauses pauses;
+    PauseLog pauses;
     EXPECT_EQ(raisedBy([] { WinSerialPort port(23); }), cannotOpen(23));
-    EXPECT_TRUE(pauses.taken.empty()) << "no holder, no waiting";
+    EXPECT_TRUE(pauses.waits().empty()) << "no holder, no waiting";
     removeLink(comLink(23));
 }

@@ -50,14 +50,14 @@ protected:
     }
 
     TempDir dir;
-    RecordedPauses pauses;
+    PauseLog pauses;
 };
 }  // namespace
 
 TEST_F(SerialPortTest, OpensThroughItsNumberAfterPurgeAndSettleExchangesBytesAndReturnsShortReads) {
     const auto device = startDevice(dir, mapPort(20));
     std::unique_ptr<SerialPort> port = openSerialPort(20);
-    EXPECT_EQ(pauses.taken, (std::vector<std::uint32_t>{50, 500})) << "purge, then settle";
+    EXPECT_EQ(pauses.waits(), (std::vector<std::uint32_t>{50, 500})) << "purge, then settle";
     // Identification and the version query, answered "FE 72" and "06 0C 00 01 16".
     const std::uint8_t queries[] = {0xFF, 0x0C};
     port->writeBuffer(queries, 2);
@@ -95,7 +95,7 @@ TEST_F(SerialPortTest, PortsWithNothingBehindThemAreInitializationErrorsWithoutW
     mapPort(22);
 #endif
     EXPECT_EQ(raisedBy([] { openSerialPort(22); }), head + portName(22) + "\" ");
-    EXPECT_TRUE(pauses.taken.empty());
+    EXPECT_TRUE(pauses.waits().empty());
 #ifdef _WIN32
     removeLink(comLink(22));
 #else

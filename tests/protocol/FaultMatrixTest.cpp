@@ -60,7 +60,11 @@ struct Transaction {
     bool deviceCancels = false, pcCancels = false;
 };
 
-const std::array<std::uint8_t, 256> table{1, 2, 3};
+const std::array<std::uint8_t, 256> table = [] {
+    std::array<std::uint8_t, 256> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i ^ 0x5A);
+    return bytes;
+}();
 
 const Transaction transactions[] = {
     {"file list", "SLVFamilyDevice::sendFileList--", [](Cell& c) { c.entries = c.device.sendFileList(200); },
@@ -80,8 +84,13 @@ const Transaction transactions[] = {
     {"rename", "SLVFamilyDevice::renameFile--", [](Cell& c) { c.device.renameFile("LONG.TXT", "B.TXT"); },
      [](Cell& c) { return c.simulated.hasFile("B.TXT") && !c.simulated.hasFile("LONG.TXT"); }, "-xxxx-", "ca", 12},
     {"braille table", "SLVFamilyDevice::receiveBrailleTable -- ",
-     [](Cell& c) { c.device.receiveBrailleTable(table, "NORDIC", 4, false); },
-     [](Cell& c) { return c.simulated.brailleTable(4).has_value(); }, "-xxxxxxxxxxx-", "ccccc", 26},
+     [](Cell& c) { c.device.receiveBrailleTable(table, "NORDIC", 4, true); },
+     [](Cell& c) {
+         const auto loaded = c.simulated.brailleTable(4);  // with its name and flags as the device keeps them
+         return loaded && loaded->name == "NORDIC" && loaded->backwardSearch &&
+                loaded->table == devsim::Bytes(table.begin(), table.end());
+     },
+     "-xxxxxxxxxxx-", "ccccc", 26},
 };
 
 struct Fault {
@@ -94,46 +103,35 @@ struct Fault {
 };
 
 std::vector<Fault> faultsFor(const Transaction& t) {
-    const std::string refused = "Cannot open requested file.",
-                      pageFrame = "Wrong number of data bytes(page frame error).";
+    const std::string pageFrame = t.prefix + "Wrong number of data bytes(page frame error).";
     std::vector<Fault> faults;
+    const auto add = [&](std::string what, Faults f, std::int32_t code = 0, std::string text = "", bool acted = false) {
+        faults.push_back({std::move(what), f, false, code, std::move(text), acted});
+    };
     for (unsigned at = 1; at <= t.confirmations.size() + 1; ++at) {
         const char step = at <= t.confirmations.size() ? t.confirmations[at - 1] : '-';
-        faults.push_back({"NAK at confirmation " + std::to_string(at),
-                          {.nak = Faults::Nak{.at = at, .code = 13}},
-                          false,
-                          step == '-' ? 0 : 23,
-                          (step == 's' ? spacePrefix : t.prefix) + refused});
+        add("NAK at confirmation " + std::to_string(at), {.nak = Faults::Nak{.at = at, .code = 13}},
+            step == '-' ? 0 : 23, (step == 's' ? spacePrefix : t.prefix) + "Cannot open requested file.");
     }
     for (unsigned at = 1; at <= t.syncs.size(); ++at) {
         const char kind = t.syncs[at - 1];
         const bool confirming = kind == 'c' || kind == 'a';
-        faults.push_back({"wrong SYNC " + std::to_string(at),
-                          {.wrongSync = Faults::WrongSync{.at = at, .byte = 0x17}},
-                          false,
-                          confirming ? 29 : 15,
-                          confirming    ? t.prefix + " Wrong command byte received."
-                          : kind == 'p' ? t.prefix + "Missing SYNC."
-                                        : spacePrefix + "Missing SYNC in transaction GET_DISK_SPACE.",
-                          kind == 'a'});
+        add("wrong SYNC " + std::to_string(at), {.wrongSync = Faults::WrongSync{.at = at, .byte = 0x17}},
+            confirming ? 29 : 15,
+            confirming    ? t.prefix + " Wrong command byte received."
+            : kind == 'p' ? t.prefix + "Missing SYNC."
+                          : spacePrefix + "Missing SYNC in transaction GET_DISK_SPACE.",
+            kind == 'a');
     }
-    faults.push_back({"silence from the start", {.silenceAfterBytes = 0}, false, 12, timeOut});
-    faults.push_back({"silence before the release's answer", {.silenceAfterBytes = t.deviceBytes - 2}});
-    if (t.insidePackage)
-        faults.push_back(
-            {"silence inside a package", {.silenceAfterBytes = t.insidePackage}, false, 15, t.prefix + pageFrame});
+    add("silence from the start", {.silenceAfterBytes = 0}, 12, timeOut);
+    add("silence before the release's answer", {.silenceAfterBytes = t.deviceBytes - 2});
+    if (t.insidePackage) add("silence inside a package", {.silenceAfterBytes = t.insidePackage}, 15, pageFrame);
     for (unsigned at = 1; at <= t.packages; ++at) {
-        faults.push_back({"short package " + std::to_string(at),
-                          {.shortPackage = Faults::ShortPackage{.at = at, .delivered = 10}},
-                          false,
-                          15,
-                          t.prefix + pageFrame});
+        add("short package " + std::to_string(at), {.shortPackage = Faults::ShortPackage{.at = at, .delivered = 10}},
+            15, pageFrame);
         if (t.deviceCancels)
-            faults.push_back({"device cancel at package " + std::to_string(at),
-                              {.cancelDownloadAt = at},
-                              false,
-                              30,
-                              t.prefix + "Transmission canceled by user (device side)."});
+            add("device cancel at package " + std::to_string(at), {.cancelDownloadAt = at}, 30,
+                t.prefix + "Transmission canceled by user (device side).");
     }
     if (t.pcCancels)
         faults.push_back({"PC cancel", {}, true, 30, t.prefix + "Transmission canceled by user (PC side)."});
@@ -181,5 +179,23 @@ TEST(FaultMatrix, EveryTransactionUnderEveryFaultEndsCleanAndTheNextOneGoesThrou
             EXPECT_FALSE(retry) << "the next transaction failed: " << retry->description;
             EXPECT_TRUE(transaction.done(cell)) << "the next transaction had no effect";
         }
+    }
+}
+
+TEST(SimulatedMonitor, TheLoopReportsTheLinesOfEitherFrameKind) {
+    for (const auto kind : {devsim::MonitorFrameKind::A, devsim::MonitorFrameKind::B}) {
+        Cell cell;
+        auto& monitored = cell.bus.attach(3, {.typeCode = 0x72,
+                                              .monitorKind = kind,
+                                              .monitorLines = {{"FIRST LINE", 1}, {"SECOND", 2}},
+                                              .monitorDelay = devsim::Milliseconds(50)});
+        Log lines;
+        cell.device.startMonitorMode([&](const DeviceInfo*, const char* line, std::int32_t number, std::int32_t) {
+            lines.push_back(std::string(line) + "@" + std::to_string(number));
+            if (lines.size() == 2) cell.device.stopMonitorMode();
+        });
+        EXPECT_EQ(lines, (Log{"FIRST LINE@1", "SECOND@2"}));
+        EXPECT_EQ(cell.device.currentPortMode(), IDLE);
+        EXPECT_EQ(monitored.monitorHandshakeReplies(), kind == devsim::MonitorFrameKind::A ? 1u : 0u);
     }
 }

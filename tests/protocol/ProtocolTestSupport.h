@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
+#include "PauseLog.h"
 #include "TestFiles.h"
 #include "WireText.h"
 #include "link/NBException.h"
-#include "link/Pause.h"
 #include "link/PortOpener.h"
 #include "protocol/DeviceInfo.h"
 #include "protocol/SLVFamilyDevice.h"
@@ -211,28 +211,6 @@ inline void expectError(const std::function<void()>& action, std::int32_t code, 
         EXPECT_EQ(error->description, text);
     }
 }
-
-// Every waited pause, in order. With `realMilliseconds` each pause also
-// sleeps that long, for tests that run threads against each other.
-class PauseLog {
-public:
-    explicit PauseLog(unsigned realMilliseconds = 0)
-        : pause_([this, realMilliseconds](std::uint32_t milliseconds) {
-              std::unique_lock lock(mutex_);
-              waits_.push_back(milliseconds);
-              lock.unlock();
-              std::this_thread::sleep_for(std::chrono::milliseconds(realMilliseconds));
-          }) {}
-    std::vector<std::uint32_t> waits() const {
-        std::lock_guard lock(mutex_);
-        return waits_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::uint32_t> waits_;
-    ScopedPause pause_;
-};
 
 // A scratch folder whose paths are in the form this program's files take.
 struct ScratchDirectory : TempDir {

@@ -90,7 +90,7 @@ struct Job {
         return started;
     }
 
-    NoPauses noPauses;
+    PauseLog pauses;
     PrivateTemporaryFolder temporary;
     devsim::SimulatedBus bus;
     devsim::SimulatedDevice& source = bus.attach(sourcePort, {.typeCode = 0x72, .serial = "DEV-3"});

@@ -30,7 +30,7 @@ std::vector<UploadSource> localFiles(const TempDir& dir, const Files& files) {
 class PcTransfersTest : public ::testing::Test {
 protected:
     PcTransfersTest() : device_(bus_.attach(port, {.serial = "DEV-4", .stepTimeout = devsim::Milliseconds(300)})) {}
-    NoPauses noPauses_;
+    PauseLog pauses_;
     devsim::SimulatedBus bus_{devsim::Milliseconds(300)};
     devsim::SimulatedDevice& device_;
     TempDir dir_;

@@ -25,7 +25,7 @@ TEST(ProgressTest, EstimatesAreSixtyFourBitAndAnEmptyTransferIsComplete) {
 }
 
 TEST(ProgressTest, TransfersBetweenThePcAndADeviceShowFileAndTotalProgress) {
-    NoPauses noPauses;
+    PauseLog pauses;
     ScriptedUser one, several;
     auto single = TransferProgress::create(one, target, TransferMode::PcAndDevice, 1, 1000);
     single->setCurrentName(std::string("\"folder") + localPathSeparator + "report.brf\"");
@@ -53,7 +53,7 @@ TEST(ProgressTest, TransfersBetweenThePcAndADeviceShowFileAndTotalProgress) {
 }
 
 TEST(ProgressTest, DeviceToDeviceReceivesIntoTheFirstHalfOfTheBarAndSendsIntoTheSecond) {
-    NoPauses noPauses;
+    PauseLog pauses;
     ScriptedUser user;
     auto job = TransferProgress::create(user, target, TransferMode::DeviceToDevice, 2, 400, &source);
     EXPECT_EQ(job->totalBytes(), 800u);
@@ -80,7 +80,7 @@ TEST(ProgressTest, DeviceToDeviceReceivesIntoTheFirstHalfOfTheBarAndSendsIntoThe
 }
 
 TEST(ProgressTest, TwoTransfersToOneDeviceKeepTheirOwnDisplaysAndAbortReachesItsOwn) {
-    NoPauses noPauses;
+    PauseLog pauses;
     ScriptedUser first, second;
     auto older = TransferProgress::create(first, target, TransferMode::PcAndDevice, 2, 100);
     auto newer = TransferProgress::create(second, target, TransferMode::PcAndDevice, 2, 100);

@@ -2,9 +2,9 @@
 // What the transfer tests share: a user who answers from a script and
 // records what the transfer told and showed, device records, files written
 // as short texts ("A.TXT=100 DIR/"), and the protocol's waits skipped.
+#include "PauseLog.h"
 #include "TestFiles.h"
 #include "devsim/SimulatedBus.h"
-#include "link/Pause.h"
 #include "transfer/TransferProgress.h"
 #include "transfer/TransferUser.h"
 
@@ -126,9 +126,4 @@ private:
         TransferProgress& progress;
     };
     std::shared_ptr<UserRecord> record_ = std::make_shared<UserRecord>();
-};
-
-// The protocol's fixed waits skipped for one test.
-struct NoPauses {
-    ScopedPause pause{[](std::uint32_t) {}};
 };
