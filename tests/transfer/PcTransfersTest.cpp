@@ -57,14 +57,7 @@ TEST_F(PcTransfersTest, UploadsCheckEverythingFirstThenAskBeforeReplacingAndRepo
         {"cancel stops the rest", "B=5", 1000, "A=10 B=10 C=10", "c", {}, "A=10", {true, false, true}},
         {"closing the question stops the rest", "A=5", 1000, "A=10 B=10", "-", {}, "", {true, false, false}},
         {"one declined file changes nothing", "A=5", 1000, "A=10", "n", {}, "", {true, false, false}},
-        {"the replaced room counts, whatever the case",
-         "NOTES=100",
-         50,
-         "notes=120",
-         "y",
-         {},
-         "NOTES=120",
-         {true, true, true}},
+        {"a replaced file's room counts", "NOTES=100", 50, "notes=120", "y", {}, "NOTES=120", {true, true, true}},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.what);
