@@ -14,9 +14,9 @@ TEST_F(CliTest, CommandsListAndCopyFilesAndFailWithPlainMessagesAndExitCodes) {
     run({{"nimbrel ls", 1, "", "No supported devices connected."},
          // The simulator itself: its link and pid file gone when it ends, by
          // SIGTERM or its idle limit; unknown keys refused.
-         {"nimbrel-devsim --device link=$D/COM3,model=MN2,serial=MN2-4711,version=1 --pid-file $D/pid >$D/said & "
-          "waitfor '[ -s $D/pid ]' && nimbrel -d $D/COM3 ls && nimbrel -d $D/COM3 ls && kill $(cat $D/pid); wait $!; "
-          "r=$?; [ ! -L $D/COM3 ] && [ ! -e $D/pid ] && cat $D/said && exit $r",
+         {"nimbrel-devsim --device link=$D/COM3,model=MN2,serial=MN2-4711,version=1 --pid-file $D/pid --idle-limit 30 "
+          ">$D/said & waitfor '[ -s $D/pid ]' && nimbrel -d $D/COM3 ls && nimbrel -d $D/COM3 ls; s=$?; kill $(cat "
+          "$D/pid); wait $!; r=$?; [ $s = 0 ] && [ ! -L $D/COM3 ] && [ ! -e $D/pid ] && cat $D/said && exit $r",
           0, "COM3: type 0x72, serial MN2-4711, version 1|COM3: sent file list (0 files)"},
          {"nimbrel-devsim --device link=$D/COM4 --idle-limit 0.3 && [ ! -L $D/COM4 ]", 0},
          {"nimbrel-devsim --device link=$D/COM4,colour=red", 2}});
