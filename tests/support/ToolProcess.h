@@ -1,5 +1,5 @@
 #pragma once
-// A native tool (the pty peer, the device simulator) run by a test: started
+// A native tool (the device simulator, a shell) run by a test: started
 // with its arguments, ready once its ready path exists, stopped when the
 // object goes. Works the same in a native test and in a Windows test under
 // Wine, where the tool must write a pid file (its only handle there) and
