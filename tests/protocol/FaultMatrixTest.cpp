@@ -182,6 +182,7 @@ TEST(FaultMatrix, EveryTransactionUnderEveryFaultEndsCleanAndTheNextOneGoesThrou
     }
 }
 
+// The simulated device's monitor frames of either kind, as the loop reads them.
 TEST(SimulatedMonitor, TheLoopReportsTheLinesOfEitherFrameKind) {
     for (const auto kind : {devsim::MonitorFrameKind::A, devsim::MonitorFrameKind::B}) {
         Cell cell;
