@@ -28,11 +28,9 @@ struct ShellResult {
 // each stream: "" nothing checked; "=TEXT" exactly TEXT; else pieces split
 // at '|' that must appear, or with a leading '!' must not.
 struct Step {
-    Step(std::string command, int exitCode = 0, std::string out = "", std::string err = "")
-        : command(std::move(command)), exitCode(exitCode), out(std::move(out)), err(std::move(err)) {}
     std::string command;
-    int exitCode;
-    std::string out, err;
+    int exitCode = 0;
+    std::string out = "", err = "";
 };
 
 inline void expectText(const std::string& text, const std::string& expected) {

@@ -187,7 +187,7 @@ TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnplugged
 
     // Several files: dialog 123; Abort cancels the running download.
     const auto both = dataObjectOf(device, {"LONG.BIN", "SHORT.TXT"}, sourceWindow_.get());
-    ProgressWatcher aborter(IDC_TOTAL_BAR, pressAbort);
+    ProgressWatcher aborter(IDC_TOTAL_BAR);
     EXPECT_EQ(both->GetData(&first, &medium), E_ABORT);
     const std::wstring total = aborter.caption();
     EXPECT_TRUE(std::regex_match(total, std::wregex(L" ?\\d+% of files transmitted"))) << narrow(total);

@@ -195,7 +195,7 @@ TEST_F(RealTimingDeviceToDeviceTest, AbortInTheJobsDialogCancelsBothDevicesAndLe
     const OpenedDevice target = openDevice(targetPort, 0x72, targetWindow_.get());
     const auto before = temporaryTransferFiles();
 
-    ProgressWatcher aborter(IDC_TOTAL_BAR, pressAbort);
+    ProgressWatcher aborter(IDC_TOTAL_BAR);
     const auto cut = dataObjectOf(source, {"LONG.BRF", "NEXT.BRF"}, sourceWindow_.get(), DROPEFFECT_MOVE);
     pasteDataObject(targetView(target), cut.Get());
     EXPECT_TRUE(finishTransfers());

@@ -212,15 +212,17 @@ private:
 };
 
 // Acts on the first progress dialog that has control `id` once its Abort
-// button can be pressed, from a thread of its own; keeps its caption.
+// button can be pressed (pressing it, unless told otherwise), from a thread
+// of its own; keeps its caption.
 class ProgressWatcher {
 public:
-    ProgressWatcher(int id, std::function<void(HWND)> act = {})
+    explicit ProgressWatcher(
+        int id, std::function<void(HWND)> act = [](HWND dialog) { windows::pressButton(dialog, IDC_ABORT); })
         : thread_([this, id, act] {
               const HWND dialog = windows::waitForWindow(windows::hasControl(id), 30s);
               if (!dialog || !windows::waitUntilEnabled(dialog, IDC_ABORT, 30s)) return;
               caption_ = windows::text(dialog);
-              if (act) act(dialog);
+              act(dialog);
           }) {}
     ~ProgressWatcher() { caption(); }
     const std::wstring& caption() {
@@ -232,10 +234,6 @@ private:
     std::wstring caption_;
     std::thread thread_;
 };
-
-inline void pressAbort(HWND dialog) {
-    windows::pressButton(dialog, IDC_ABORT);
-}
 
 // Files in the user's temporary folder that a transfer made (the system
 // names them after the first three letters of "~NB_").
