@@ -91,6 +91,9 @@ NIMBREL_EXCEPTION_CLASS(ProtocolException, WrongProtocolVersion, 31)
 // Error codes as the upper layers compare them.
 namespace ErrorCode {
 inline constexpr std::int32_t FileAlreadyExists = 18;
+inline constexpr std::int32_t FileNotFoundOnDevice = 19;
+inline constexpr std::int32_t IllegalTargetFileName = 20;
+inline constexpr std::int32_t IllegalSourceFileName = 21;
 inline constexpr std::int32_t NotEnoughMemory = 25;
 inline constexpr std::int32_t Cancelled = 30;
 }  // namespace ErrorCode

@@ -266,7 +266,7 @@ int freeSpace(const char* path, struct statvfs* space) {
     });
 }
 
-int refuseFolder(const char* path, mode_t) {
+int refuseFolder(const char*, mode_t) {
     return -EPERM;  // a device keeps its files in one flat list
 }
 
@@ -321,7 +321,8 @@ fuse_operations operations() {
 std::string makeCacheFolder() {
     const char* folder = std::getenv("TMPDIR");
     std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/nimbrel-mount-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a private folder in /tmp");
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot make a private folder in " + pattern.substr(0, pattern.rfind('/')));
     return pattern;
 }
 

@@ -15,14 +15,6 @@ using Clock = std::chrono::steady_clock;
 // More than a folder of the Explorer shows: the mount lists what the device sends.
 constexpr std::uint32_t mostListedFiles = 4096;
 
-namespace code {
-constexpr std::int32_t fileAlreadyExists = 18;
-constexpr std::int32_t fileNotFoundOnDevice = 19;
-constexpr std::int32_t illegalTargetName = 20;
-constexpr std::int32_t illegalSourceName = 21;
-constexpr std::int32_t notEnoughMemory = 25;
-}  // namespace code
-
 // The device's clock runs on the PC's local time.
 std::time_t deviceTime(const FileListEntry& entry) {
     std::tm when{};
@@ -48,14 +40,14 @@ std::string quoted(const std::string& name) {
 
 int errnoFor(const NBException& error) {
     switch (error.code) {
-        case code::fileNotFoundOnDevice:
+        case ErrorCode::FileNotFoundOnDevice:
             return ENOENT;
-        case code::notEnoughMemory:
+        case ErrorCode::NotEnoughMemory:
             return ENOSPC;
-        case code::illegalTargetName:
-        case code::illegalSourceName:
+        case ErrorCode::IllegalTargetFileName:
+        case ErrorCode::IllegalSourceFileName:
             return ENAMETOOLONG;
-        case code::fileAlreadyExists:
+        case ErrorCode::FileAlreadyExists:
             return EEXIST;
         default:
             return EIO;
