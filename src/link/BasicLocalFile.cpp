@@ -1,7 +1,20 @@
 #include "link/BasicLocalFile.h"
 
-BasicLocalFile::BasicLocalFile(const char* className, const std::string& path, Mode mode, char separator)
-    : className_(className), fileName_(withoutEnclosingQuotes(path)), mode_(mode), separator_(separator) {}
+#include <cstdio>
+#include <random>
+
+namespace {
+// New names beside a path are tried until one is free; far more than a
+// folder shared with others ever needs.
+constexpr int creationAttempts = 100;
+}  // namespace
+
+BasicLocalFile::BasicLocalFile(const char* className, const std::string& path, Mode mode, const char* separators)
+    : className_(className),
+      fileName_(withoutEnclosingQuotes(path)),
+      workingName_(fileName_),
+      mode_(mode),
+      separators_(separators) {}
 
 std::string BasicLocalFile::withoutEnclosingQuotes(const std::string& path) {
     if (path.size() < 2) return path;
@@ -9,6 +22,30 @@ std::string BasicLocalFile::withoutEnclosingQuotes(const std::string& path) {
     if (name.front() == '"') name.erase(0, 1);
     if (!name.empty() && name.back() == '"') name.pop_back();
     return name;
+}
+
+bool BasicLocalFile::createBeside(const std::function<Creation(const std::string& name)>& create) {
+    const std::size_t cut = fileName_.find_last_of(separators_);
+    const std::string folder = cut == std::string::npos ? std::string() : fileName_.substr(0, cut + 1);
+    thread_local std::mt19937 random{std::random_device{}()};
+    for (int attempt = 0; attempt < creationAttempts; ++attempt) {
+        char leaf[24];
+        std::snprintf(leaf, sizeof leaf, "~NB_%08X.tmp", static_cast<unsigned>(random()));
+        const std::string candidate = folder + leaf;
+        const Creation result = create(candidate);
+        if (result == Creation::Created) {
+            workingName_ = candidate;
+            return true;
+        }
+        if (result == Creation::Failed) return false;
+    }
+    return false;
+}
+
+void BasicLocalFile::discardUncommitted() noexcept {
+    if (mode_ != WriteMode || erased_ || committed_) return;
+    closeFile();
+    deleteFile();
 }
 
 std::string BasicLocalFile::site(const char* operation) const {
@@ -27,7 +64,8 @@ FileExceptions::CannotOpenFile BasicLocalFile::cannotOpen(const std::string& pat
 std::uint32_t BasicLocalFile::writeBuffer(const std::uint8_t* bytes, std::uint32_t count) {
     if (erased_) throw erased("writeBuffer");
     const std::string cannotWrite = site("writeBuffer") + " Can't write to file " + fileName_;
-    if (mode_ == ReadMode) throw FileExceptions::CannotWriteToFile(cannotWrite + ". File is opened readonly.");
+    if (mode_ == ReadMode || committed_)
+        throw FileExceptions::CannotWriteToFile(cannotWrite + ". File is opened readonly.");
     std::uint32_t written = 0;
     if (!writeOnce(bytes, count, written))
         throw FileExceptions::CannotWriteToFile(cannotWrite + ". Error occured while writing.");
@@ -53,7 +91,7 @@ std::uint32_t BasicLocalFile::getSize() {
 }
 
 std::string BasicLocalFile::getBaseName() const {
-    const std::size_t split = fileName_.rfind(separator_);
+    const std::size_t split = fileName_.rfind(separators_.front());
     return split == std::string::npos ? fileName_ : fileName_.substr(split + 1);
 }
 
@@ -62,4 +100,20 @@ void BasicLocalFile::erase() {
     closeFile();
     erased_ = true;
     if (!deleteFile()) throw FileExceptions::CannotDeleteFile(site("erase") + " Can't delete file " + fileName_ + ".");
+}
+
+void BasicLocalFile::commit() {
+    if (erased_) throw erased("commit");
+    if (mode_ == ReadMode || committed_) return;
+    const bool flushed = flushFile();
+    closeFile();
+    if (flushed && replacePath()) {
+        committed_ = true;
+        workingName_ = fileName_;
+        return;
+    }
+    erased_ = true;
+    deleteFile();
+    throw FileExceptions::CannotWriteToFile(site("commit") + " Can't write to file " + fileName_ +
+                                            ". Error occured while replacing it.");
 }

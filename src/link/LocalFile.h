@@ -1,6 +1,12 @@
 #pragma once
 // The local-disk end of a file transfer: WinFile on Windows, PosixFile
 // elsewhere. Failures are raised as FileExceptions.
+//
+// A file opened for writing never touches its path until commit: the bytes
+// go to a new file of its own beside it (created exclusively, never through
+// a link), which commit flushes and renames over the path. A file that is
+// not committed, erased or not, is removed with its object, so a failed
+// transfer leaves whatever the path held before.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,8 +25,12 @@ public:
     // Last component of the stored name.
     virtual std::string getBaseName() const = 0;
     virtual std::uint32_t getSize() = 0;
-    // Closes and deletes the file (a partly downloaded file is not kept).
+    // Closes and deletes the file (a partly downloaded file is not kept);
+    // for a file opened for writing, only what was written.
     virtual void erase() = 0;
+    // Makes what was written the file at the path, replacing what was
+    // there. Nothing to do for a file opened for reading.
+    virtual void commit() = 0;
 
     virtual ~LocalFile() = default;
 };

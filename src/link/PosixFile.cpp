@@ -9,10 +9,25 @@
 #include <cstdlib>
 #include <memory>
 
-PosixFile::PosixFile(const std::string& path, Mode mode) : BasicLocalFile("PosixFile", path, mode, '/') {
-    const int flags = mode == ReadMode ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC;
-    fd_.reset(::open(fileName().c_str(), flags | O_CLOEXEC, 0666));
+PosixFile::PosixFile(const std::string& path, Mode mode) : BasicLocalFile("PosixFile", path, mode, "/") {
+    if (mode == ReadMode) {
+        fd_.reset(::open(fileName().c_str(), O_RDONLY | O_CLOEXEC));
+    } else {
+        createBeside([this](const std::string& name) {
+            fd_.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+            if (fd_) return Creation::Created;
+            return errno == EEXIST ? Creation::NameTaken : Creation::Failed;
+        });
+        // A file the user keeps private stays private when it is replaced.
+        struct stat replaced {};
+        if (fd_ && ::lstat(fileName().c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode))
+            ::fchmod(fd_.get(), replaced.st_mode & 0777);
+    }
     if (!fd_) throw cannotOpen(path);
+}
+
+PosixFile::~PosixFile() {
+    discardUncommitted();
 }
 
 bool PosixFile::writeOnce(const std::uint8_t* bytes, std::uint32_t count, std::uint32_t& written) {
@@ -44,12 +59,20 @@ bool PosixFile::sizeOf(std::uint32_t& size) {
     return true;
 }
 
+bool PosixFile::flushFile() {
+    return ::fsync(fd_.get()) == 0;
+}
+
 void PosixFile::closeFile() {
     fd_.reset();
 }
 
 bool PosixFile::deleteFile() {
-    return ::unlink(fileName().c_str()) == 0;
+    return ::unlink(workingName().c_str()) == 0;
+}
+
+bool PosixFile::replacePath() {
+    return ::rename(workingName().c_str(), fileName().c_str()) == 0;
 }
 
 std::unique_ptr<LocalFile> openLocalFile(const std::string& path, LocalFile::Mode mode) {

@@ -25,15 +25,26 @@ std::string utf8Path(const std::wstring& path) {
 
 }  // namespace
 
-WinFile::WinFile(const std::string& path, Mode mode) : BasicLocalFile("WinFile", path, mode, '\\') {
+// A drive's colon ends a folder part too ("C:name").
+WinFile::WinFile(const std::string& path, Mode mode) : BasicLocalFile("WinFile", path, mode, "\\/:") {
     if (mode == ReadMode) {
         handle_.reset(::CreateFileW(widePath(fileName()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     } else {
-        handle_.reset(::CreateFileA(fileName().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
+        // CREATE_NEW fails on any name that exists, a link included.
+        createBeside([this](const std::string& name) {
+            handle_.reset(::CreateFileW(widePath(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (handle_) return Creation::Created;
+            const DWORD error = ::GetLastError();
+            return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Creation::NameTaken : Creation::Failed;
+        });
     }
     if (!handle_) throw cannotOpen(path);
+}
+
+WinFile::~WinFile() {
+    discardUncommitted();
 }
 
 bool WinFile::writeOnce(const std::uint8_t* bytes, std::uint32_t count, std::uint32_t& written) {
@@ -59,12 +70,21 @@ bool WinFile::sizeOf(std::uint32_t& size) {
     return high == 0;
 }
 
+bool WinFile::flushFile() {
+    return ::FlushFileBuffers(handle_.get()) != FALSE;
+}
+
 void WinFile::closeFile() {
     handle_.reset();
 }
 
 bool WinFile::deleteFile() {
-    return ::DeleteFileA(fileName().c_str()) != FALSE;
+    return ::DeleteFileW(widePath(workingName()).c_str()) != FALSE;
+}
+
+bool WinFile::replacePath() {
+    return ::MoveFileExW(widePath(workingName()).c_str(), widePath(fileName()).c_str(), MOVEFILE_REPLACE_EXISTING) !=
+           FALSE;
 }
 
 std::unique_ptr<LocalFile> openLocalFile(const std::string& path, LocalFile::Mode mode) {

@@ -14,7 +14,7 @@ constexpr char downloadPrefix[] = "SLVFamilyDevice::sendFile--";
 
 void SLVFamilyDevice::sendFile(const std::string& deviceFileName, const std::string& localPath,
                                std::uint32_t expectedSize, const ProgressCallback& progress) {
-    continueTransfer = 1;
+    continueTransfer = abandoned ? 0 : 1;
     if (deviceFileName.empty()) {
         throw IllegalSourceFileName(std::string(downloadPrefix) + "SourceFileName ist empty.");
     }
@@ -43,17 +43,13 @@ void SLVFamilyDevice::sendFile(const std::string& deviceFileName, const std::str
 
             std::uint8_t package[PackageLimits::maxDevicePayload];
             std::uint32_t done = 0;
-            for (;;) {
+            for (std::uint32_t packages = 0;; ++packages) {
                 const std::uint8_t marker = port->readByte();
                 if (marker == END_OF_FILE) break;
                 if (marker == RECEIVE_DATA_BLOCK) {
-                    if (continueTransfer == 0) {
-                        port->writeByte(NAK);
-                        port->writeByte(CANCELLED_BY_PC);
-                        throw TransmissionCanceledByUser(std::string(downloadPrefix) +
-                                                         "Transmission canceled by user (PC side).");
-                    }
-                    const std::uint32_t length = receivePackagePayload(package, downloadPrefix);
+                    if (continueTransfer == 0) refuseAsCancelled(downloadPrefix);
+                    if (packages > done) refusePackage(downloadPrefix, "Device sends packages without data.");
+                    const std::uint32_t length = receivePackagePayload(package, downloadPrefix, expectedSize - done);
                     file->writeBuffer(package, length);
                     done += length;
                     TransferProgressRules::reportPackage(progress, info, expectedSize, done, length, true);
@@ -71,4 +67,5 @@ void SLVFamilyDevice::sendFile(const std::string& deviceFileName, const std::str
             }
         },
         erasePartialFile);
+    file->commit();
 }

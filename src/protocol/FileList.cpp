@@ -1,4 +1,5 @@
 // The two read-only transactions: the device's file list and its free space.
+#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -62,11 +63,20 @@ std::vector<FileListEntry> SLVFamilyDevice::sendFileList(std::uint32_t maximum) 
         sendCommand(GET_FILE_LIST, fileListPrefix);
         std::vector<std::uint8_t> list;
         std::uint8_t package[PackageLimits::maxDevicePayload];
-        for (;;) {
+        // A device that never ends its list (or sends it a byte at a time
+        // just within the port's time-outs) is refused once it exceeds what
+        // any real list needs.
+        const auto deadline = std::chrono::steady_clock::now() + PackageLimits::maxListTime;
+        for (std::uint32_t packages = 0;; ++packages) {
             const std::uint8_t marker = port->readByte();
             if (marker == END_OF_FILE) break;
             if (marker != RECEIVE_DATA_BLOCK) {
                 throw ErrorInProtocol(std::string(fileListPrefix) + "Missing RECEIVE_DATA_BLOCK.");
+            }
+            if (abandoned) refuseAsCancelled(fileListPrefix);
+            if (packages > list.size()) refusePackage(fileListPrefix, "Device sends packages without data.");
+            if (std::chrono::steady_clock::now() > deadline) {
+                refusePackage(fileListPrefix, "File list takes longer than 60 seconds.");
             }
             const std::uint32_t length = receivePackagePayload(package, fileListPrefix);
             receivePackageEnd(fileListPrefix);

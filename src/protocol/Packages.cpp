@@ -60,7 +60,7 @@ void SLVFamilyDevice::sendEndOfFile(const char* prefix) {
     sendCommand(END_OF_FILE, prefix);
 }
 
-std::uint32_t SLVFamilyDevice::receivePackagePayload(std::uint8_t* buffer, const char* prefix) {
+std::uint32_t SLVFamilyDevice::receivePackagePayload(std::uint8_t* buffer, const char* prefix, std::uint32_t room) {
     port->writeByte(ACK);
     port->writeByte(RECEIVE_DATA_BLOCK);
     const std::uint32_t low = port->readByte();
@@ -69,12 +69,26 @@ std::uint32_t SLVFamilyDevice::receivePackagePayload(std::uint8_t* buffer, const
     if (length > PackageLimits::maxDevicePayload) {
         throw ErrorInProtocol(std::string(prefix) + "Requested package size exceeds maximum size.");
     }
+    if (length > room) refusePackage(prefix, "Device sends more data than the file's listed size.");
     // An empty package has nothing to read; asking the port for 0 bytes
     // would fail like a time-out.
     if (length > 0 && port->readBuffer(buffer, length) < length) {
         throw ErrorInProtocol(std::string(prefix) + "Wrong number of data bytes(page frame error).");
     }
     return length;
+}
+
+void SLVFamilyDevice::refusePackage(const char* prefix, const char* detail) {
+    port->writeByte(NAK);
+    port->writeByte(BUFFER_OVERFLOW);
+    throw ErrorInProtocol(std::string(prefix) + detail);
+}
+
+void SLVFamilyDevice::refuseAsCancelled(const char* prefix) {
+    port->writeByte(NAK);
+    port->writeByte(CANCELLED_BY_PC);
+    throw ProtocolExceptions::TransmissionCanceledByUser(std::string(prefix) +
+                                                         "Transmission canceled by user (PC side).");
 }
 
 void SLVFamilyDevice::receivePackageEnd(const char* prefix) {

@@ -2,6 +2,7 @@
 // The byte vocabulary of the device family's file-transfer protocol, and the
 // sizes that bound its packages. Every byte the protocol layer writes or
 // expects is named here.
+#include <chrono>
 #include <cstdint>
 
 namespace ProtocolBytes {
@@ -26,8 +27,10 @@ inline constexpr std::uint8_t MONITOR_OFF = 0x00;
 inline constexpr std::uint8_t MONITOR_ON = 0x01;
 inline constexpr std::uint8_t MONITOR_OFF_CONFIRMED_ON_RELEASE = 0x02;
 
-// The code the PC sends after NAK when the user cancelled a download.
+// The codes the PC sends after NAK when it refuses a package: the user
+// cancelled the download, or the device sends more than it may.
 inline constexpr std::uint8_t CANCELLED_BY_PC = 0x17;
+inline constexpr std::uint8_t BUFFER_OVERFLOW = 0x16;
 
 // Identification.
 inline constexpr std::uint8_t IDENTIFY = 0xFF;
@@ -61,4 +64,11 @@ inline constexpr std::uint32_t maxNameBytes = 65;
 inline constexpr std::uint32_t maxTargetName = 64;
 // Joined file-list data.
 inline constexpr std::uint32_t maxListData = 32000;
+// A device has no reason to send a package without data: a file list or a
+// file of n bytes comes in at most n packages, and one more (an empty one)
+// is let pass. With maxListData, no list has more than 32001 packages.
+// The time a file list may take: three times what the largest list takes
+// in full packages at 19200 baud (400 packages of 80 bytes, 88 bytes on the
+// line each with the confirmations, 11 bits a byte: 20 s).
+inline constexpr std::chrono::seconds maxListTime{60};
 }  // namespace PackageLimits

@@ -69,6 +69,11 @@ void SLVFamilyDevice::cancelTransfer() {
     continueTransfer = 0;
 }
 
+void SLVFamilyDevice::abandon() {
+    abandoned = true;
+    continueTransfer = 0;
+}
+
 void SLVFamilyDevice::stopMonitorMode() {
     std::lock_guard lock(monitorLock);
     monitorActive = 0;
@@ -116,6 +121,8 @@ void SLVFamilyDevice::acquirePort(const char* prefix) {
         if (busy) {
             throw MethodCollision(std::string(prefix) + "Port is blocked by other transfer transaction.");
         }
+        if (abandoned)
+            throw TransmissionCanceledByUser(std::string(prefix) + "Transmission canceled by user (PC side).");
         busy = 1;
     }
     auto clearBusy = [this] {

@@ -15,6 +15,7 @@
 #include "protocol/DeviceInfo.h"
 #include "protocol/FileListEntry.h"
 #include "protocol/PortMode.h"
+#include "protocol/ProtocolBytes.h"
 #include "protocol/TransferCallbacks.h"
 #include "protocol/WinCriticalSection.h"
 
@@ -36,14 +37,20 @@ public:
     // never raises. At most one loop runs in the whole process.
     virtual void startMonitorMode(const MonitorCallback& callback);
     virtual void stopMonitorMode();
+    // Gives the object up for good (the program is going away): a running
+    // file list or transfer ends at its next package as cancelled by the
+    // user, and no other transaction starts. Safe from any thread.
+    void abandon();
 
     // The device's files, at most `maximum` of them, in the device's order.
     std::vector<FileListEntry> sendFileList(std::uint32_t maximum);
     // `second` is the free space in bytes; nobody uses `first`.
     void sendDiskSpace(std::uint32_t& first, std::uint32_t& second);
     // Download: the device sends `deviceFileName` into the local file
-    // `localPath`. `expectedSize` only scales the progress. A failed
-    // transfer deletes the partial local file.
+    // `localPath`, which is replaced only once the whole file is there.
+    // `expectedSize`, the size the device listed, scales the progress and
+    // bounds the transfer: more data is a protocol error. A failed transfer
+    // leaves `localPath` as it was.
     void sendFile(const std::string& deviceFileName, const std::string& localPath, std::uint32_t expectedSize,
                   const ProgressCallback& progress);
     // Upload: the device receives the local file. `flag` 0 refuses to
@@ -86,16 +93,25 @@ private:
     void sendDataPackage(const std::uint8_t* payload, std::uint32_t count, const char* prefix);
     void sendEndOfFile(const char* prefix);
     // A device package after its RECEIVE_DATA_BLOCK: answers it, reads the
-    // length and payload; returns the payload length. The closing SYNC is
+    // length and payload; returns the payload length. A package longer than
+    // `room` is refused before its payload is read. The closing SYNC is
     // read by receivePackageEnd, so a download can store the payload first.
-    std::uint32_t receivePackagePayload(std::uint8_t* buffer, const char* prefix);
+    std::uint32_t receivePackagePayload(std::uint8_t* buffer, const char* prefix,
+                                        std::uint32_t room = PackageLimits::maxDevicePayload);
     void receivePackageEnd(const char* prefix);
+    // Answers a device package with NAK and the PC's cancel code and raises
+    // TransmissionCanceledByUser.
+    [[noreturn]] void refuseAsCancelled(const char* prefix);
+    // Answers a device package with NAK and raises ErrorInProtocol with
+    // `detail`: the device sends more than the PC takes.
+    [[noreturn]] void refusePackage(const char* prefix, const char* detail);
 
     DeviceInfo info;
     WinCriticalSection portLock;
     WinCriticalSection monitorLock;
     WinCriticalSection busyLock;
     std::atomic<std::int32_t> continueTransfer;
+    std::atomic<bool> abandoned{false};
     std::atomic<std::int32_t> monitorActive{0};
     std::unique_ptr<SerialPort> port;
     std::atomic<PortMode> portMode{IDLE};

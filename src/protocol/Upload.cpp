@@ -47,7 +47,7 @@ std::uint32_t sizeOf(LocalFile& file, bool& known) {
 
 void SLVFamilyDevice::receiveFile(const std::string& localPath, const ProgressCallback& progress, std::uint8_t flag,
                                   const std::string& targetName, std::uint32_t replacedBytes) {
-    continueTransfer = 1;
+    continueTransfer = abandoned ? 0 : 1;
     if (localPath.empty()) {
         throw IllegalSourceFileName(std::string(uploadPrefix) + "SourceFileName ist empty.");
     }

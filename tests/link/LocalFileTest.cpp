@@ -1,6 +1,7 @@
 // The local file rules, run against WinFile on Windows and PosixFile on Linux.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,10 @@
 #include "NativeHost.h"
 #include "TestFiles.h"
 #include "link/LocalFile.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 #ifdef _WIN32
@@ -39,11 +44,31 @@ protected:
 };
 }  // namespace
 
-TEST_F(LocalFileTest, WrittenBytesReplaceTheOldContentAndReadBackWithSizeNameAndEndOfFile) {
+// Until commit the old content stays, whatever happens to the new one; a
+// link at the path is replaced, never written through.
+TEST_F(LocalFileTest, WrittenBytesReplaceTheOldContentOnlyOnCommitAndReadBackWithSizeNameAndEndOfFile) {
     createWith("data.bin", "a much longer old content");
+    createWith("victim.txt", "not to be touched");
+    pointLink(dir.file("link.bin"), dir.file("victim.txt"));
     const std::vector<std::uint8_t> bytes{0, 1, 0x1A, 0x80, 0xFF, '\r', '\n'};
-    EXPECT_EQ(openLocalFile(nameOf("data.bin"), LocalFile::WriteMode)->writeBuffer(bytes.data(), 7), 7u);
-    EXPECT_EQ(readFileBytes(dir.file("data.bin")), bytes);
+    for (const auto& [leaf, old] :
+         {std::pair{"data.bin", "a much longer old content"}, {"link.bin", "not to be touched"}}) {
+        openLocalFile(nameOf(leaf), LocalFile::WriteMode)->writeBuffer(bytes.data(), 7);
+        auto erased = openLocalFile(nameOf(leaf), LocalFile::WriteMode);
+        erased->writeBuffer(bytes.data(), 7);
+        erased->erase();
+        EXPECT_EQ(readText(dir.file(leaf)), old) << "an uncommitted or erased file replaced it";
+        auto file = openLocalFile(nameOf(leaf), LocalFile::WriteMode);
+        EXPECT_EQ(file->writeBuffer(bytes.data(), 7), 7u);
+        file->commit();
+        EXPECT_EQ(readFileBytes(dir.file(leaf)), bytes);
+    }
+    EXPECT_EQ(readText(dir.file("victim.txt")), "not to be touched");
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(nameOf("")))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"data.bin", "link.bin", "victim.txt"})) << "a new file was left beside";
 
     auto file = openLocalFile(nameOf("data.bin"), LocalFile::ReadMode);
     EXPECT_EQ(file->getSize(), 7u);
@@ -107,4 +132,37 @@ TEST_F(LocalFileTest, FilesOf4GiBOrMoreHaveNoSizeRatherThanAWrongOne) {
         raisedBy([&] { file->getSize(); }),
         "CannotReadFileSize: " + fileClass + "::getSize --  Can't detect size of file " + nameOf("huge.bin") + ".")
         << "the low 32 bits (5) would send a wrong size to the device";
+}
+
+// Folders and the temporary folder under a user name such as "Jürgen".
+TEST_F(LocalFileTest, FilesInFoldersAndTheTemporaryFolderWithNamesBeyondAsciiAreWrittenReplacedAndDeleted) {
+    const std::string folder = nameOf("J\xC3\xBCrgen"), target = folder + separator +
+                                                                 "Gr\xC3\xBC\xC3\x9F"
+                                                                 "e.txt";
+    std::filesystem::create_directory(std::filesystem::path(std::u8string(folder.begin(), folder.end())));
+#ifdef _WIN32
+    const std::wstring wideFolder = std::filesystem::path(std::u8string(folder.begin(), folder.end())).wstring();
+    wchar_t before[MAX_PATH] = {};
+    const bool wasSet = GetEnvironmentVariableW(L"TMP", before, MAX_PATH) != 0;
+    SetEnvironmentVariableW(L"TMP", wideFolder.c_str());
+    const std::string temporary = makeTemporaryFile();
+    SetEnvironmentVariableW(L"TMP", wasSet ? before : nullptr);
+#else
+    ::setenv("TMPDIR", folder.c_str(), 1);
+    const std::string temporary = makeTemporaryFile();
+    ::unsetenv("TMPDIR");
+#endif
+    EXPECT_EQ(temporary.rfind(folder + separator + "~NB", 0), 0u) << temporary;
+    for (const std::string& path : {target, temporary}) {
+        for (const char* content : {"first", "second"}) {
+            auto file = openLocalFile(path, LocalFile::WriteMode);
+            file->writeBuffer(reinterpret_cast<const std::uint8_t*>(content), 5);
+            file->commit();
+        }
+        EXPECT_EQ(openLocalFile(path, LocalFile::ReadMode)->readBuffer(buffer, sizeof buffer), 5u) << path;
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 5), "secon") << path;
+        openLocalFile(path, LocalFile::ReadMode)->erase();
+        EXPECT_TRUE(removeLocalFile(path)) << "still there: " << path;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(std::u8string(folder.begin(), folder.end()))));
 }

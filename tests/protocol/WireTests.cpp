@@ -100,7 +100,8 @@ TEST_F(WireTest, DownloadsWriteTheFileAndReportProgressAtTheStartTheFirstPackage
     for (int i = 0; i < 60; ++i) packages.push_back(Bytes(80, static_cast<std::uint8_t>(i)));
     scriptDownload("BIG", packages);
     scriptDownload("EMPTY", {});
-    scriptDownload("X", {Bytes(10, 1)});
+    // More than the device listed: refused at the length, nothing kept.
+    script.play("take cmd:21 name:21:X < 03 > 06 03 < 0A 00 > 15 16 give");
     device.cancelTransfer();  // before any transfer: must not carry over
     progress.clear();
     device.sendFile("BIG", scratch.path("big"), 4800, recorder());
@@ -111,10 +112,10 @@ TEST_F(WireTest, DownloadsWriteTheFileAndReportProgressAtTheStartTheFirstPackage
     device.sendFile("EMPTY", empty, 0, recorder());
     EXPECT_TRUE(std::filesystem::exists(empty) && std::filesystem::file_size(empty) == 0) << "no empty local file";
     EXPECT_EQ(progress, "0 0 0 160");
-    progress.clear();
-    device.sendFile("X", scratch.path("x"), 0, recorder());
-    EXPECT_EQ(progress.substr(0, progress.rfind(' ')), "0 0 0 160, 0 10 100") << "percent capped at 100";
-    script.expectComplete();
+    expectError([&] { device.sendFile("X", scratch.path("x"), 9, recorder()); }, 15,
+                "SLVFamilyDevice::sendFile--Device sends more data than the file's listed size.");
+    EXPECT_FALSE(std::filesystem::exists(scratch.path("x")));
+    script.expectFinished(device);
 }
 
 TEST_F(WireTest, UploadOf100BytesQueriesTheSpaceFirstAndWaitsBetween) {
