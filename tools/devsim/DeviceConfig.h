@@ -38,8 +38,8 @@ struct DeviceConfig {
 };
 
 // Faults to show. Each counts its own events from the moment the faults are
-// set (1 = the first such event afterwards) and fires once, except silence,
-// which lasts until the faults are set again.
+// set (1 = the first such event afterwards) and fires once, except silence
+// and the two hostile ones, which last until the faults are set again.
 struct Faults {
     // Answer NAK with `code` in place of the device's `at`-th confirmation
     // (every ACK <byte> it would write, the answers to the MONITOR_MODE
@@ -67,6 +67,11 @@ struct Faults {
     std::optional<std::uint64_t> silenceAfterBytes;  // after writing this many bytes, never answer again
     std::optional<ShortPackage> shortPackage;
     std::optional<WrongSync> wrongSync;
+    // Hostile: every file list goes on after its records with packages
+    // without data, for as long as the PC takes them.
+    bool endlessList = false;
+    // Hostile: every download sends this many bytes beyond the file's size.
+    std::uint32_t extraBytes = 0;
 };
 
 }  // namespace devsim

@@ -1,5 +1,6 @@
 #include "DeviceOptions.h"
 
+#include <cctype>
 #include <stdexcept>
 
 namespace devsim {
@@ -24,6 +25,11 @@ Faults (each counted from the start, fires once):
   silence=N          stop answering for good after writing N bytes
   short=K:M          data package K announces its length but brings only M bytes
   badsync=K[:BYTE]   write BYTE (default 0x17) in place of the K-th SYNC
+Hostile behaviours (for as long as the device runs):
+  endless            every file list goes on with packages without data
+  overrun=N          every download sends N bytes more than the file has
+In serial, text, seed and line values %HH stands for any byte given by two hex
+digits (controls in names and serial numbers, a comma, %25 for a percent sign).
 Example: --device 'link=/tmp/ports/COM3,model=CV4,serial=CV4-0042,version=1,files=/tmp/cv4,nak=3:24')";
 
 namespace {
@@ -67,6 +73,21 @@ std::uint8_t byteValue(const std::string& key, const std::string& value) {
     return static_cast<std::uint8_t>(number(key, value, 0xFF));
 }
 
+// "%HH" as the byte it names; everything else as written.
+std::string unescaped(const std::string& value) {
+    std::string bytes;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '%' && i + 2 < value.size() && std::isxdigit(static_cast<unsigned char>(value[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(value[i + 2]))) {
+            bytes += static_cast<char>(std::stoi(value.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            bytes += value[i];
+        }
+    }
+    return bytes;
+}
+
 }  // namespace
 
 DeviceOptions parseDeviceOptions(const std::string& text) {
@@ -96,7 +117,7 @@ DeviceOptions parseDeviceOptions(const std::string& text) {
                 }
             if (modelCode.empty()) setup.config.typeCode = byteValue(key, value);
         } else if (key == "serial") {
-            serial = value;
+            serial = unescaped(value);
         } else if (key == "version") {
             setup.config.protocolVersion = static_cast<std::uint16_t>(number(key, value, 0xFFFF));
         } else if (key == "free") {
@@ -106,10 +127,10 @@ DeviceOptions parseDeviceOptions(const std::string& text) {
         } else if (key == "seed" && pair.size() >= 2) {
             Bytes data(number(key, fields(value, 2)[1], 100'000'000));
             for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + 3);
-            setup.seeds.emplace_back(pair[0], std::move(data));
+            setup.seeds.emplace_back(unescaped(pair[0]), std::move(data));
         } else if (key == "text" && pair.size() >= 2) {
-            const std::string content = fields(value, 2)[1];
-            setup.seeds.emplace_back(pair[0], Bytes(content.begin(), content.end()));
+            const std::string content = unescaped(fields(value, 2)[1]);
+            setup.seeds.emplace_back(unescaped(pair[0]), Bytes(content.begin(), content.end()));
         } else if (key == "package") {
             setup.config.packageSize = number(key, value, 80);
             if (setup.config.packageSize == 0) throw std::invalid_argument("package=0: expected 1 to 80");
@@ -120,7 +141,7 @@ DeviceOptions parseDeviceOptions(const std::string& text) {
         } else if (key == "monitor" && (value == "A" || value == "B")) {
             setup.config.monitorKind = value == "A" ? MonitorFrameKind::A : MonitorFrameKind::B;
         } else if (key == "line" && pair.size() >= 2) {
-            setup.config.monitorLines.push_back({fields(value, 2)[1], byteValue(key, pair[0])});
+            setup.config.monitorLines.push_back({unescaped(fields(value, 2)[1]), byteValue(key, pair[0])});
         } else if (key == "nak" && pair.size() >= 2) {
             Faults::Nak nak{static_cast<unsigned>(number(key, pair[0], 1'000'000)), byteValue(key, pair[1]), {}};
             if (pair.size() == 3) nak.confirming = byteValue(key, pair[2]);
@@ -136,6 +157,10 @@ DeviceOptions parseDeviceOptions(const std::string& text) {
             Faults::WrongSync wrong{static_cast<unsigned>(number(key, pair[0], 1'000'000)), 0x17};
             if (pair.size() >= 2) wrong.byte = byteValue(key, pair[1]);
             setup.faults.wrongSync = wrong;
+        } else if (key == "endless" && value.empty()) {
+            setup.faults.endlessList = true;
+        } else if (key == "overrun") {
+            setup.faults.extraBytes = static_cast<std::uint32_t>(number(key, value, 1'000'000));
         } else {
             throw std::invalid_argument("unknown or incomplete device key: " + item);
         }

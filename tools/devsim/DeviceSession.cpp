@@ -341,6 +341,10 @@ void DeviceSession::sendFileList() {
     const std::size_t packageSize = std::clamp<std::size_t>(device_.config().packageSize, 1, MAX_DEVICE_PAYLOAD);
     for (std::size_t offset = 0; offset < list.size(); offset += packageSize)
         sendDataPackage(list.data() + offset, std::min(packageSize, list.size() - offset), false);
+    if (device_.endlessList()) {
+        device_.record("sending empty list packages until the PC refuses one");
+        for (;;) sendDataPackage(nullptr, 0, false);
+    }
     device_.record("sent file list (" + std::to_string(files.size()) + (files.size() == 1 ? " file)" : " files)"));
     send({END_OF_FILE});
 }
@@ -364,6 +368,7 @@ void DeviceSession::sendFile() {
         data = device_.fileData(wanted);
         return data ? 0 : refusal::FileNotFound;
     });
+    data->resize(data->size() + device_.extraDownloadBytes(), 'X');
     const std::size_t packageSize = std::clamp<std::size_t>(device_.config().packageSize, 1, MAX_DEVICE_PAYLOAD);
     try {
         for (std::size_t offset = 0; offset < data->size(); offset += packageSize) {

@@ -139,6 +139,16 @@ std::uint8_t SimulatedDevice::syncByte() {
     return byte;
 }
 
+bool SimulatedDevice::endlessList() const {
+    std::lock_guard lock(mutex_);
+    return faults_.endlessList;
+}
+
+std::uint32_t SimulatedDevice::extraDownloadBytes() const {
+    std::lock_guard lock(mutex_);
+    return faults_.extraBytes;
+}
+
 std::size_t SimulatedDevice::allowedBytes(std::size_t count) {
     std::lock_guard lock(mutex_);
     if (silent_) return 0;

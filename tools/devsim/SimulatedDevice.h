@@ -79,6 +79,8 @@ private:
     bool cancelForDownloadPackage();
     std::optional<std::uint16_t> shortenDataPackage();
     std::uint8_t syncByte();
+    bool endlessList() const;
+    std::uint32_t extraDownloadBytes() const;
     // How many of `count` bytes may still be written before silence begins;
     // fewer than `count` starts the silence.
     std::size_t allowedBytes(std::size_t count);

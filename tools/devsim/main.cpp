@@ -18,6 +18,7 @@
 #include "NimbrelVersion.h"
 #include "PtyLine.h"
 #include "SimulatedDevice.h"
+#include "protocol/PrintableText.h"
 
 using namespace devsim;
 
@@ -96,10 +97,12 @@ int main(int argc, char** argv) try {
             entry.line = std::make_unique<PtyLine>(setup.link, stopping);
             if (!quiet) {
                 const std::string label = entry.label;
-                entry.device->setEventObserver([label](const std::string& event) { say(label + ": " + event); });
-                say(entry.label + ": type " + hexByte(setup.config.typeCode) + ", serial " + setup.config.serial +
-                    ", version " + std::to_string(setup.config.protocolVersion) + ", on " + entry.line->slavePath() +
-                    " via " + setup.link.string());
+                // Names and serials are whatever the options hold: the log shows them escaped.
+                entry.device->setEventObserver(
+                    [label](const std::string& event) { say(label + ": " + printable(event)); });
+                say(entry.label + ": type " + hexByte(setup.config.typeCode) + ", serial " +
+                    printable(setup.config.serial) + ", version " + std::to_string(setup.config.protocolVersion) +
+                    ", on " + entry.line->slavePath() + " via " + setup.link.string());
             }
             running.push_back(std::move(entry));
         }
