@@ -144,11 +144,15 @@ TEST(FileNamesTest, UnsafeDeviceNamesBecomeOneSafeLocalName) {
     std::istringstream rows(
         "LETTER.TXT=LETTER.TXT;../x.txt=.._x.txt;C:\\WINDOWS\\win.ini=C__WINDOWS_win.ini;a<b>c|d?e*f\"g=a_b_c_d_e_f_g;"
         "bell\a\x1B[2J=bell__[2J;.=_;..=__;=_;NOTES. .=NOTES___;CON=_CON;nul.txt=_nul.txt;com7.brf=_com7.brf;"
-        "COM0.TXT=COM0.TXT;CONSOLE.TXT=CONSOLE.TXT;\xE4rger.txt=\xE4rger.txt");  // device name=local name;...
+        "COM0.TXT=_COM0.TXT;lpt0=_lpt0;CONIN$=_CONIN$;conout$.log=_conout$.log;COM\xC2\xB9.TXT=_COM\xC2\xB9.TXT;"
+        "LPT\xB3=_LPT\xB3;COM10.TXT=COM10.TXT;CONSOLE.TXT=CONSOLE.TXT;\xE4rger.txt=\xE4rger.txt");  // device=local;...
     for (std::string row; std::getline(rows, row, ';');) {
         const std::size_t equals = row.find('=');
         EXPECT_EQ(safeLocalFileName(row.substr(0, equals)), row.substr(equals + 1)) << row;
     }
+    EXPECT_EQ(distinctNames({"A:B", "A_B", "a_b", "x"}, safeLocalFileName),
+              (std::vector<std::string>{"A_B~2", "A_B", "a_b~3", "x"}))
+        << "two device names became one local name";
     EXPECT_TRUE(sameDeviceName("Notes.txt", "NOTES.TXT"));
     EXPECT_FALSE(sameDeviceName("NOTES.TXT", "NOTES.TX"));
     EXPECT_FALSE(sameDeviceName("\xE4.TXT", "\xC4.TXT")) << "only ASCII letters fold";
