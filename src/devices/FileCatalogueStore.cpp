@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -11,6 +13,8 @@
 #include <fstream>
 #include <sstream>
 #include <system_error>
+
+#include "link/PosixFd.h"
 
 namespace {
 
@@ -117,19 +121,44 @@ bool writeAll(int fd, const std::string& text) {
     return true;
 }
 
-// The new catalogue goes to a file of its own first; only once it is on the
-// disk does it take the old one's place.
-bool replaceContents(const std::filesystem::path& file, const CatalogueContents& contents) {
-    std::error_code error;
-    const std::filesystem::path directory = file.parent_path();
-    if (!directory.empty()) {
-        std::filesystem::create_directories(directory, error);
-        if (error) return false;
+// Held by a writer while it reads, changes and replaces the catalogue, so
+// two processes never lose each other's changes: an exclusive flock on the
+// catalogue file itself. A writer that finds the file replaced while it
+// waited locks the new one.
+class CatalogueLock {
+public:
+    explicit CatalogueLock(const std::filesystem::path& file) {
+        std::error_code error;
+        if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), error);
+        for (int attempt = 0; attempt < lockAttempts && !error; ++attempt) {
+            fd_.reset(::open(file.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+            if (!fd_) return;
+            struct stat held {
+            }, current{};
+            if (::flock(fd_.get(), LOCK_EX) == 0 && ::fstat(fd_.get(), &held) == 0 &&
+                ::stat(file.c_str(), &current) == 0 && held.st_dev == current.st_dev && held.st_ino == current.st_ino)
+                return;
+            fd_.reset();
+        }
     }
+    bool held() const { return fd_.valid(); }
+
+private:
+    static constexpr int lockAttempts = 100;
+    UniqueFd fd_;
+};
+
+// The new catalogue goes to a file of its own first; only once it is on the
+// disk does it take the old one's place. Called under the lock.
+bool replaceContents(const std::filesystem::path& file, const CatalogueContents& contents) {
+    const std::filesystem::path directory = file.parent_path();
     std::filesystem::path temporary = file;
     temporary += ".new-" + std::to_string(::getpid());
 
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // A file left there by a writer that died is ours to remove; a link
+    // put there is never followed.
+    ::unlink(temporary.c_str());
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return false;
     const bool written = writeAll(fd, formatContents(contents)) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
@@ -235,8 +264,9 @@ StoredCounters FileCatalogueStore::readCounters() {
 }
 
 bool FileCatalogueStore::writeCounters(const StoredCounters& counters) {
+    const CatalogueLock lock(file_);
     CatalogueContents contents;
-    if (!readContents(file_, contents)) return false;
+    if (!lock.held() || !readContents(file_, contents)) return false;
     for (std::size_t i = 0; i < modelCount; ++i) {
         if (counters[i]) contents.counters[i] = counters[i];
     }
@@ -248,8 +278,9 @@ std::vector<RememberedName> FileCatalogueStore::readNames(const DeviceModel& mod
 }
 
 bool FileCatalogueStore::writeName(const DeviceModel& model, const std::string& serial, const std::string& name) {
+    const CatalogueLock lock(file_);
     CatalogueContents contents;
-    if (!readContents(file_, contents)) return false;
+    if (!lock.held() || !readContents(file_, contents)) return false;
     storeName(contents.names[modelPosition(model)], serial, name);
     return replaceContents(file_, contents);
 }

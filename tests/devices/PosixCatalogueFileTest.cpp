@@ -1,6 +1,8 @@
 // The catalogue file: where it lives, what it holds, and that any name
 // survives the trip through it.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -69,4 +71,31 @@ TEST(CatalogueFile, LinesThatAreNotUnderstoodArePassedOverAndTheRestIsKept) {
     EXPECT_EQ(catalogue.indexCounter(0x72), 7u);
     EXPECT_EQ(catalogue.indexCounter(0x78), 0u);
     EXPECT_EQ(catalogue.nameDevice("S4", 0x72), "Minnow (8)");
+}
+
+// Two nimbrel processes naming devices at once: each change is made under
+// the file's lock, so none is lost; a link where the new file goes is
+// removed, never written through.
+TEST(CatalogueFile, TwoWritersAtOnceLoseNothingAndTheNewFileFollowsNoLink) {
+    TestStorage storage;
+    const fs::path file = fs::path(storage.where()) / "nimbrel" / "devices";
+    writeText(storage.where() + "/victim", "untouched");
+    fs::create_directories(file.parent_path());
+    fs::create_symlink(storage.where() + "/victim", file.string() + ".new-" + std::to_string(::getpid()));
+    storage.open()->writeName(deviceModels[3], "FIRST", "Desk");
+    EXPECT_EQ(readText(storage.where() + "/victim"), "untouched");
+
+    constexpr int namesEach = 40;
+    std::vector<pid_t> writers;
+    for (const char* serial : {"A-", "B-"}) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            for (int i = 0; i < namesEach; ++i)
+                storage.open()->writeName(deviceModels[3], serial + std::to_string(i), "Corvia");
+            ::_exit(0);
+        }
+        writers.push_back(child);
+    }
+    for (const pid_t writer : writers) ::waitpid(writer, nullptr, 0);
+    EXPECT_EQ(storage.open()->readNames(deviceModels[3]).size(), 2u * namesEach + 1);
 }
