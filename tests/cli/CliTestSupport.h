@@ -58,12 +58,11 @@ protected:
     }
     void TearDown() override { sh("fusermount3 -u -z $MNT 2>/dev/null"); }
 
-    // The simulator's transaction lines go to $LOG. A hostile Corvia has
-    // only files whose names try to leave a folder or drive a terminal.
+    // The simulator's transaction lines go to $LOG. A hostile Corvia comes
+    // alone, keeps its files in memory and has only what `corviaExtra` says.
     void startDevices(const std::string& corviaExtra = "", bool hostile = false) {
-        const std::string corvia = hostile ? ",text=../x.txt:evil,text=a/b:slash,text=a_b:plain,"
-                                             "text=\x1B[2Jclear.txt:bad,text=..:dots"
-                                           : ",serial=CV8-1001,files=" + dir_.file("corvia") + corviaExtra;
+        const std::string corvia =
+            hostile ? "," + corviaExtra : ",serial=CV8-1001,files=" + dir_.file("corvia") + corviaExtra;
         const std::string minnow = " --device 'link=" + dir_.file("ttyMinnow") +
                                    ",model=MN2,serial=MN2-2002,free=100000,files=" + dir_.file("minnow") + "'";
         devices_.reset();

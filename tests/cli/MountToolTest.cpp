@@ -19,6 +19,16 @@ TEST_F(MountToolTest, TheToolMountsUntilCtrlCOrFusermountAndNamesDevicesFromItsC
         {"mountpoint -q $MNT", 32},
         {"nimbrel mount $PC/nowhere", 1},
     });
+    // Ctrl+C while a file is being read: the device is told at its next
+    // package, and the mount ends with its copies gone.
+    startDevices(",pace");
+    run(
+        {{"head -c 65536 /dev/urandom > $CF/BOOK.BRF; export TMPDIR=$D/tmp; mkdir $TMPDIR; set -m; "
+          "nimbrel -d $C mount -f $MNT >/dev/null & m=$!; waitfor 'mountpoint -q $MNT'; cat $MNT/BOOK.BRF >/dev/null "
+          "2>&1 & "
+          "waitfor 'find $TMPDIR -name \"~NB_*\" -size +1k | grep -q .'; kill -INT $m; wait $m; r=$?; wait; "
+          "ls -A $TMPDIR; grep -c 'broke off sending BOOK.BRF' $LOG; exit $r",
+          0, "=1\n"}});
 }
 
 }  // namespace

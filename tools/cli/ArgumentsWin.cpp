@@ -24,3 +24,6 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
     LocalFree(wide);
     return arguments;
 }
+
+// Device names are in the ANSI code page, as the shell's are.
+void addPlatformOptions(CLI::App&) {}

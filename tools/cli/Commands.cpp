@@ -39,7 +39,7 @@ bool isSystemFile(const std::string& name) {
 }
 
 void tellFirmwareTooOld(const DeviceInfo& device) {
-    reportProblem(deviceLabel(device) + " (serial " + device.serial +
+    reportProblem(deviceLabel(device) + " (serial " + printable(device.serial) +
                   ") is supported, but its firmware must be upgraded (2.10 or later) "
                   "before its files can be used.");
 }
@@ -103,11 +103,28 @@ std::string lastComponent(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+// Names the user typed, as the device stores them; none, told already,
+// when one has a character the device's code page cannot hold.
+std::optional<std::vector<std::string>> deviceNamesFromUser(const std::vector<std::string>& typed) {
+    std::vector<std::string> names;
+    for (const std::string& name : typed) {
+        std::optional<std::string> deviceName = deviceNameFromLocal(name);
+        if (!deviceName) {
+            reportProblem("\"" + printable(name) +
+                          "\" cannot be a file name on the device: it has characters the device cannot store.");
+            return std::nullopt;
+        }
+        names.push_back(std::move(*deviceName));
+    }
+    return names;
+}
+
 // The answer to an overwrite question, read from stdin.
 enum class Answer { Yes, No, All, Quit };
 
 Answer askOverwrite(const std::string& name, const DeviceInfo& device) {
-    std::fprintf(stderr, "\"%s\" already exists on %s. Overwrite? [y]es, [n]o, [a]ll, [q]uit: ", name.c_str(),
+    std::fprintf(stderr,
+                 "\"%s\" already exists on %s. Overwrite? [y]es, [n]o, [a]ll, [q]uit: ", shownName(name).c_str(),
                  deviceLabel(device).c_str());
     std::fflush(stderr);
     std::string line;
@@ -141,7 +158,7 @@ Selection selectDevice(const GlobalOptions& options) {
         if (std::optional<int> port = portFromText(options.device)) {
             DeviceInfo device;
             if (probePort(device, *port, true, false) == 0 || !isFileCapableModel(device.typeCode)) {
-                reportProblem("no supported device answers on " + options.device + ".");
+                reportProblem("no supported device answers on " + printable(options.device) + ".");
                 return {std::nullopt, ExitCode::Failure};
             }
             if (device.protocolVersion == 0) {
@@ -152,7 +169,7 @@ Selection selectDevice(const GlobalOptions& options) {
         }
         for (const NamedDevice& named : scanAndName(options))
             if (sameNameIgnoringCase(named.name, options.device)) return {named.info, ExitCode::Success};
-        reportProblem("no connected device is called \"" + options.device + "\".");
+        reportProblem("no connected device is called \"" + printable(options.device) + "\".");
         return {std::nullopt, ExitCode::Failure};
     }
     std::vector<NamedDevice> devices = scanAndName(options);
@@ -183,7 +200,7 @@ int runList(const GlobalOptions& options) {
         std::vector<FileListEntry> files = device.sendFileList(maximumListedFiles);
         std::printf("%-40s %12s  %s\n", "File", "Size", "Modified");
         for (const FileListEntry& file : files)
-            std::printf("%-40s %12u  %s\n", printable(file.name).c_str(), file.size, widenedDate(file).c_str());
+            std::printf("%-40s %12u  %s\n", shownName(file.name).c_str(), file.size, widenedDate(file).c_str());
         return ExitCode::Success;
     });
 }
@@ -200,33 +217,43 @@ int runFreeSpace(const GlobalOptions& options) {
 }
 
 int runGet(const GlobalOptions& options, const std::vector<std::string>& files, const std::string& directory) {
+    const std::optional<std::vector<std::string>> names = deviceNamesFromUser(files);
+    if (!names) return ExitCode::Failure;
     return withDevice(options, [&](SLVFamilyDevice& device) {
         const std::string label = deviceLabel(device.deviceInfo());
         const std::vector<FileListEntry> listed = device.sendFileList(maximumListedFiles);
         int result = ExitCode::Success;
-        for (const std::string& name : files) {
+        std::vector<const FileListEntry*> wanted;
+        for (const std::string& name : *names) {
             auto entry =
                 std::find_if(listed.begin(), listed.end(), [&](const FileListEntry& e) { return name == e.name; });
-            const std::string shown = printable(name);
             if (entry == listed.end()) {
-                reportProblem("cannot copy \"" + shown + "\" from " + label +
+                reportProblem("cannot copy \"" + shownName(name) + "\" from " + label +
                               ": the file does not exist on the device.");
                 result = ExitCode::Failure;
-                continue;
+            } else if (std::find(wanted.begin(), wanted.end(), &*entry) == wanted.end()) {
+                wanted.push_back(&*entry);
             }
-            // The device's name becomes one safe file name in the folder, never a path.
-            const std::string localName = safeLocalFileName(deviceNameForDisplay(name));
+        }
+        // Each device name becomes one safe file name in the folder, never a
+        // path, and never the name another of these files gets.
+        std::vector<std::string> shownNames;
+        for (const FileListEntry* entry : wanted) shownNames.push_back(deviceNameForDisplay(entry->name));
+        const std::vector<std::string> localNames = distinctNames(shownNames, safeLocalFileName);
+        for (std::size_t i = 0; i < wanted.size(); ++i) {
+            const FileListEntry& entry = *wanted[i];
+            const std::string shown = shownName(entry.name);
             std::string target = directory;
             if (!directory.empty() && directory.back() != '/' && directory.back() != pathSeparator)
                 target += pathSeparator;
-            target += localName;
+            target += localNames[i];
             try {
                 ProgressBar bar(shown);
                 InterruptAction cancel([&device] { device.cancelTransfer(); });
-                device.sendFile(name, target, entry->size, bar.callback());
+                device.sendFile(entry.name, target, entry.size, bar.callback());
                 bar.finish();
-                std::printf("Copied \"%s\" (%u bytes) from %s to %s\n", shown.c_str(), entry->size, label.c_str(),
-                            target.c_str());
+                std::printf("Copied \"%s\" (%u bytes) from %s to %s\n", shown.c_str(), entry.size, label.c_str(),
+                            printable(target).c_str());
             } catch (NBException error) {
                 reportFailure("cannot copy \"" + shown + "\" from " + label, error, options.verbose);
                 if (failureExit(error) == ExitCode::Interrupted) return ExitCode::Interrupted;
@@ -246,21 +273,22 @@ int runPut(const GlobalOptions& options, const std::vector<std::string>& files, 
             const std::optional<std::string> deviceName =
                 deviceNameFromLocal(targetName.empty() ? lastComponent(path).substr(0, maximumNameLength) : targetName);
             if (!deviceName) {
-                reportProblem("cannot copy " + path + " to " + label +
+                reportProblem("cannot copy " + printable(path) + " to " + label +
                               ": its name has characters the device cannot store; name it with --as.");
                 result = ExitCode::Failure;
                 continue;
             }
             const std::string& name = *deviceName;
+            const std::string shown = shownName(name);
             std::uint8_t flag = overwrite == OverwriteChoice::Always ? 1 : 0;
             for (;;) {
                 try {
-                    ProgressBar bar(name);
+                    ProgressBar bar(shown);
                     InterruptAction cancel([&device] { device.cancelTransfer(); });
                     device.receiveFile(path, bar.callback(), flag, name);
                     bar.finish();
                     if (wasInterrupted()) return ExitCode::Interrupted;
-                    std::printf("Copied %s to %s as \"%s\"\n", path.c_str(), label.c_str(), name.c_str());
+                    std::printf("Copied %s to %s as \"%s\"\n", printable(path).c_str(), label.c_str(), shown.c_str());
                 } catch (NBException error) {
                     if (error.code == ErrorCode::FileAlreadyExists && flag == 0 &&
                         overwrite != OverwriteChoice::Never) {
@@ -272,7 +300,7 @@ int runPut(const GlobalOptions& options, const std::vector<std::string>& files, 
                                 flag = 1;
                                 continue;
                             case Answer::No:
-                                std::printf("Skipped %s\n", path.c_str());
+                                std::printf("Skipped %s\n", printable(path).c_str());
                                 break;
                             case Answer::Quit:
                                 return result;
@@ -280,11 +308,11 @@ int runPut(const GlobalOptions& options, const std::vector<std::string>& files, 
                         break;
                     }
                     if (error.code == ErrorCode::FileAlreadyExists) {
-                        std::printf("Skipped %s: \"%s\" already exists on %s\n", path.c_str(), name.c_str(),
+                        std::printf("Skipped %s: \"%s\" already exists on %s\n", printable(path).c_str(), shown.c_str(),
                                     label.c_str());
                         break;
                     }
-                    reportFailure("cannot copy " + path + " to " + label, error, options.verbose);
+                    reportFailure("cannot copy " + printable(path) + " to " + label, error, options.verbose);
                     if (failureExit(error) == ExitCode::Interrupted) return ExitCode::Interrupted;
                     result = ExitCode::Failure;
                 }
@@ -296,9 +324,11 @@ int runPut(const GlobalOptions& options, const std::vector<std::string>& files, 
 }
 
 int runRemove(const GlobalOptions& options, const std::vector<std::string>& files, bool force) {
-    for (const std::string& name : files) {
+    const std::optional<std::vector<std::string>> names = deviceNamesFromUser(files);
+    if (!names) return ExitCode::Failure;
+    for (const std::string& name : *names) {
         if (isSystemFile(name) && !force) {
-            reportProblem("\"" + name +
+            reportProblem("\"" + shownName(name) +
                           "\" is a system file; deleting it may leave the device "
                           "unstable or unusable. Use --force to delete it all the same.");
             return ExitCode::Failure;
@@ -307,12 +337,12 @@ int runRemove(const GlobalOptions& options, const std::vector<std::string>& file
     return withDevice(options, [&](SLVFamilyDevice& device) {
         const std::string label = deviceLabel(device.deviceInfo());
         int result = ExitCode::Success;
-        for (const std::string& name : files) {
+        for (const std::string& name : *names) {
             try {
                 device.deleteFile(name);
-                std::printf("Deleted \"%s\" on %s\n", name.c_str(), label.c_str());
+                std::printf("Deleted \"%s\" on %s\n", shownName(name).c_str(), label.c_str());
             } catch (NBException error) {
-                reportFailure("cannot delete \"" + name + "\" on " + label, error, options.verbose);
+                reportFailure("cannot delete \"" + shownName(name) + "\" on " + label, error, options.verbose);
                 result = ExitCode::Failure;
             }
         }
@@ -321,12 +351,15 @@ int runRemove(const GlobalOptions& options, const std::vector<std::string>& file
 }
 
 int runRename(const GlobalOptions& options, const std::string& oldName, const std::string& newName, bool force) {
-    if (newName.empty() || newName.size() > maximumNameLength) {
+    const std::optional<std::vector<std::string>> names = deviceNamesFromUser({oldName, newName});
+    if (!names) return ExitCode::Failure;
+    const std::string &from = (*names)[0], &to = (*names)[1];
+    if (to.empty() || to.size() > maximumNameLength) {
         reportProblem("a file name on the device has 1 to 64 characters.");
         return ExitCode::Usage;
     }
-    if (isSystemFile(oldName) && !force) {
-        reportProblem("\"" + oldName +
+    if (isSystemFile(from) && !force) {
+        reportProblem("\"" + shownName(from) +
                       "\" is a system file; renaming it may leave the device "
                       "unstable or unusable. Use --force to rename it all the same.");
         return ExitCode::Failure;
@@ -334,13 +367,13 @@ int runRename(const GlobalOptions& options, const std::string& oldName, const st
     return withDevice(options, [&](SLVFamilyDevice& device) {
         const std::string label = deviceLabel(device.deviceInfo());
         try {
-            device.renameFile(oldName, newName);
+            device.renameFile(from, to);
         } catch (NBException error) {
-            reportFailure("cannot rename \"" + oldName + "\" to \"" + newName + "\" on " + label, error,
+            reportFailure("cannot rename \"" + shownName(from) + "\" to \"" + shownName(to) + "\" on " + label, error,
                           options.verbose);
             return ExitCode::Failure;
         }
-        std::printf("Renamed \"%s\" to \"%s\" on %s\n", oldName.c_str(), newName.c_str(), label.c_str());
+        std::printf("Renamed \"%s\" to \"%s\" on %s\n", shownName(from).c_str(), shownName(to).c_str(), label.c_str());
         return ExitCode::Success;
     });
 }
@@ -355,7 +388,7 @@ int runName(const GlobalOptions& options, const std::string& newName) {
         for (const NamedDevice& device : devices)
             if (options.device.empty() || sameNameIgnoringCase(device.name, options.device) ||
                 portFromText(options.device) == static_cast<int>(device.info.portNumber))
-                std::printf("%s: %s\n", deviceLabel(device.info).c_str(), device.name.c_str());
+                std::printf("%s: %s\n", deviceLabel(device.info).c_str(), printable(device.name).c_str());
         return ExitCode::Success;
     }
     if (newName.size() > maximumNameLength) {
@@ -366,7 +399,7 @@ int runName(const GlobalOptions& options, const std::string& newName) {
     if (!selection.device) return selection.exitCode;
     DeviceCatalogue catalogue;
     catalogue.storeDeviceName(selection.device->typeCode, selection.device->serial, newName);
-    std::printf("%s is now called \"%s\"\n", deviceLabel(*selection.device).c_str(), newName.c_str());
+    std::printf("%s is now called \"%s\"\n", deviceLabel(*selection.device).c_str(), printable(newName).c_str());
     return ExitCode::Success;
 }
 
@@ -374,7 +407,7 @@ int runMonitor(const GlobalOptions& options) {
     return withDevice(options, [&](SLVFamilyDevice& device) {
         InterruptAction stop([&device] { device.stopMonitorMode(); });
         device.startMonitorMode([](const DeviceInfo*, const char* line, std::int32_t number, std::int32_t changed) {
-            if (changed) std::printf("%3d: %s\n", number, line);
+            if (changed) std::printf("%3d: %s\n", number, shownName(line).c_str());
             std::fflush(stdout);
         });
         return wasInterrupted() ? ExitCode::Interrupted : ExitCode::Success;
@@ -386,25 +419,28 @@ int runTable(const GlobalOptions& options, const std::string& tableFile, std::ui
     std::ifstream input(tableFile, std::ios::binary);
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
     if (!input.good() && !input.eof()) {
-        reportProblem("cannot read " + tableFile + ".");
+        reportProblem("cannot read " + printable(tableFile) + ".");
         return ExitCode::Failure;
     }
     if (bytes.size() != 256) {
-        reportProblem(tableFile + " is not a braille table: a table has exactly 256 bytes, this file has " +
+        reportProblem(printable(tableFile) + " is not a braille table: a table has exactly 256 bytes, this file has " +
                       std::to_string(bytes.size()) + ".");
         return ExitCode::Failure;
     }
-    const std::string name = tableName.empty() ? lastComponent(tableFile) : tableName;
+    const std::optional<std::vector<std::string>> names =
+        deviceNamesFromUser({tableName.empty() ? lastComponent(tableFile) : tableName});
+    if (!names) return ExitCode::Failure;
+    const std::string& name = names->front();
     return withDevice(options, [&](SLVFamilyDevice& device) {
         try {
             device.receiveBrailleTable(std::span<const std::uint8_t, 256>(bytes.data(), 256), name, slot, backward);
         } catch (NBException error) {
-            reportFailure("cannot load the braille table " + tableFile + " into slot " + std::to_string(slot) + " of " +
-                              deviceLabel(device.deviceInfo()),
+            reportFailure("cannot load the braille table " + printable(tableFile) + " into slot " +
+                              std::to_string(slot) + " of " + deviceLabel(device.deviceInfo()),
                           error, options.verbose);
             return ExitCode::Failure;
         }
-        std::printf("Loaded %s into braille table slot %u of %s\n", tableFile.c_str(), slot,
+        std::printf("Loaded %s into braille table slot %u of %s\n", printable(tableFile).c_str(), slot,
                     deviceLabel(device.deviceInfo()).c_str());
         return ExitCode::Success;
     });

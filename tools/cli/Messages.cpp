@@ -4,6 +4,7 @@
 
 #include "Ports.h"
 #include "devices/DeviceCatalogue.h"
+#include "transfer/FileNames.h"
 
 std::string deviceLabel(const DeviceInfo& device) {
     const char* model = modelName(device.typeCode);
@@ -59,26 +60,15 @@ std::string reasonFor(std::int32_t code) {
 
 void reportFailure(const std::string& what, const NBException& error, bool verbose) {
     std::fprintf(stderr, "nimbrel: %s: %s.\n", what.c_str(), reasonFor(error.code).c_str());
-    if (verbose) std::fprintf(stderr, "  (%s %d: %s)\n", error.typeName, error.code, error.description);
+    // Descriptions may quote a device name.
+    if (verbose)
+        std::fprintf(stderr, "  (%s %d: %s)\n", error.typeName, error.code, printable(error.description).c_str());
 }
 
 void reportProblem(const std::string& text) {
     std::fprintf(stderr, "nimbrel: %s\n", text.c_str());
 }
 
-std::string printable(const std::string& name) {
-    std::string text;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            text += escaped;
-        } else if (c == '\\') {
-            text += "\\\\";
-        } else {
-            text += c;
-        }
-    }
-    return text;
+std::string shownName(const std::string& deviceName) {
+    return printable(deviceNameForDisplay(deviceName));
 }

@@ -6,6 +6,7 @@
 
 #include "link/NBException.h"
 #include "protocol/DeviceInfo.h"
+#include "protocol/PrintableText.h"
 
 // "Corvia 80 (COM3)"
 std::string deviceLabel(const DeviceInfo& device);
@@ -17,6 +18,6 @@ std::string reasonFor(std::int32_t code);
 void reportFailure(const std::string& what, const NBException& error, bool verbose);
 void reportProblem(const std::string& text);
 
-// A name from a device as it can be printed: control characters and
-// backslashes come out escaped (\x1B, \\), so a name never drives the terminal.
-std::string printable(const std::string& name);
+// A device file name as the user reads it: in UTF-8, escaped as every text
+// from a device is (printable), so a name never drives the terminal.
+std::string shownName(const std::string& deviceName);

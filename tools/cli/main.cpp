@@ -32,7 +32,9 @@ Examples:
 
 Exit codes: 0 success, 1 a device or file error, 2 bad usage, 130 interrupted.
 On Linux the ports to scan are /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*,
-or those given with --ports or in NIMBREL_PORTS (separated by colons).)";
+or those given with --ports or in NIMBREL_PORTS (separated by colons).
+There the device's file names are read in the Windows-1252 code page, or in
+the one given with --codepage or in NIMBREL_CODEPAGE (such as CP437).)";
 
 // A command's own help ends with its examples; the options every command
 // takes are only named, since "nimbrel --help" explains them.
@@ -57,6 +59,7 @@ int main(int argc, char** argv) try {
     app.add_flag("-v,--verbose", options.verbose, "Show the details of errors");
     app.add_option("-d,--device", options.device, "The device: its port or its remembered name");
     app.add_option("--ports", options.ports, "Ports to scan instead of the default ones");
+    addPlatformOptions(app);
 
     int exitCode = ExitCode::Success;
     auto set = [&exitCode](int code) { exitCode = code; };

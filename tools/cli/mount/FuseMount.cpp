@@ -2,16 +2,21 @@
 #include "FuseMount.h"
 
 #include <fuse3/fuse.h>
+#include <fuse3/fuse_lowlevel.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #include "MountNames.h"
 
@@ -373,9 +378,27 @@ void FuseMount::runInBackground() {
 }
 
 bool FuseMount::serve() {
+    // Once the folder is unmounted, libfuse waits for the requests still
+    // running; a device that keeps one busy is told to give up, so the
+    // mount ends promptly however it was unmounted.
+    std::mutex stopMutex;
+    std::condition_variable stopped;
+    bool done = false;
+    std::thread watcher([&] {
+        std::unique_lock lock(stopMutex);
+        fuse_session* session = fuse_get_session(served_->session);
+        while (!done && !fuse_session_exited(session)) stopped.wait_for(lock, std::chrono::milliseconds(100));
+        for (const auto& device : served_->devices) device->abandon();
+    });
     fuse_loop_config* config = fuse_loop_cfg_create();
     const int result = fuse_loop_mt(served_->session, config);
     fuse_loop_cfg_destroy(config);
+    {
+        std::lock_guard lock(stopMutex);
+        done = true;
+    }
+    stopped.notify_all();
+    watcher.join();
     fuse_unmount(served_->session);
     served_->mounted = false;
     return result == 0;
@@ -388,6 +411,8 @@ void FuseMount::requestUnmount() {
         int status = 0;
         ::waitpid(child, &status, 0);
     }
+    // A file being read keeps the folder in use until its transfer ends.
+    for (const auto& device : served_->devices) device->abandon();
 }
 
 const std::string& FuseMount::mountPoint() const {

@@ -33,7 +33,8 @@ public:
     // Serves until the folder is unmounted; false when serving failed.
     bool serve();
     // From any thread: unmounts as "fusermount3 -u -z" does, which ends
-    // serve() once no file in the folder is open any more.
+    // serve() once no file in the folder is open any more; a transfer that
+    // runs is ended at its next package.
     void requestUnmount();
 
     const std::string& mountPoint() const;

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "MountNames.h"
+#include "protocol/PrintableText.h"
 #include "transfer/FileNames.h"
 
 namespace {
@@ -33,8 +34,9 @@ std::uint32_t localSize(const std::string& path) {
     return ::stat(path.c_str(), &local) == 0 ? static_cast<std::uint32_t>(local.st_size) : 0;
 }
 
-std::string quoted(const std::string& name) {
-    return "\"" + name + "\"";
+// A device name in a message: in UTF-8, escaped.
+std::string quoted(const std::string& deviceName) {
+    return "\"" + printable(deviceNameForDisplay(deviceName)) + "\"";
 }
 }  // namespace
 
@@ -152,20 +154,19 @@ const MountedDevice::Shown* MountedDevice::find(std::unique_lock<std::mutex>& st
 }
 
 void MountedDevice::rebuildView() {
-    std::vector<std::string> names;
+    std::vector<std::string> deviceNames, names;
     std::vector<int> indexes;
-    for (std::size_t i = 0; i < listing_.size(); ++i) {
-        names.push_back(listing_[i].deviceName);
-        indexes.push_back(static_cast<int>(i));
-    }
-    for (const auto& [name, file] : files_) {
-        if (file->onDevice) continue;
-        names.push_back(name);
-        indexes.push_back(-1);
-    }
+    auto add = [&](const std::string& deviceName, int index) {
+        deviceNames.push_back(deviceName);
+        names.push_back(deviceNameForDisplay(deviceName));
+        indexes.push_back(index);
+    };
+    for (std::size_t i = 0; i < listing_.size(); ++i) add(listing_[i].deviceName, static_cast<int>(i));
+    for (const auto& [name, file] : files_)
+        if (!file->onDevice) add(name, -1);
     const std::vector<std::string> shown = shownNames(names);
     view_.clear();
-    for (std::size_t i = 0; i < names.size(); ++i) view_.push_back({shown[i], names[i], indexes[i]});
+    for (std::size_t i = 0; i < names.size(); ++i) view_.push_back({shown[i], deviceNames[i], indexes[i]});
 }
 
 int MountedDevice::lookUp(std::unique_lock<std::mutex>& state, const std::string& name, const Shown*& shown) {
@@ -180,8 +181,9 @@ int MountedDevice::changeable(std::unique_lock<std::mutex>& state, const std::st
 }
 
 bool MountedDevice::nameTaken(const std::string& deviceName, const std::string& except) const {
+    const std::string name = deviceNameForDisplay(deviceName);
     return std::any_of(view_.begin(), view_.end(), [&](const Shown& shown) {
-        return shown.deviceName != except && (sameDeviceName(shown.deviceName, deviceName) || shown.name == deviceName);
+        return shown.deviceName != except && (sameDeviceName(shown.deviceName, deviceName) || shown.name == name);
     });
 }
 
@@ -261,7 +263,8 @@ int MountedDevice::attributes(const std::string& name, struct stat& attributes) 
 
 int MountedDevice::openDescriptor(CachedFile& file, bool empty) {
     if (file.fd < 0) {
-        file.fd = ::open(file.localPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (empty ? O_TRUNC : 0), 0600);
+        file.fd =
+            ::open(file.localPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (empty ? O_TRUNC : 0), 0600);
         if (file.fd < 0) return -errno;
     } else if (empty && ::ftruncate(file.fd, 0) != 0) {
         return -errno;
@@ -329,15 +332,16 @@ int MountedDevice::open(const std::string& name, int flags, OpenFile*& handle) {
 }
 
 int MountedDevice::create(const std::string& name, OpenFile*& handle) {
-    if (const int result = checkNewDeviceName(name)) return result;
-    if (!writable(name)) return -EPERM;
+    std::string deviceName;
+    if (const int result = deviceNameFor(name, deviceName)) return result;
+    if (!writable(deviceName)) return -EPERM;
     std::unique_lock state(stateMutex_);
     if (const int result = ensureListed(state, false)) return result;
-    if (find(state, name) || nameTaken(name, {})) return -EEXIST;
-    const std::shared_ptr<CachedFile> file = cachedFor(name);
+    if (find(state, name) || nameTaken(deviceName, {})) return -EEXIST;
+    const std::shared_ptr<CachedFile> file = cachedFor(deviceName);
     file->onDevice = false;
     if (const int result = openDescriptor(*file, true)) {
-        files_.erase(name);
+        files_.erase(deviceName);
         return result;
     }
     file->opens = 1;
@@ -457,8 +461,9 @@ int MountedDevice::remove(const std::string& name) {
         });
 }
 
-int MountedDevice::rename(const std::string& from, const std::string& to) {
-    if (const int result = checkNewDeviceName(to)) return result;
+int MountedDevice::rename(const std::string& from, const std::string& newName) {
+    std::string to;
+    if (const int result = deviceNameFor(newName, to)) return result;
     std::unique_lock state(stateMutex_);
     const Shown* source = nullptr;
     if (const int result = changeable(state, from, source)) return result;
@@ -511,8 +516,9 @@ int MountedDevice::receiveNew(const std::string& localPath, const std::string& d
         [&] { storeListed(deviceName, localSize(localPath)); });
 }
 
-int MountedDevice::moveTo(const std::string& name, MountedDevice& target, const std::string& targetName) {
-    if (const int result = checkNewDeviceName(targetName)) return result;
+int MountedDevice::moveTo(const std::string& name, MountedDevice& target, const std::string& newName) {
+    std::string targetName;
+    if (const int result = deviceNameFor(newName, targetName)) return result;
     if (!target.writable(targetName)) return -EPERM;
     {
         std::unique_lock state(stateMutex_);

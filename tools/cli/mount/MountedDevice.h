@@ -62,12 +62,15 @@ public:
     void release(OpenFile* handle);
     int remove(const std::string& name);
     // Within this device; an existing target is refused (EEXIST).
-    int rename(const std::string& from, const std::string& to);
+    int rename(const std::string& from, const std::string& newName);
     int freeSpace(std::uint64_t& freeBytes, std::uint64_t& usedBytes);
 
     // Moves a file to another device: the copy is made first, the file here
     // is deleted only when the copy arrived.
-    int moveTo(const std::string& name, MountedDevice& target, const std::string& targetName);
+    int moveTo(const std::string& name, MountedDevice& target, const std::string& newName);
+    // The mount is going away: the device's running transaction ends at its
+    // next package and no other one starts.
+    void abandon() { device_.abandon(); }
 
 private:
     struct Listed {
