@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
+#include <memory>
 #include <optional>
 
 #include "Interrupt.h"
@@ -14,6 +13,7 @@
 #include "ProgressBar.h"
 #include "devices/DeviceCatalogue.h"
 #include "devices/Discovery.h"
+#include "link/LocalFile.h"
 #include "protocol/SLVFamilyDevice.h"
 #include "transfer/FileNames.h"
 
@@ -416,15 +416,24 @@ int runMonitor(const GlobalOptions& options) {
 
 int runTable(const GlobalOptions& options, const std::string& tableFile, std::uint32_t slot, bool backward,
              const std::string& tableName) {
-    std::ifstream input(tableFile, std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
-    if (!input.good() && !input.eof()) {
+    // Read as every local file is (a path beyond ASCII works on Windows too);
+    // a byte more than a table has is enough to refuse the file.
+    std::vector<std::uint8_t> bytes;
+    try {
+        const std::unique_ptr<LocalFile> input = openLocalFile(tableFile, LocalFile::ReadMode);
+        std::uint8_t chunk[257];
+        while (bytes.size() < sizeof chunk) {
+            const std::uint32_t count = input->readBuffer(chunk, static_cast<std::uint32_t>(sizeof chunk));
+            if (count == 0) break;
+            bytes.insert(bytes.end(), chunk, chunk + count);
+        }
+    } catch (NBException) {
         reportProblem("cannot read " + printable(tableFile) + ".");
         return ExitCode::Failure;
     }
     if (bytes.size() != 256) {
         reportProblem(printable(tableFile) + " is not a braille table: a table has exactly 256 bytes, this file has " +
-                      std::to_string(bytes.size()) + ".");
+                      (bytes.size() > 256 ? std::string("more") : std::to_string(bytes.size())) + ".");
         return ExitCode::Failure;
     }
     const std::optional<std::vector<std::string>> names =
