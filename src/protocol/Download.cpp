@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "link/LocalFile.h"
+#include "protocol/DeviceErrors.h"
 #include "protocol/ProtocolBytes.h"
 #include "protocol/SLVFamilyDevice.h"
 
@@ -49,7 +50,7 @@ void SLVFamilyDevice::sendFile(const std::string& deviceFileName, const std::str
                 if (marker == RECEIVE_DATA_BLOCK) {
                     if (continueTransfer == 0) {
                         port->writeByte(NAK);
-                        port->writeByte(CANCELLED_BY_PC);
+                        port->writeByte(DeviceError::CanceledByPc);
                         throw TransmissionCanceledByUser(std::string(downloadPrefix) +
                                                          "Transmission canceled by user (PC side).");
                     }

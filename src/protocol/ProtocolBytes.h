@@ -26,9 +26,6 @@ inline constexpr std::uint8_t MONITOR_OFF = 0x00;
 inline constexpr std::uint8_t MONITOR_ON = 0x01;
 inline constexpr std::uint8_t MONITOR_OFF_CONFIRMED_ON_RELEASE = 0x02;
 
-// The code the PC sends after NAK when the user cancelled a download.
-inline constexpr std::uint8_t CANCELLED_BY_PC = 0x17;
-
 // Identification.
 inline constexpr std::uint8_t IDENTIFY = 0xFF;
 inline constexpr std::uint8_t IDENTIFY_ANSWER = 0xFE;

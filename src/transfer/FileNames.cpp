@@ -11,10 +11,6 @@ bool forbidden(unsigned char c) {
     return c < 0x20 || c == 0x7F || reserved.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
-char asciiUpper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // CON, PRN, AUX, NUL, COM1..9 and LPT1..9 name devices on Windows, with or
 // without an extension.
 bool reservedDeviceName(std::string_view name) {
@@ -36,9 +32,4 @@ std::string safeLocalFileName(std::string_view deviceName) {
     for (auto last = name.rbegin(); last != name.rend() && (*last == '.' || *last == ' '); ++last) *last = '_';
     if (reservedDeviceName(name)) name.insert(0, 1, '_');
     return name;
-}
-
-bool sameDeviceName(std::string_view left, std::string_view right) {
-    return std::equal(left.begin(), left.end(), right.begin(), right.end(),
-                      [](char a, char b) { return asciiUpper(a) == asciiUpper(b); });
 }

@@ -1,6 +1,8 @@
 #pragma once
 // Names that cross between the device and the PC. Device file names are
 // untrusted: one becomes a local file name only through safeLocalFileName.
+#include "protocol/DeviceNames.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,10 +12,6 @@
 // control characters, not "." or "..", no trailing dot or space, not a
 // reserved device name (CON, NUL, COM1...). What is unsafe becomes '_'.
 std::string safeLocalFileName(std::string_view deviceName);
-
-// Device names compared as the device's file system does: ASCII letters
-// without regard to case.
-bool sameDeviceName(std::string_view left, std::string_view right);
 
 // A local file name as the device stores it: the ANSI code page on Windows,
 // the same bytes elsewhere; none when a character has no form there.

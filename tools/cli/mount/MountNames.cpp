@@ -57,7 +57,3 @@ int checkNewDeviceName(std::string_view name) {
     if (!showsUnchanged(name) || name.front() == ' ' || name.front() == '\t') return -EINVAL;
     return 0;
 }
-
-bool isSystemFileName(std::string_view name) {
-    return name.ends_with(".NSF");
-}

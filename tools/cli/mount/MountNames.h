@@ -3,12 +3,11 @@
 // no folder can hold ("a/b", "..", control characters); such a file is shown
 // under a safe name of its own, unique in the folder, while every operation
 // still reaches the device under the exact name.
+#include "protocol/DeviceNames.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
-
-// The longest name the device takes for a file it receives.
-inline constexpr std::size_t longestDeviceName = 64;
 
 // True when `name` can stand in a Linux folder as it is.
 bool showsUnchanged(std::string_view name);
@@ -22,6 +21,3 @@ std::vector<std::string> shownNames(const std::vector<std::string>& deviceNames)
 // -ENAMETOOLONG beyond 64 bytes; -EINVAL for a name the device would store
 // differently (leading blanks) or that would be shown under another name.
 int checkNewDeviceName(std::string_view name);
-
-// Files whose names end in ".NSF" are the device's own.
-bool isSystemFileName(std::string_view name);
