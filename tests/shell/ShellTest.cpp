@@ -18,7 +18,8 @@
 
 namespace {
 
-const HWND owner = reinterpret_cast<HWND>(0x1234);
+// A window of the test to own the prompts.
+const HWND owner = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 
 ULONG referencesOf(IUnknown* object) {
     return object->AddRef(), object->Release();
@@ -177,10 +178,16 @@ TEST(Prompt, RecorderTakesPromptsFromWorkerThreadsAndNestedRecordersRestoreTheOu
         EXPECT_EQ(inner.prompts().size(), 1u);
     }
     prompt::showError(nullptr, IDS_ERROR_DEVICE_FULL);
+    // An owner closed meanwhile (the user left the folder): the box comes up on its own, in front.
+    const HWND gone = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);
+    prompt::showError(gone, IDS_ERROR_DELETE, {"A.TXT"});
     const auto shown = outer.prompts();
-    ASSERT_EQ(shown.size(), 2u);
+    ASSERT_EQ(shown.size(), 3u);
     EXPECT_EQ(shown[0].text, L"Cannot send file \"A.TXT\" to target device Minnow (COM 7).");
     EXPECT_EQ(shown[1].text, L"Not enough memory on tareget device.");
+    EXPECT_EQ(std::tie(shown[2].owner, shown[2].style),
+              std::make_tuple(HWND{}, UINT{MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND}));
 
     EXPECT_EQ(prompt::loadTextAnsi(IDS_WINDOW_CLASS), "KorvelNameSpace");
     EXPECT_EQ(prompt::formatTextAnsi(IDS_STATUS_COPIED, {3, "1.234 B"}), "Copied 3 file(s) (1.234 B) to clipboard.");

@@ -1,10 +1,13 @@
 // End to end: the registered Nimbrel.dll, made by CoCreateInstance as the
 // shell makes it, lists the devices of nimbrel-devsim on pseudo-terminals
 // behind mapped COM ports, through the real serial port code and its real
-// timing. Every other COM link points at nothing, so those ports fail fast.
-#include "FolderTestSupport.h"
+// timing; and stays loaded while an upload it began runs. Every other COM
+// link points at nothing, so those ports fail fast.
 #include "EndToEnd.h"
+#include "FileListSource.h"
+#include "FolderTestSupport.h"
 #include "shell/NimbrelClassId.h"
+#include "shell/TextFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -128,6 +132,44 @@ TEST(DllFolderTest, TheRegisteredModuleListsTwoDevicesOpensOneRefusesForeignIdsA
     corvia.Reset();
     root.Reset();
     EXPECT_EQ(canUnloadNow(), S_OK) << "a device folder and its root go with their last references";
+}
+
+// An upload runs on a thread of the module's own after every object of it
+// was released: the module stays loaded until that thread has left its
+// code, whatever the program that loaded it does meanwhile.
+TEST(DllFolderTest, AnUploadKeepsTheModuleLoadedUntilItsThreadHasLeftTheModulesCode) {
+    ComAndTexts com;
+    TempDir folder;
+    std::filesystem::create_directories(hostPath(folder.file("device")));
+    const auto devices = startDevices(folder, {{5, "model=CV8,serial=CV8-E2E3,pace,files=" + folder.file("device")}});
+    writeText(folder.file("NEW.BRF"), std::string(1500, 'n'));
+    const auto source =
+        makeComObject<FileListSource>(std::vector{widenUtf8(hostPath(folder.file("NEW.BRF")))}, std::nullopt);
+
+    HMODULE module = LoadLibraryW(builtModulePath(L"Nimbrel.dll").c_str());
+    ASSERT_NE(module, nullptr);
+    {
+        const auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+        ComPtr<IClassFactory> factory;
+        ComPtr<IShellFolder> root, device;
+        ComPtr<IDropTarget> target;
+        ASSERT_EQ(getClassObject(CLSID_NimbrelFolder, IID_PPV_ARGS(&factory)), S_OK);
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&root)), S_OK);
+        const UniqueIdList item(ItemIdAllocator().createItemId(makeDeviceRecord("Corvia 80", 5, "CV8-E2E3", 0x78)));
+        ASSERT_EQ(root->BindToObject(item.get(), nullptr, IID_PPV_ARGS(&device)), S_OK);
+        ASSERT_EQ(device->CreateViewObject(nullptr, IID_PPV_ARGS(&target)), S_OK);
+        DWORD effect = DROPEFFECT_COPY;
+        ASSERT_EQ(target->DragEnter(source.Get(), MK_LBUTTON, POINTL{}, &effect), S_OK);
+        ASSERT_EQ(target->Drop(source.Get(), 0, POINTL{}, &effect), S_OK);
+        ASSERT_EQ(effect, DWORD{DROPEFFECT_COPY});
+    }
+    FreeLibrary(module);
+    EXPECT_NE(GetModuleHandleW(L"Nimbrel.dll"), nullptr) << "unloaded while its upload runs";
+    const auto end = Clock::now() + std::chrono::seconds(30);
+    while (GetModuleHandleW(L"Nimbrel.dll") && Clock::now() < end) Sleep(50);
+    EXPECT_EQ(GetModuleHandleW(L"Nimbrel.dll"), nullptr) << "the upload's thread kept the module for ever";
+    EXPECT_EQ(readFileBytes(folder.file("device/NEW.BRF")).size(), 1500u);
 }
 
 }  // namespace
