@@ -317,10 +317,11 @@ TEST_F(ViewTest, ABrowserWithoutMenusToolbarOrStatusStillShowsTheListAndTheAbout
 }
 
 // A list that other code took for its drops already: the view fails to
-// come up and leaves no window in the browser's.
+// come up and leaves no window in the browser's, though it is still held.
 TEST_F(ViewTest, AViewThatFailsToComeUpLeavesNoWindowBehind) {
     static ComPtr<IDropTarget> other;
-    ASSERT_EQ(makeComObject<NamespaceFolder>()->CreateViewObject(nullptr, IID_PPV_ARGS(&other)), S_OK);
+    auto folder = makeComObject<NamespaceFolder>();
+    ASSERT_EQ(folder->CreateViewObject(nullptr, IID_PPV_ARGS(&other)), S_OK);
     const auto takeTheList = [](int code, WPARAM window, LPARAM parameter) -> LRESULT {
         char name[32] = {};
         if (code == HCBT_CREATEWND && GetClassNameA(reinterpret_cast<HWND>(window), name, sizeof name) &&
@@ -330,10 +331,15 @@ TEST_F(ViewTest, AViewThatFailsToComeUpLeavesNoWindowBehind) {
     };
     const HHOOK hook = SetWindowsHookExW(WH_CBT, takeTheList, nullptr, GetCurrentThreadId());
     browser_ = makeComObject<TestBrowser>();
-    EXPECT_TRUE(FAILED(browser_->open(makeComObject<NamespaceFolder>())));
-    UnhookWindowsHookEx(hook);
-    HWND frame = nullptr;
+    HWND frame = nullptr, window = nullptr;
     browser_->GetWindow(&frame);
+    ComPtr<IShellView> view;
+    ASSERT_EQ(folder->CreateViewObject(frame, IID_PPV_ARGS(&view)), S_OK);
+    const FOLDERSETTINGS settings{FVM_DETAILS, 0};
+    RECT area{0, 0, 400, 300};
+    EXPECT_TRUE(FAILED(view->CreateViewWindow(nullptr, &settings, browser_.Get(), &area, &window)));
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(window, nullptr);
     EXPECT_EQ(FindWindowExA(frame, nullptr, "KorvelNameSpace", nullptr), nullptr);
     other.Reset();
 }
