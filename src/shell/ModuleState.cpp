@@ -8,20 +8,23 @@ ModuleState& moduleState() noexcept {
 }
 
 HMODULE ModuleState::resourceModule() {
-    std::call_once(resourcesChosen_, [this] {
-        if (resourcesSet_) return;
+    const std::lock_guard<std::mutex> guard(lock_);
+    if (!resourcesChosen_) {
         satellite_.reset(loadGermanSatellite(serverModule_, GetUserDefaultLangID()));
         resourceModule_ = satellite_ ? satellite_.get() : serverModule_;
-    });
+        resourcesChosen_ = true;
+    }
     return resourceModule_;
 }
 
 void ModuleState::setResourceModule(HMODULE resources) noexcept {
-    resourcesSet_ = true;
+    const std::lock_guard<std::mutex> guard(lock_);
+    resourcesChosen_ = true;
     resourceModule_ = resources;
 }
 
 void ModuleState::release(bool processEnding) noexcept {
+    const std::lock_guard<std::mutex> guard(lock_);
     resourceModule_ = serverModule_;
     if (processEnding) {
         satellite_.release();
@@ -31,7 +34,9 @@ void ModuleState::release(bool processEnding) noexcept {
 }
 
 const ClipboardFormats& ModuleState::clipboardFormats() {
-    std::call_once(formatsRegistered_, [this] {
+    const std::lock_guard<std::mutex> guard(lock_);
+    if (!formatsRegistered_) {
+        formatsRegistered_ = true;
         formats_.fileGroupDescriptor = RegisterClipboardFormatA("FileGroupDescriptor");
         formats_.fileContents = RegisterClipboardFormatA("FileContents");
         formats_.pasteSucceeded = RegisterClipboardFormatA("Paste Succeeded");
@@ -45,7 +50,7 @@ const ClipboardFormats& ModuleState::clipboardFormats() {
         formats_.moveSystemFile = RegisterClipboardFormatA("NBNSE_MOVESYSFILE");
         formats_.deviceFileNames = RegisterClipboardFormatA("NBNSE_NAMES");
         dragImageMessage_ = RegisterWindowMessageA("ShellGetDragImage");
-    });
+    }
     return formats_;
 }
 

@@ -62,11 +62,11 @@ private:
     std::atomic<long> liveObjects_{0};
     std::atomic<long> locks_{0};
     HMODULE serverModule_ = nullptr;
-    std::once_flag resourcesChosen_;
-    std::atomic<bool> resourcesSet_{false};
-    std::atomic<HMODULE> resourceModule_{nullptr};
+    std::mutex lock_;  // what is chosen or registered on first use
+    bool resourcesChosen_ = false;
+    HMODULE resourceModule_ = nullptr;
     UniqueModule satellite_;
-    std::once_flag formatsRegistered_;
+    bool formatsRegistered_ = false;
     ClipboardFormats formats_;
     UINT dragImageMessage_ = 0;
 };
