@@ -5,7 +5,7 @@ packages=(cmake ninja-build g++ googletest libcli11-dev
           g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
           xvfb xauth imagemagick socat
           clang-14 libclang-rt-14-dev clang-tidy-14 clang-format
-          nsis dpkg-dev lld-14 wine32:i386
+          nsis dpkg-dev lld-14
           pkg-config libfuse3-dev fuse3)
 missing=()
 for p in "${packages[@]}"; do
@@ -14,8 +14,6 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   sudo_cmd=""; [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  # The setup program is a 32-bit program: its tests run it with 32-bit Wine.
-  dpkg --print-foreign-architectures | grep -qx i386 || $sudo_cmd dpkg --add-architecture i386
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
 fi

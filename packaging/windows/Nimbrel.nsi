@@ -6,11 +6,11 @@
 ;
 ; The build passes what goes in (cmake/Packaging.cmake):
 ;   VERSION (four numbers), OUTPUT, MODULE, GERMAN_MODULE, TOOL, README, ICON
-; The setup program itself is a 32-bit program, as NSIS makes them: every
-; registry access goes to the 64-bit view, and system programs are taken
-; from SysNative, never from the 32-bit System32.
+; The setup program is a 64-bit program like the module: System32 and the
+; registry it sees are the native ones, and it runs where 32-bit programs
+; cannot.
 
-Unicode true
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
@@ -22,7 +22,7 @@ RequestExecutionLevel admin
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Nimbrel"
 !define RUN_ONCE_KEY "Software\Microsoft\Windows\CurrentVersion\RunOnce"
-!define REGSVR32 "$WINDIR\SysNative\regsvr32.exe"
+!define REGSVR32 "$SYSDIR\regsvr32.exe"
 
 Name "Nimbrel ${VERSION}"
 OutFile "${OUTPUT}"
@@ -54,8 +54,18 @@ VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "German"
 
-LangString NeedsWindows64 ${LANG_ENGLISH} "Nimbrel needs a 64-bit edition of Windows."
-LangString NeedsWindows64 ${LANG_GERMAN} "Nimbrel benötigt eine 64-Bit-Version von Windows."
+LangString NeedsWindows64 ${LANG_ENGLISH} \
+  "Nimbrel needs a 64-bit edition of Windows on a PC with an x64 processor (Intel or AMD)."
+LangString NeedsWindows64 ${LANG_GERMAN} \
+  "Nimbrel benötigt eine 64-Bit-Version von Windows auf einem PC mit x64-Prozessor (Intel oder AMD)."
+LangString FolderNotEmpty ${LANG_ENGLISH} \
+  "Nimbrel needs a folder of its own, but $INSTDIR already holds other files. Choose a new or empty folder."
+LangString FolderNotEmpty ${LANG_GERMAN} \
+  "Nimbrel braucht einen eigenen Ordner, aber $INSTDIR enthält bereits andere Dateien. Wählen Sie einen neuen oder leeren Ordner."
+LangString FolderNotProtected ${LANG_ENGLISH} \
+  "The access rights of $INSTDIR could not be set (error $0). Nimbrel is not installed there, since other users could change it."
+LangString FolderNotProtected ${LANG_GERMAN} \
+  "Die Zugriffsrechte von $INSTDIR konnten nicht gesetzt werden (Fehler $0). Nimbrel wird dort nicht installiert, da andere Benutzer es ändern könnten."
 LangString NewerInstalled ${LANG_ENGLISH} \
   "Nimbrel $0 is installed, which is newer than this version (${VERSION}). To install this version, remove Nimbrel first."
 LangString NewerInstalled ${LANG_GERMAN} \
@@ -90,12 +100,65 @@ Var ReplacedBytes
   SetOverwrite on
 !macroend
 
+; Every user's Explorer loads the module from the installation folder, so
+; only administrators and the system may change what is in it, as in Program
+; Files: the folder's owner becomes the administrators and its rights are its
+; own (not inherited), and Nimbrel's files in it take only those.
+!define FOLDER_RIGHTS "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;S-1-15-2-1)(A;OICI;0x1200a9;;;S-1-15-2-2)"
+!define SE_FILE_OBJECT 1
+!define OWNER_AND_DACL 0x80000005  ; OWNER_, DACL_ and PROTECTED_DACL_SECURITY_INFORMATION
+
+; Sets FOLDER_RIGHTS on $INSTDIR and resets what is in it to inherit them.
+; $0 is 0, or the Windows error.
+Function ProtectFolder
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${FOLDER_RIGHTS}", i 1, *p .r1, p 0) i .r0 ?e'
+  Pop $2
+  ${If} $0 == 0
+    StrCpy $0 $2
+    Return
+  ${EndIf}
+  System::Call 'advapi32::GetSecurityDescriptorOwner(p r1, *p .r2, *i)'
+  System::Call 'advapi32::GetSecurityDescriptorDacl(p r1, *i, *p .r3, *i)'
+  System::Call 'advapi32::SetNamedSecurityInfoW(w "$INSTDIR", i ${SE_FILE_OBJECT}, i ${OWNER_AND_DACL}, p r2, p 0, p r3, p 0) i .r0'
+  ${If} $0 == 0
+    ; The files of an earlier install lose rights of their own, if any.
+    System::Call 'advapi32::TreeResetNamedSecurityInfoW(w "$INSTDIR", i ${SE_FILE_OBJECT}, i ${OWNER_AND_DACL}, p r2, p 0, p r3, p 0, i 0, p 0, i 0, p 0) i .r0'
+  ${EndIf}
+  System::Call 'kernel32::LocalFree(p r1)'
+FunctionEnd
+
+; Whether $INSTDIR holds anything but what Nimbrel puts there: $0 is 1 if so.
+Function HoldsOtherFiles
+  StrCpy $0 0
+  FindFirst $1 $2 "$INSTDIR\*"
+  ${DoWhile} $2 != ""
+    ${Switch} $2
+      ${Case} "."
+      ${Case} ".."
+      ${Case} "Nimbrel.dll"
+      ${Case} "NimbrelDEU.dll"
+      ${Case} "nimbrel.exe"
+      ${Case} "Nimbrel.dll.new"
+      ${Case} "NimbrelDEU.dll.new"
+      ${Case} "nimbrel.exe.new"
+      ${Case} "ReadMe.txt"
+      ${Case} "Uninstall.exe"
+        ${Break}
+      ${Default}
+        StrCpy $0 1
+    ${EndSwitch}
+    FindNext $1 $2
+  ${Loop}
+  FindClose $1
+FunctionEnd
+
 Function .onInit
-  ${IfNot} ${RunningX64}
+  ; The 64-bit setup program starts on no 32-bit Windows; an ARM PC runs it
+  ; emulated, but its Explorer could not load the module.
+  ${IfNot} ${IsNativeAMD64}
     MessageBox MB_ICONSTOP|MB_OK "$(NeedsWindows64)" /SD IDOK
     Abort
   ${EndIf}
-  SetRegView 64
   ; An installed Nimbrel is upgraded where it is; a newer one stays.
   ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "DisplayVersion"
   ${VersionCompare} "$0" "${VERSION}" $1
@@ -107,10 +170,29 @@ Function .onInit
   ${If} $0 != ""
     StrCpy $INSTDIR $0
   ${EndIf}
+  ; Someone else's folder keeps its files and its rights.
+  Call HoldsOtherFiles
+  ${If} $0 == 1
+    MessageBox MB_ICONSTOP|MB_OK "$(FolderNotEmpty)" /SD IDOK
+    Abort
+  ${EndIf}
 FunctionEnd
 
 Section "Nimbrel"
   SetOutPath "$INSTDIR"
+  Call ProtectFolder
+  ${If} $0 != 0
+    MessageBox MB_ICONSTOP|MB_OK "$(FolderNotProtected)" /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
+  ; A file put there before the folder was protected would stay.
+  Call HoldsOtherFiles
+  ${If} $0 == 1
+    MessageBox MB_ICONSTOP|MB_OK "$(FolderNotEmpty)" /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
   StrCpy $ReplacedBytes 0
   !insertmacro PlaceFile "${MODULE}" "Nimbrel.dll"
   !insertmacro PlaceFile "${GERMAN_MODULE}" "NimbrelDEU.dll"
@@ -144,14 +226,10 @@ Section "Nimbrel"
   ${If} ${RebootFlag}
     ; The module registered just now is the one still in place; the new
     ; one registers itself once it has taken its place.
-    WriteRegStr HKLM "${RUN_ONCE_KEY}" "Nimbrel" '"$WINDIR\System32\regsvr32.exe" /s "$INSTDIR\Nimbrel.dll"'
+    WriteRegStr HKLM "${RUN_ONCE_KEY}" "Nimbrel" '"${REGSVR32}" /s "$INSTDIR\Nimbrel.dll"'
     SetErrorLevel 3010
   ${EndIf}
 SectionEnd
-
-Function un.onInit
-  SetRegView 64
-FunctionEnd
 
 ; Removes what the installer made. The names the user gave the devices
 ; (HKEY_CURRENT_USER\Software\Korvel\Nimbrel\DEVICES) are the user's own

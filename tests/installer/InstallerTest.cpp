@@ -1,8 +1,7 @@
-// The setup program as users run it, in a Wine prefix of its own with
-// 32-bit Wine beside the 64-bit one (the setup program is a 32-bit program,
-// the module a 64-bit one): silent installs, upgrades, an upgrade while the
-// module is in use, the silent removal, and the language of its texts. The
-// test program is 64-bit, so it sees the registry's 64-bit view.
+// The setup program as users run it, in a 64-bit Wine prefix of its own:
+// silent installs, upgrades, an upgrade while the module is in use, the
+// rights of the install folder, the silent removal, and the language of its
+// texts.
 #include "EndToEnd.h"
 #include "FolderTestSupport.h"
 #include "NimbrelVersion.h"
@@ -10,6 +9,9 @@
 #include "shell/NimbrelClassId.h"
 #include "shell/RegistryText.h"
 #include "shell/TextFormat.h"
+
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -77,8 +79,37 @@ int nimbrelEntries() {
     return count;
 }
 
-unsigned long install(const Release& release) {
-    return runProgram(L"\"" + release.setup() + L"\" /S");
+unsigned long install(const Release& release, const std::string& folder = {}) {
+    return runProgram(L"\"" + release.setup() + L"\" /S" + (folder.empty() ? L"" : L" /D=" + widen(folder)));
+}
+
+// The groups of ordinary users that the folder's rights let change what is
+// in it (write, add, delete, or change its rights), as SDDL names.
+std::vector<std::string> usersWhoMayChange(const std::string& folder) {
+    PACL rights = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(widen(folder).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              &rights, nullptr, &descriptor))
+        return {"(unreadable)"};
+    std::vector<std::string> groups;
+    if (!rights) groups.emplace_back("(no access list: everyone)");
+    const ACCESS_MASK change = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
+                               WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+    for (DWORD index = 0; rights && index < rights->AceCount; ++index) {
+        ACCESS_ALLOWED_ACE* entry = nullptr;
+        if (!GetAce(rights, index, reinterpret_cast<void**>(&entry)) ||
+            entry->Header.AceType != ACCESS_ALLOWED_ACE_TYPE || !(entry->Mask & change))
+            continue;
+        for (WELL_KNOWN_SID_TYPE users : {WinWorldSid, WinBuiltinUsersSid, WinAuthenticatedUserSid, WinInteractiveSid})
+            if (IsWellKnownSid(&entry->SidStart, users)) {
+                wchar_t* name = nullptr;
+                ConvertSidToStringSidW(&entry->SidStart, &name);
+                groups.push_back(name ? narrow(name) : "?");
+                LocalFree(name);
+            }
+    }
+    LocalFree(descriptor);
+    return groups;
 }
 
 // The removal as the installed-apps entry asks for it. The uninstaller
@@ -177,6 +208,41 @@ TEST_F(InstallerTest, AnUpgradeOfAModuleInUseFinishesAtTheNextRestart) {
     expectInstalled(current);
     EXPECT_FALSE(fs::exists(installedModule + ".new"));
     EXPECT_EQ(describeKey(HKEY_LOCAL_MACHINE, runOnceKey).find("Nimbrel="), std::string::npos);
+}
+
+// Every user's Explorer loads the module, so only administrators and the
+// system may change the folder it comes from, wherever /D= puts it; a
+// folder that already holds someone else's files is refused untouched.
+// (Wine keeps of a folder's rights what the Unix mode holds, and passes none
+// on to the files in it: the folder's own rights are what is checked here.)
+TEST_F(InstallerTest, TheInstallFolderTakesProgramFilesRightsAndAFolderWithOtherFilesIsRefused) {
+    // Folders with no access list at all: anyone may change them.
+    const auto makeOpenFolder = [](const std::string& folder) {
+        ASSERT_TRUE(CreateDirectoryW(widen(folder).c_str(), nullptr));
+        ASSERT_EQ(SetNamedSecurityInfoW(widen(folder).data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                        nullptr, nullptr, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_FALSE(usersWhoMayChange(folder).empty());
+    };
+    const std::string shared = "C:\\users\\Public\\Nimbrel";
+    makeOpenFolder(shared);
+    ASSERT_EQ(install(current, shared), 0u);
+    EXPECT_NE(describeKey(HKEY_LOCAL_MACHINE, uninstallKey).find("InstallLocation=\"" + shared + "\""),
+              std::string::npos);
+    EXPECT_EQ(usersWhoMayChange(shared), std::vector<std::string>{});
+    uninstall();
+    EXPECT_FALSE(fs::exists(shared));
+
+    const std::string tools = "C:\\users\\Public\\Tools";
+    makeOpenFolder(tools);
+    std::ofstream(fs::path(widen(tools + "\\version.dll"))) << "someone else's";
+    const std::vector<std::string> before = usersWhoMayChange(tools);
+    EXPECT_EQ(install(current, tools), 2u);
+    EXPECT_EQ(describeKey(HKEY_LOCAL_MACHINE, uninstallKey), "(absent)");
+    EXPECT_EQ(usersWhoMayChange(tools), before);
+    EXPECT_EQ(contents(tools + "\\version.dll"), "someone else's");
+    EXPECT_FALSE(fs::exists(tools + "\\Nimbrel.dll"));
+    fs::remove_all(fs::path(widen(tools)));
 }
 
 TEST_F(InstallerTest, SilentUninstallRemovesFilesFolderAndKeysButKeepsTheirParentsAndTheRememberedDeviceNames) {
