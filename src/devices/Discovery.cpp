@@ -11,20 +11,18 @@
 #include "link/PortOpener.h"
 #include "protocol/Identification.h"
 
-int probePort(DeviceInfo& record, int portNumber, bool askForName, bool allowOtherTypes) {
+std::optional<DeviceInfo> probePort(int portNumber) {
     std::optional<DeviceInfo> found;
     try {
         std::unique_ptr<SerialPort> port = openSerialPort(portNumber);
-        found = identifyDevice(*port, portNumber, askForName, allowOtherTypes);
+        found = identifyDevice(*port, portNumber, true, false);
         // The port closes here, before we report, so it is free (or back with
         // its holder) as soon as the caller hears of the device.
     } catch (NBException) {
-        return 0;
+        return std::nullopt;
     }
-    if (!found) return 0;
-    record = *found;
-    record.index = 0;
-    return 1;
+    if (found) found->index = 0;
+    return found;
 }
 
 namespace {
@@ -56,14 +54,11 @@ private:
 
 struct ProbeJob {
     int portNumber = 0;
-    bool allowOtherTypes = false;
-    bool askForName = true;
-    DeviceInfo result;
-    int found = 0;
+    std::optional<DeviceInfo> found;
 };
 }  // namespace
 
-std::vector<DeviceInfo> probePorts(const std::vector<int>& ports, bool askForName, bool allowOtherTypes) {
+std::vector<DeviceInfo> probePorts(const std::vector<int>& ports) {
     // The threads are joined once the count is zero rather than detached:
     // MinGW's thread library does not survive many detached threads ending
     // at once, and a joined thread is surely done with the count and its job.
@@ -75,12 +70,10 @@ std::vector<DeviceInfo> probePorts(const std::vector<int>& ports, bool askForNam
     for (int portNumber : ports) {
         auto job = std::make_unique<ProbeJob>();
         job->portNumber = portNumber;
-        job->allowOtherTypes = allowOtherTypes;
-        job->askForName = askForName;
         running.started();
         try {
             threads.emplace_back([job = job.get(), &running] {
-                job->found = probePort(job->result, job->portNumber, job->askForName, job->allowOtherTypes);
+                job->found = probePort(job->portNumber);
                 running.finished();
             });
         } catch (const std::system_error&) {
@@ -93,8 +86,8 @@ std::vector<DeviceInfo> probePorts(const std::vector<int>& ports, bool askForNam
 
     std::vector<DeviceInfo> records;
     for (const auto& job : jobs) {
-        if (job->found != 1) continue;
-        DeviceInfo record = job->result;
+        if (!job->found) continue;
+        DeviceInfo record = *job->found;
         record.index = static_cast<std::uint32_t>(records.size());
         records.push_back(record);
     }
@@ -113,7 +106,7 @@ bool isFileCapableModel(std::uint32_t typeCode) {
 
 ScanResult scanDevices(const std::vector<int>& ports) {
     ScanResult result;
-    for (const DeviceInfo& record : probePorts(ports, true, false)) {
+    for (const DeviceInfo& record : probePorts(ports)) {
         if (!isFileCapableModel(record.typeCode)) continue;
         if (record.protocolVersion == 0) {
             result.firmwareTooOld.push_back(record);

@@ -1,20 +1,21 @@
 #pragma once
 // Finds the devices of the family on the serial ports. Used by the shell
 // folder and by the command-line tool alike: ports in, device records out.
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "devices/DeviceCatalogue.h"
 #include "protocol/DeviceInfo.h"
 
-// Opens `portNumber`, identifies the device there and closes the port again.
-// Returns 1 and fills `record` (index 0) when a device answered, else 0 and
-// leaves `record` untouched. Never raises.
-int probePort(DeviceInfo& record, int portNumber, bool askForName, bool allowOtherTypes);
+// Opens `portNumber`, identifies the device there (serial text included)
+// and closes the port again: its record (index 0), or none when nothing of
+// the family answered. Never raises.
+std::optional<DeviceInfo> probePort(int portNumber);
 
 // Probes all `ports` at once, one thread per port, and returns the records in
 // the order of `ports`, indexed 0, 1, 2...
-std::vector<DeviceInfo> probePorts(const std::vector<int>& ports, bool askForName, bool allowOtherTypes);
+std::vector<DeviceInfo> probePorts(const std::vector<int>& ports);
 
 // The COM ports a scan looks at: 1 to 31.
 std::vector<int> scannedPorts();

@@ -1,5 +1,7 @@
 #include "namespace/ItemEnumerator.h"
 
+#include "namespace/ItemIdAllocator.h"
+
 namespace {
 
 // One allocator serves every enumerator of the process.
@@ -10,7 +12,7 @@ const ItemIdAllocator& enumeratorAllocator() {
 
 }  // namespace
 
-ItemEnumerator::ItemEnumerator(NamespaceFolder& folder, std::shared_ptr<ItemRecordList> list, std::size_t position)
+ItemEnumerator::ItemEnumerator(IUnknown& folder, std::shared_ptr<const ItemRecordList> list, std::size_t position)
     : folder_(&folder), list_(std::move(list)), position_(position) {}
 
 ItemEnumerator::~ItemEnumerator() = default;

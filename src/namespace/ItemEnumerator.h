@@ -1,13 +1,23 @@
 #pragma once
 // Hands the list of one enumeration of a folder to the shell, item by item.
 // It walks the folder's list itself, not a copy, and keeps the folder alive.
-#include "namespace/NamespaceFolder.h"
+#include "namespace/ItemRecord.h"
+#include "shell/ComObject.h"
+#include "shell/ShellResources.h"
+
+#include <shlobj.h>
 
 #include <memory>
+#include <vector>
+
+// The list of one enumeration. Enumerators share it with the folder, so an
+// enumerator made earlier keeps reading its own list after a relisting.
+using ItemRecordList = std::vector<ItemRecord>;
 
 class ItemEnumerator final : public ComObject<ItemEnumerator, IEnumIDList> {
 public:
-    ItemEnumerator(NamespaceFolder& folder, std::shared_ptr<ItemRecordList> list, std::size_t position = 0);
+    // `folder` is kept alive as long as the enumerator.
+    ItemEnumerator(IUnknown& folder, std::shared_ptr<const ItemRecordList> list, std::size_t position = 0);
 
     static const QITAB* interfaces() noexcept;
 
@@ -19,7 +29,7 @@ public:
 private:
     ~ItemEnumerator() override;
 
-    ComPtr<NamespaceFolder> folder_;
-    std::shared_ptr<ItemRecordList> list_;
+    ComPtr<IUnknown> folder_;
+    std::shared_ptr<const ItemRecordList> list_;
     std::size_t position_;
 };

@@ -16,10 +16,6 @@ void copyField(char (&field)[N], std::string_view text) {
 
 }  // namespace
 
-bool isSystemFileName(std::string_view name) {
-    return name.size() >= 4 && name.substr(name.size() - 4) == ".NSF";
-}
-
 std::uint32_t widenYear(std::int32_t twoDigitYear) {
     return static_cast<std::uint32_t>(twoDigitYear > 90 ? 1900 + twoDigitYear : 2000 + twoDigitYear);
 }

@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "protocol/DeviceInfo.h"
+#include "protocol/DeviceNames.h"
 #include "protocol/FileListEntry.h"
 
 enum class ItemKind : std::uint32_t {
@@ -50,9 +51,6 @@ static_assert(offsetof(ItemRecord, padding) == 85);
 static_assert(offsetof(ItemRecord, port) == 88);
 static_assert(offsetof(ItemRecord, serial) == 92);
 static_assert(offsetof(ItemRecord, model) == 136);
-
-// True when the last four characters are exactly ".NSF" (case matters).
-bool isSystemFileName(std::string_view name);
 
 // The device's two-digit year as a four-digit year: 90 or less is 2000 + y,
 // above 90 is 1900 + y.

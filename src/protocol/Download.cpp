@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "link/LocalFile.h"
+#include "protocol/DeviceErrors.h"
 #include "protocol/ProtocolBytes.h"
 #include "protocol/SLVFamilyDevice.h"
 

@@ -1,6 +1,7 @@
 // The package shapes every transaction is built from.
 #include <vector>
 
+#include "protocol/DeviceErrors.h"
 #include "protocol/ProtocolBytes.h"
 #include "protocol/SLVFamilyDevice.h"
 
@@ -80,13 +81,13 @@ std::uint32_t SLVFamilyDevice::receivePackagePayload(std::uint8_t* buffer, const
 
 void SLVFamilyDevice::refusePackage(const char* prefix, const char* detail) {
     port->writeByte(NAK);
-    port->writeByte(BUFFER_OVERFLOW);
+    port->writeByte(DeviceError::BufferOverflow);
     throw ErrorInProtocol(std::string(prefix) + detail);
 }
 
 void SLVFamilyDevice::refuseAsCancelled(const char* prefix) {
     port->writeByte(NAK);
-    port->writeByte(CANCELLED_BY_PC);
+    port->writeByte(DeviceError::CanceledByPc);
     throw ProtocolExceptions::TransmissionCanceledByUser(std::string(prefix) +
                                                          "Transmission canceled by user (PC side).");
 }

@@ -27,11 +27,6 @@ inline constexpr std::uint8_t MONITOR_OFF = 0x00;
 inline constexpr std::uint8_t MONITOR_ON = 0x01;
 inline constexpr std::uint8_t MONITOR_OFF_CONFIRMED_ON_RELEASE = 0x02;
 
-// The codes the PC sends after NAK when it refuses a package: the user
-// cancelled the download, or the device sends more than it may.
-inline constexpr std::uint8_t CANCELLED_BY_PC = 0x17;
-inline constexpr std::uint8_t BUFFER_OVERFLOW = 0x16;
-
 // Identification.
 inline constexpr std::uint8_t IDENTIFY = 0xFF;
 inline constexpr std::uint8_t IDENTIFY_ANSWER = 0xFE;

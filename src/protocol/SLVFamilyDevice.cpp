@@ -6,6 +6,7 @@
 
 #include "link/Pause.h"
 #include "link/PortOpener.h"
+#include "protocol/DeviceErrors.h"
 #include "protocol/ProtocolBytes.h"
 
 using namespace ProtocolBytes;
@@ -15,44 +16,6 @@ namespace {
 constexpr std::array<std::uint32_t, 8> acceptedTypeCodes{0x04, 0x05, 0x35, 0x36, 0x38, 0x72, 0x74, 0x78};
 constexpr char releasePrefix[] = "SLVFamilyDevice::releasePort--";
 constexpr std::uint32_t monitorPollMilliseconds = 250;
-
-// What the device's error codes turn into.
-enum class DeviceErrorKind { Protocol, OnDevice, AlreadyExists, Cancelled, NotFound };
-
-struct DeviceError {
-    std::uint8_t code;
-    DeviceErrorKind kind;
-    const char* text;
-};
-
-constexpr DeviceError deviceErrors[] = {
-    {1, DeviceErrorKind::Protocol, "Invalid package size."},
-    {2, DeviceErrorKind::Protocol, "Missing BEGIN_OF_FILE marker."},
-    {3, DeviceErrorKind::Protocol, "Missing END_OF_FILE marker."},
-    {4, DeviceErrorKind::Protocol, "Missing file attribute flag byte."},
-    {5, DeviceErrorKind::Protocol, "Missing start of file data marker."},
-    {6, DeviceErrorKind::Protocol, "Missing GET_FILE command."},
-    {7, DeviceErrorKind::Protocol, "Missing DELETE_FILE command."},
-    {8, DeviceErrorKind::Protocol, "Missing RENAME_FILE command."},
-    {9, DeviceErrorKind::OnDevice, "Cannot open temp file."},
-    {10, DeviceErrorKind::OnDevice, "Cannot close temp file."},
-    {11, DeviceErrorKind::OnDevice, "Cannot rename temp file."},
-    {12, DeviceErrorKind::OnDevice, "Cannot delete temp file."},
-    {13, DeviceErrorKind::OnDevice, "Cannot open requested file."},
-    {14, DeviceErrorKind::OnDevice, "Cannot write to file."},
-    {15, DeviceErrorKind::OnDevice, "Cannot delete requested file."},
-    {16, DeviceErrorKind::OnDevice, "Cannot rename requested file."},
-    {17, DeviceErrorKind::OnDevice, "Cannot retrieve disk info."},
-    {18, DeviceErrorKind::Protocol, "Page frame error."},
-    {19, DeviceErrorKind::AlreadyExists, ""},
-    {20, DeviceErrorKind::Protocol, "Connection timeout."},
-    {21, DeviceErrorKind::OnDevice, " Editor is open."},
-    {22, DeviceErrorKind::Protocol, "Buffer overflow."},
-    {23, DeviceErrorKind::Cancelled, "Transmission canceled by user (PC side)."},
-    {24, DeviceErrorKind::NotFound, "File not found on device."},
-    {26, DeviceErrorKind::OnDevice, "Wrong command confirmed (Wrong ACK)."},
-};
-constexpr DeviceError unknownDeviceError{0, DeviceErrorKind::Protocol, " No detailled description available."};
 }  // namespace
 
 SLVFamilyDevice::SLVFamilyDevice(DeviceInfo record) {
@@ -95,21 +58,18 @@ void SLVFamilyDevice::readConfirmation(std::uint8_t expected, const char* prefix
 }
 
 void SLVFamilyDevice::raiseDeviceError(std::uint8_t code, const char* prefix) {
-    const DeviceError* error = &unknownDeviceError;
-    for (const DeviceError& candidate : deviceErrors) {
-        if (candidate.code == code) error = &candidate;
-    }
-    const std::string description = std::string(prefix) + error->text;
-    switch (error->kind) {
-        case DeviceErrorKind::OnDevice:
+    const DeviceError::Entry& error = DeviceError::entryFor(code);
+    const std::string description = std::string(prefix) + error.text;
+    switch (error.kind) {
+        case DeviceError::Kind::OnDevice:
             throw ErrorOnDevice(description);
-        case DeviceErrorKind::AlreadyExists:
+        case DeviceError::Kind::AlreadyExists:
             throw FileAlreadyExitsOnDevice(description);
-        case DeviceErrorKind::Cancelled:
+        case DeviceError::Kind::Cancelled:
             throw TransmissionCanceledByUser(description);
-        case DeviceErrorKind::NotFound:
+        case DeviceError::Kind::NotFound:
             throw FileNotFoundOnDevice(description);
-        case DeviceErrorKind::Protocol:
+        case DeviceError::Kind::Protocol:
             break;
     }
     throw ErrorInProtocol(description);

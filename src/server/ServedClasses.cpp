@@ -1,6 +1,6 @@
 #include "server/ServedClasses.h"
 
-#include "namespace/NamespaceFolder.h"
+#include "folder/NamespaceFolder.h"
 #include "shell/NimbrelClassId.h"
 
 #include <shlobj.h>
@@ -8,7 +8,7 @@
 namespace {
 
 HRESULT createRootFolder(REFIID riid, void** object) {
-    return makeComObject<NamespaceFolder>(true)->QueryInterface(riid, object);
+    return makeComObject<NamespaceFolder>()->QueryInterface(riid, object);
 }
 
 const ServedClass classes[] = {

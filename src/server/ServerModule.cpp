@@ -2,12 +2,10 @@
 
 #include "server/ClassFactory.h"
 #include "server/Registration.h"
-#include "server/ResourceModule.h"
 #include "server/ServedClasses.h"
 #include "shell/ModuleState.h"
+#include "shell/ResourceModule.h"
 #include "shell/ShellResources.h"
-#include "transfer/TransferObjects.h"
-#include "view/ViewObjects.h"
 
 #include <mutex>
 #include <vector>
@@ -17,7 +15,6 @@ namespace {
 struct ServerState {
     std::mutex factoryLock;
     std::vector<ComPtr<ClassFactory>> factories;  // one slot per served class
-    UniqueModule satellite;
 };
 
 ServerState& server() {
@@ -28,17 +25,8 @@ ServerState& server() {
 }  // namespace
 
 void startUpServer(HMODULE module) noexcept {
-    HMODULE resources = module;
-    if (HMODULE satellite = loadGermanSatellite(module, GetUserDefaultLangID())) {
-        server().satellite.reset(satellite);
-        resources = satellite;
-    }
-    moduleState().setModules(module, resources);
-    moduleState().registerClipboardFormats();
-    FolderObjectMakers makers;
-    addTransferObjects(makers);
-    addViewObjects(makers);
-    setFolderObjectMakers(makers);
+    // Under the loader lock: nothing is loaded, read or registered here.
+    moduleState().setServerModule(module);
 }
 
 void shutDownServer(bool processEnding) noexcept {
@@ -46,12 +34,7 @@ void shutDownServer(bool processEnding) noexcept {
         std::lock_guard<std::mutex> guard(server().factoryLock);
         server().factories.clear();
     }
-    moduleState().setResourceModule(moduleState().serverModule());
-    if (processEnding) {
-        server().satellite.release();
-    } else {
-        server().satellite.reset();
-    }
+    moduleState().release(processEnding);
 }
 
 HRESULT getClassObject(REFCLSID classId, REFIID riid, void** object) noexcept {

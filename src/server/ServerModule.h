@@ -3,6 +3,7 @@
 // only forward here.
 #include <windows.h>
 
+// Records where the module is; its resources and formats come on first use.
 void startUpServer(HMODULE server) noexcept;
 // processEnding: the process is exiting, so other modules may already be
 // gone and nothing is unloaded.

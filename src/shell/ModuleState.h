@@ -1,10 +1,15 @@
 #pragma once
 // What the loaded module shares among all its objects: how many COM objects
 // and server locks keep it loaded, where its texts and dialogs come from,
-// and the clipboard formats and window message registered at start-up.
+// and the clipboard formats and window message it registers. Loading the
+// module only records where it is: the resources are chosen and the
+// formats registered on first use, never under the loader lock.
+#include "shell/ShellResources.h"
+
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
 
 struct ClipboardFormats {
     UINT fileGroupDescriptor = 0;         // "FileGroupDescriptor"
@@ -36,27 +41,32 @@ public:
     // The shell may unload the module only when nothing of it is in use.
     bool canUnload() const noexcept { return liveObjects_ == 0 && locks_ == 0; }
 
-    // The module that holds our code, and the one every string, menu,
-    // dialog and accelerator is loaded from (the German satellite or the
-    // server itself). Until set, both are the running program.
+    // The module that holds our code; until set, the running program.
     HMODULE serverModule() const noexcept { return serverModule_; }
-    HMODULE resourceModule() const noexcept { return resourceModule_; }
-    void setModules(HMODULE server, HMODULE resources) noexcept {
-        serverModule_ = server;
-        resourceModule_ = resources;
-    }
-    void setResourceModule(HMODULE resources) noexcept { resourceModule_ = resources; }
+    void setServerModule(HMODULE server) noexcept { serverModule_ = server; }
 
-    // Registers the formats in their fixed order, then "ShellGetDragImage".
-    void registerClipboardFormats() noexcept;
-    const ClipboardFormats& clipboardFormats() const noexcept { return formats_; }
-    UINT dragImageMessage() const noexcept { return dragImageMessage_; }
+    // The module every string, menu, dialog and accelerator is loaded from:
+    // chosen on first use (the German satellite for a German user, else the
+    // server itself), or as set.
+    HMODULE resourceModule();
+    void setResourceModule(HMODULE resources) noexcept;
+    // When the module goes: the satellite is given back, unless the process
+    // is ending (then other modules may be gone already).
+    void release(bool processEnding) noexcept;
+
+    // Registered on first use, in their fixed order, then "ShellGetDragImage".
+    const ClipboardFormats& clipboardFormats();
+    UINT dragImageMessage();
 
 private:
     std::atomic<long> liveObjects_{0};
     std::atomic<long> locks_{0};
     HMODULE serverModule_ = nullptr;
+    std::mutex lock_;  // what is chosen or registered on first use
+    bool resourcesChosen_ = false;
     HMODULE resourceModule_ = nullptr;
+    UniqueModule satellite_;
+    bool formatsRegistered_ = false;
     ClipboardFormats formats_;
     UINT dragImageMessage_ = 0;
 };

@@ -37,6 +37,12 @@ std::string formatTextAnsi(UINT id, std::initializer_list<TextArg> args) {
 }
 
 int show(HWND owner, UINT textId, UINT captionId, UINT style, std::initializer_list<TextArg> args) {
+    // A box whose owner is gone (the user left the folder or closed its
+    // window meanwhile) would never show: it comes up on its own, in front.
+    if (owner && !IsWindow(owner)) {
+        owner = nullptr;
+        style |= MB_SETFOREGROUND;
+    }
     ShownPrompt prompt{textId, formatText(textId, args), loadText(captionId), style, owner};
     if (Recorder* recorder = activeRecorder.load()) {
         return recorder->record(prompt);

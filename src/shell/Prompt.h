@@ -31,7 +31,9 @@ std::wstring formatText(UINT id, std::initializer_list<TextArg> args);
 std::string formatTextAnsi(UINT id, std::initializer_list<TextArg> args);
 
 // One message box: text textId filled with args, caption captionId, the
-// platform's style flags. Returns the button that closed it (IDOK, IDYES...).
+// platform's style flags. An owner that is no window (any more) gives a box
+// without owner in the foreground. Returns the button that closed it
+// (IDOK, IDYES...).
 int show(HWND owner, UINT textId, UINT captionId, UINT style, std::initializer_list<TextArg> args = {});
 
 void showError(HWND owner, UINT textId, std::initializer_list<TextArg> args = {});

@@ -1,28 +1,22 @@
 #include "transfer/BackgroundWork.h"
 
+#include "transfer/WorkerThread.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace {
 
 struct Worker {
-    std::thread thread;
+    std::unique_ptr<WorkerThread> thread;
     bool done = false;
 };
 
 class Workers {
 public:
-    // At the process's end the threads may already be gone without having
-    // said so (Windows ends them first): join, don't wait for their word.
-    ~Workers() {
-        for (auto& worker : workers_)
-            if (worker->thread.joinable()) worker->thread.join();
-    }
-
     void start(std::function<void()> work) {
         std::vector<std::unique_ptr<Worker>> finished;
         std::unique_lock<std::mutex> guard(lock_);
@@ -33,18 +27,23 @@ public:
         auto worker = std::make_unique<Worker>();
         Worker* self = worker.get();
         workers_.push_back(std::move(worker));
-        self->thread = std::thread([this, self, work = std::move(work)] {
-            try {
-                work();
-            } catch (...) {
-                // Background work reports its own failures; nothing may end the process.
-            }
-            const std::lock_guard<std::mutex> done(lock_);
-            self->done = true;
-            changed_.notify_all();
-        });
+        try {
+            self->thread = std::make_unique<WorkerThread>([this, self, work = std::move(work)] {
+                try {
+                    work();
+                } catch (...) {
+                    // Background work reports its own failures; nothing may end the process.
+                }
+                const std::lock_guard<std::mutex> done(lock_);
+                self->done = true;
+                changed_.notify_all();
+            });
+        } catch (...) {
+            workers_.pop_back();
+            throw;
+        }
         guard.unlock();
-        for (auto& old : finished) old->thread.join();
+        for (auto& old : finished) old->thread->join();
     }
 
     void joinAll() {
@@ -56,7 +55,7 @@ public:
             });
             all.swap(workers_);
         }
-        for (auto& worker : all) worker->thread.join();
+        for (auto& worker : all) worker->thread->join();
     }
 
     std::size_t running() {
@@ -71,8 +70,12 @@ private:
     std::vector<std::unique_ptr<Worker>> workers_;
 };
 
+// Never destroyed: a module's static destructors run under the loader lock,
+// where waiting for a thread could block for ever. Each thread holds the
+// module itself until it has left our code, and the end of a process stops
+// whatever still runs.
 Workers& workers() {
-    static Workers all;
+    static Workers& all = *new Workers;
     return all;
 }
 

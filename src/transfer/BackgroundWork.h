@@ -2,7 +2,8 @@
 // Work that outlives the call that started it (a device-to-device job, an
 // upload of pasted or dropped files). Every such thread is owned here: a
 // finished one is joined when the next one starts, and all of them when
-// waitForBackgroundWork is called or the process ends.
+// waitForBackgroundWork is called. On Windows each keeps the module loaded
+// until it has left the module's code.
 #include <cstddef>
 #include <functional>
 

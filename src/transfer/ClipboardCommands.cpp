@@ -1,7 +1,6 @@
 #include "transfer/ClipboardCommands.h"
 
 #include "namespace/ItemIdAllocator.h"
-#include "namespace/NamespaceFolder.h"
 #include "shell/ModuleState.h"
 #include "shell/ShellResources.h"
 #include "transfer/DataValues.h"
@@ -12,11 +11,12 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <mutex>
 #include <vector>
 
 namespace {
 
-constexpr DWORD dragEffect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+constexpr DWORD dragEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE;
 
 bool hasDeviceFiles(IDataObject& data) {
     FORMATETC format = valueFormat(moduleState().clipboardFormats().deviceFiles);
@@ -35,38 +35,63 @@ void offerDragImage(HWND list, IDataObject& data) {
     if (image.hbmpDragImage && FAILED(helper->InitializeFromBitmap(&image, &data))) DeleteObject(image.hbmpDragImage);
 }
 
+std::vector<int> selectedEntries(HWND list) {
+    std::vector<int> entries;
+    for (int at = ListView_GetNextItem(list, -1, LVNI_SELECTED); at >= 0;
+         at = ListView_GetNextItem(list, at, LVNI_SELECTED))
+        entries.push_back(at);
+    return entries;
+}
+
+PCUITEMID_CHILD entryId(HWND list, int entry) {
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = entry;
+    return ListView_GetItem(list, &item) ? reinterpret_cast<PCUITEMID_CHILD>(item.lParam) : nullptr;
+}
+
+// The folder a paste goes into: the view's, or in the list of devices the
+// one selected device's; none when there is nothing to paste into.
+ComPtr<DeviceFolder> pasteFolder(const ViewTarget& view) {
+    if (!view.folder) return nullptr;
+    if (!view.folder->showsDevices()) return view.folder;
+    const std::vector<int> selected = view.listWindow ? selectedEntries(view.listWindow) : std::vector<int>{};
+    const auto record = selected.size() == 1 ? readLastItemRecord(entryId(view.listWindow, selected[0])) : std::nullopt;
+    if (!record || record->kind != ItemKind::Device) return nullptr;
+    ComPtr<DeviceFolder> device;
+    view.folder->BindToObject(entryId(view.listWindow, selected[0]), nullptr, __uuidof(DeviceFolder),
+                              reinterpret_cast<void**>(device.GetAddressOf()));
+    return device;
+}
+
 }  // namespace
 
-std::int64_t copyCutOrDrag(const ViewTarget& view, bool cut, bool drag) noexcept {
+std::int64_t copyCutOrDrag(const ViewTarget& view, Handover handover) noexcept {
     try {
         if (!view.folder || !view.listWindow) return -1;
         ListView_SetItemState(view.listWindow, -1, 0, LVIS_CUT);
-        const UINT count = ListView_GetSelectedCount(view.listWindow);
-        if (count == 0 || view.folder->showsDevices()) return -1;
-        const ComPtr<NamespaceFolder> folder(view.folder);
+        if (view.folder->showsDevices()) return -1;
         std::vector<PCUITEMID_CHILD> items;
         std::int64_t total = 0;
-        for (int at = ListView_GetNextItem(view.listWindow, -1, LVNI_SELECTED); at >= 0;
-             at = ListView_GetNextItem(view.listWindow, at, LVNI_SELECTED)) {
-            LVITEMW item{};
-            item.mask = LVIF_PARAM;
-            item.iItem = at;
-            if (!ListView_GetItem(view.listWindow, &item) || !item.lParam) continue;
-            const auto id = reinterpret_cast<PCUITEMID_CHILD>(item.lParam);
+        const std::vector<int> selected = selectedEntries(view.listWindow);
+        for (const int entry : selected) {
+            const PCUITEMID_CHILD id = entryId(view.listWindow, entry);
+            if (!id) continue;
             items.push_back(id);
             if (const auto record = readLastItemRecord(id)) total += record->size;
         }
         if (items.empty()) return -1;
-        HWND refreshWindow = view.browserWindow;
+        const ComPtr<DeviceFolder> folder(view.folder);
         ComPtr<IDataObject> data;
-        if (FAILED(folder->GetUIObjectOf(view.viewWindow, static_cast<UINT>(items.size()), items.data(),
-                                         IID_IDataObject, reinterpret_cast<UINT*>(&refreshWindow),
-                                         reinterpret_cast<void**>(data.GetAddressOf())))) {
+        if (FAILED(folder->dataObjectOf(static_cast<UINT>(items.size()), items.data(), view.windows.owner,
+                                        view.browserWindow, &data))) {
             return -1;
         }
         const ClipboardFormats& formats = moduleState().clipboardFormats();
-        if (cut) ListView_SetItemState(view.listWindow, -1, LVIS_CUT, LVIS_CUT);
-        const DWORD effect = drag ? dragEffect : cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+        if (handover == Handover::Cut)
+            for (const int entry : selected) ListView_SetItemState(view.listWindow, entry, LVIS_CUT, LVIS_CUT);
+        const bool drag = handover == Handover::Drag || handover == Handover::RightDrag;
+        const DWORD effect = drag ? dragEffects : handover == Handover::Cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
         writeValue(*data.Get(), formats.preferredDropEffect, effect);
         writeValue(*data.Get(), formats.logicalPerformedDropEffect, effect);
         if (!drag) {
@@ -74,9 +99,10 @@ std::int64_t copyCutOrDrag(const ViewTarget& view, bool cut, bool drag) noexcept
             return total;
         }
         offerDragImage(view.listWindow, *data.Get());
-        const ComPtr<IDropSource> source = makeComObject<FileDropSource>();
+        const ComPtr<IDropSource> source =
+            makeComObject<FileDropSource>(handover == Handover::RightDrag ? MK_RBUTTON : MK_LBUTTON);
         DWORD done = DROPEFFECT_NONE;
-        if (DoDragDrop(data.Get(), source.Get(), dragEffect, &done) == DRAGDROP_S_DROP && (done & DROPEFFECT_MOVE)) {
+        if (DoDragDrop(data.Get(), source.Get(), dragEffects, &done) == DRAGDROP_S_DROP && (done & DROPEFFECT_MOVE)) {
             writeValue(*data.Get(), formats.performedDropEffect, DROPEFFECT_MOVE);
             writeValue(*data.Get(), formats.pasteSucceeded, DROPEFFECT_MOVE);
         }
@@ -87,14 +113,26 @@ std::int64_t copyCutOrDrag(const ViewTarget& view, bool cut, bool drag) noexcept
 }
 
 bool clipboardCanPaste() noexcept {
-    ComPtr<IDataObject> data;
-    if (FAILED(OleGetClipboard(&data)) || !data) return false;
-    bool result = false;
-    FORMATETC dropFormat = valueFormat(CF_HDROP);
-    if (data->QueryGetData(&dropFormat) == S_OK) {
-        result = firstDroppedFileReadable(*data.Get()).value_or(true);
+    // Menus and the toolbar ask at every change of the selection.
+    static std::mutex lock;
+    static DWORD answeredFor = 0;
+    static bool answer = false;
+    const DWORD sequence = GetClipboardSequenceNumber();
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (sequence != 0 && sequence == answeredFor) return answer;
     }
-    return result || hasDeviceFiles(*data.Get());
+    ComPtr<IDataObject> data;
+    bool result = false;
+    if (SUCCEEDED(OleGetClipboard(&data)) && data) {
+        FORMATETC dropFormat = valueFormat(CF_HDROP);
+        if (data->QueryGetData(&dropFormat) == S_OK) result = firstDroppedFileReadable(*data.Get()).value_or(true);
+        result = result || hasDeviceFiles(*data.Get());
+    }
+    const std::lock_guard<std::mutex> guard(lock);
+    answeredFor = sequence;
+    answer = result;
+    return result;
 }
 
 void pasteClipboard(const ViewTarget& view) noexcept {
@@ -104,14 +142,20 @@ void pasteClipboard(const ViewTarget& view) noexcept {
 }
 
 void pasteDataObject(const ViewTarget& view, IDataObject* data) noexcept {
-    if (!view.folder || !data) return;
+    if (!data) return;
     try {
+        const ComPtr<DeviceFolder> folder = pasteFolder(view);
+        const auto contents = folder ? folder->contents(view.windows.owner) : std::nullopt;
+        if (!contents) return;
+        TransferTarget target = transferTargetOf(*contents, view.windows);
+        // A cut says so itself, through its preferred effect.
+        const DWORD preferred =
+            readValue(*data, moduleState().clipboardFormats().preferredDropEffect).value_or(DROPEFFECT_COPY);
         if (hasDeviceFiles(*data)) {
-            startDeviceCopy(*view.folder, data, view.viewWindow);
+            startDeviceCopy(data, target, (preferred & DROPEFFECT_MOVE) != 0);
             return;
         }
-        // A cut on the PC says so itself, through its preferred effect.
-        uploadDroppedFilesInBackground(data, *view.folder, view.viewWindow, false);
+        uploadDroppedFilesInBackground(data, std::move(target), preferred == DROPEFFECT_MOVE);
     } catch (...) {
     }
 }

@@ -3,33 +3,37 @@
 // drag put a data object of the selected files on the clipboard or into a
 // drag; Paste hands the clipboard's contents to a device-to-device job or
 // to an upload. The view only wires its commands and notifications here.
-#include <windows.h>
+#include "namespace/DeviceFolder.h"
+#include "transfer/TransferTarget.h"
+
 #include <objidl.h>
 
 #include <cstdint>
 
-class NamespaceFolder;
-
 // The view a command works on.
 struct ViewTarget {
-    HWND listWindow = nullptr;          // the list control whose selection is copied
-    NamespaceFolder* folder = nullptr;  // the folder the view shows
-    HWND viewWindow = nullptr;          // gets Refresh (271) after a transfer into the folder
-    HWND browserWindow = nullptr;       // gets Refresh after a completed move out of the folder
+    HWND listWindow = nullptr;       // the list control whose selection is handed over
+    DeviceFolder* folder = nullptr;  // the folder the view shows
+    ViewWindows windows;             // the view's: owns messages, hears Refresh after a transfer into the folder
+    HWND browserWindow = nullptr;    // hears Refresh after a completed move out of the folder
 };
 
-// Copy (cut false, drag false), Cut (cut true) and begin-drag (drag true):
-// the total size in bytes of the selected files, or -1 when nothing is
-// selected or the drag cannot start. A folder that lists devices copies
-// nothing.
-std::int64_t copyCutOrDrag(const ViewTarget& view, bool cut, bool drag) noexcept;
+enum class Handover { Copy, Cut, Drag, RightDrag };
+
+// Copy, Cut or the begin of a drag (with the left or the right button) of
+// the selected files: the total size in bytes, or -1 when nothing is
+// selected or the drag cannot start. A folder that lists devices hands
+// nothing over. Cut marks the selected entries.
+std::int64_t copyCutOrDrag(const ViewTarget& view, Handover handover) noexcept;
 
 // True when the clipboard holds device files of another folder of ours or
-// PC files that can be read.
+// PC files that can be read. Answered once for each content of the
+// clipboard: a file on an offline share is opened once, not at every key.
 bool clipboardCanPaste() noexcept;
 
-// Paste into the view's folder: a device-to-device job, or an upload of the
-// clipboard's PC files on a thread of its own.
+// Paste into the view's folder, or in the list of devices into the one
+// selected device (with none selected, nothing happens): a device-to-device
+// job, or an upload of the clipboard's PC files on a thread of its own.
 void pasteClipboard(const ViewTarget& view) noexcept;
 // The same for a given data object (the clipboard's, or a source's own).
 void pasteDataObject(const ViewTarget& view, IDataObject* data) noexcept;

@@ -4,8 +4,12 @@
 // as both sides of a transfer do.
 #include <windows.h>
 #include <objidl.h>
+#include <shldisp.h>
 
 #include <optional>
+
+// The shell's name for what the headers call IDataObjectAsyncCapability.
+using IAsyncOperation = IDataObjectAsyncCapability;
 
 // A request for `format` in global memory, for the whole content.
 FORMATETC valueFormat(UINT format);

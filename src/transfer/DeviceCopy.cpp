@@ -1,21 +1,20 @@
 #include "transfer/DeviceCopy.h"
 
 #include "devices/Discovery.h"
-#include "namespace/NamespaceFolder.h"
 #include "resources/resource.h"
+#include "shell/ComObject.h"
 #include "shell/ModuleState.h"
 #include "shell/Prompt.h"
 #include "shell/ShellResources.h"
 #include "transfer/DeviceCopyJob.h"
 #include "transfer/DataValues.h"
-#include "transfer/FileDataObject.h"
 #include "transfer/ShellTransferUser.h"
 
 #include <shlobj.h>
 
 namespace {
 
-constexpr UINT refreshCommand = 271;
+// The source's answer when the user would not move its system files.
 constexpr DWORD refusedSystemFileMove = 2;
 
 ComPtr<IGlobalInterfaceTable> globalInterfaceTable() {
@@ -25,15 +24,17 @@ ComPtr<IGlobalInterfaceTable> globalInterfaceTable() {
 }
 
 // The files of the source: their descriptors, with the device's own names
-// where the source gives them.
+// where the source gives them. A block shorter than its count gives none.
 std::vector<TransferListEntry> filesOf(IDataObject& data) {
     std::vector<TransferListEntry> files;
     FORMATETC descriptorFormat = valueFormat(moduleState().clipboardFormats().fileGroupDescriptor);
     STGMEDIUM medium{};
     if (FAILED(data.GetData(&descriptorFormat, &medium))) return files;
     const UniqueStgMedium descriptors(medium);
+    if (medium.tymed != TYMED_HGLOBAL) return files;
     const GlobalLockGuard<FILEGROUPDESCRIPTORA> group(descriptors.get().hGlobal);
     if (!group) throw ComFailure(E_OUTOFMEMORY);
+    if (group.size() < sizeof(UINT)) return files;
     const std::size_t room = (group.size() - sizeof(UINT)) / sizeof(FILEDESCRIPTORA);
     const std::size_t count = std::min<std::size_t>(group.get()->cItems, room);
     for (std::size_t i = 0; i < count; ++i) {
@@ -62,10 +63,7 @@ std::vector<TransferListEntry> filesOf(IDataObject& data) {
 // the global interface table.
 class DataObjectSource final : public DeviceCopySource {
 public:
-    DataObjectSource(DWORD cookie, HWND viewWindow) : cookie_(cookie), viewWindow_(viewWindow) {
-        moduleState().objectCreated();  // the module stays while a job runs
-    }
-    ~DataObjectSource() override { moduleState().objectDestroyed(); }
+    DataObjectSource(DWORD cookie, HWND refreshWindow) : cookie_(cookie), refreshWindow_(refreshWindow) {}
 
     bool starting(bool move) override {
         initialized_ = SUCCEEDED(OleInitialize(nullptr));
@@ -91,11 +89,13 @@ public:
         table_.Reset();
         if (initialized_) OleUninitialize();
     }
-    void refreshTarget() override { PostMessageW(viewWindow_, WM_COMMAND, refreshCommand, 0); }
+    void refreshTarget() override {
+        if (refreshWindow_) PostMessageW(refreshWindow_, WM_COMMAND, IDM_REFRESH, 0);
+    }
 
 private:
     const DWORD cookie_;
-    const HWND viewWindow_;
+    const HWND refreshWindow_;
     bool initialized_ = false;
     ComPtr<IGlobalInterfaceTable> table_;
     ComPtr<IDataObject> data_;
@@ -104,56 +104,46 @@ private:
 
 }  // namespace
 
-std::uint32_t startDeviceCopy(NamespaceFolder& targetFolder, IDataObject* dataObject, HWND viewWindow) {
-    if (!dataObject) return 1;
+HRESULT startDeviceCopy(IDataObject* dataObject, const TransferTarget& target, bool move) {
+    if (!dataObject) return S_FALSE;
     const ClipboardFormats& formats = moduleState().clipboardFormats();
     const auto port = readValue(*dataObject, formats.devicePort);
-    if (!port) return 1;
+    if (!port) return S_FALSE;
     const auto systemFiles = readValue(*dataObject, formats.moveSystemFile);
-    if (!systemFiles || *systemFiles == refusedSystemFileMove) return 1;
-    const DeviceInfo target = targetFolder.currentDevice();
-    if (*port == target.portNumber) {
-        prompt::show(targetFolder.ownerWindow(), IDS_ERROR_COPY_TO_ITSELF, IDS_CAPTION_ERROR, MB_OK | MB_ICONHAND);
-        return 0;
+    if (!systemFiles || *systemFiles == refusedSystemFileMove) return S_FALSE;
+    if (*port == target.device.portNumber) {
+        prompt::show(target.windows.owner, IDS_ERROR_COPY_TO_ITSELF, IDS_CAPTION_ERROR, MB_OK | MB_ICONHAND);
+        return S_OK;
     }
     try {
         DeviceCopyRequest request;
         request.files = filesOf(*dataObject);
-        request.target = target;
-        if (!targetFolder.records() || targetFolder.records()->empty()) {
-            ComPtr<IEnumIDList> enumerator;
-            const HRESULT listed = targetFolder.EnumObjects(targetFolder.ownerWindow(), 0x100, &enumerator);
-            if (FAILED(listed)) return static_cast<std::uint32_t>(listed);
-        }
+        request.target = target.device;
         // The names as they were when the job began: a later listing cannot change them under it.
-        if (const auto records = targetFolder.records()) {
-            for (const ItemRecord& record : *records)
-                if (record.kind != ItemKind::Device)
-                    request.targetFiles.push_back({std::string(fieldText(record.name)), record.size});
-        }
-        request.move = (readValue(*dataObject, formats.preferredDropEffect).value_or(0) & DROPEFFECT_MOVE) != 0;
-        DeviceInfo source;
-        if (probePort(source, static_cast<int>(*port), true, false) <= 0) return 1;
-        request.source = source;
-        if (request.files.empty()) return 0;
+        request.targetFiles = target.files;
+        request.move = move;
+        const auto source = probePort(static_cast<int>(*port));
+        if (!source) return S_FALSE;
+        request.source = *source;
+        if (request.files.empty()) return S_OK;
 
         const ComPtr<IGlobalInterfaceTable> table = globalInterfaceTable();
         DWORD cookie = 0;
-        if (!table || FAILED(table->RegisterInterfaceInGlobal(dataObject, IID_IDataObject, &cookie))) return 1;
+        if (!table || FAILED(table->RegisterInterfaceInGlobal(dataObject, IID_IDataObject, &cookie))) return S_FALSE;
         auto user = std::make_unique<ShellTransferUser>(nullptr);
         std::uint64_t totalBytes = 0;
         for (const TransferListEntry& file : request.files) totalBytes += file.size;
-        auto progress = TransferProgress::create(*user, target, TransferMode::DeviceToDevice,
-                                                 static_cast<std::uint32_t>(request.files.size()), totalBytes, &source);
+        auto progress = TransferProgress::create(*user, TransferMode::DeviceToDevice,
+                                                 static_cast<std::uint32_t>(request.files.size()), totalBytes);
         if (!startDeviceCopyJob(std::move(request), progress, std::move(user),
-                                std::make_unique<DataObjectSource>(cookie, viewWindow))) {
+                                std::make_unique<DataObjectSource>(cookie, target.windows.refresh))) {
             progress->destroy();
             table->RevokeInterfaceFromGlobal(cookie);
         }
-        return 0;
+        return S_OK;
     } catch (const ComFailure& failure) {
-        return static_cast<std::uint32_t>(failure.result());
+        return failure.result();
     } catch (...) {
-        return 1;
+        return S_FALSE;
     }
 }

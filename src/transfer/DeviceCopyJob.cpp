@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -73,7 +74,7 @@ public:
         source_->finished();
         progress_->setAbortHandler({});
         progress_->destroy();
-        for (const std::string& path : temporaries_) removeLocalFile(path);
+        for (const std::string& path : takeTemporaries()) removeLocalFile(path);
         if (refreshView_) {
             pauseFor(refreshPause);
             source_->refreshTarget();
@@ -120,6 +121,11 @@ private:
         std::erase(temporaries_, path);
     }
 
+    std::vector<std::string> takeTemporaries() {
+        const std::lock_guard<std::mutex> guard(lock_);
+        return std::exchange(temporaries_, {});
+    }
+
     bool onTarget(const std::string& name) const {
         return std::any_of(request_.targetFiles.begin(), request_.targetFiles.end(),
                            [&](const DeviceFileRecord& file) { return file.name == name; });
@@ -163,10 +169,11 @@ private:
                 failure = 0;
             } else {
                 try {
-                    sourceDevice_.sendFile(entry.name, temporary, entry.size, [this](auto... report) {
-                        TransferProgress::receiveSideProgress(report...);
-                        if (cancelled()) sourceDevice_.cancelTransfer();
-                    });
+                    sourceDevice_.sendFile(entry.name, temporary, entry.size,
+                                           [this, report = progress_->receiveReport()](auto... figures) {
+                                               report(figures...);
+                                               if (cancelled()) sourceDevice_.cancelTransfer();
+                                           });
                 } catch (const NBException& error) {
                     failure = error.code;
                 }
@@ -217,15 +224,16 @@ private:
             removeTemporary(entry->tempPath);
             if (!goOn) break;
         }
-        // Files received before a failure of the receiving are not sent.
+        // Files received before a failure of the receiving are not sent; the
+        // receiving may still queue one meanwhile, so the queue is taken whole.
+        std::deque<TransferQueueEntry> left;
         {
-            std::unique_lock<std::mutex> guard(lock_);
-            for (const TransferQueueEntry& left : ready_) {
-                guard.unlock();
-                removeTemporary(left.tempPath);
-                guard.lock();
-            }
-            ready_.clear();
+            const std::lock_guard<std::mutex> guard(lock_);
+            left.swap(ready_);
+        }
+        for (const TransferQueueEntry& entry : left) removeTemporary(entry.tempPath);
+        {
+            const std::lock_guard<std::mutex> guard(lock_);
             if (sent == 0) refreshView_ = false;
             if (cancelled_) return;
             jobDone_ = true;
@@ -248,8 +256,8 @@ private:
             try {
                 targetDevice_.receiveFile(
                     entry.tempPath,
-                    [this](auto... report) {
-                        TransferProgress::sendSideProgress(report...);
+                    [this, report = progress_->sendReport()](auto... figures) {
+                        report(figures...);
                         if (cancelled()) targetDevice_.cancelTransfer();
                     },
                     overwrite ? 1 : 0, targetName, replacedSize(targetName));

@@ -1,7 +1,6 @@
 #include "transfer/DeviceFileOperations.h"
 
 #include "link/NBException.h"
-#include "namespace/NamespaceFolder.h"
 #include "protocol/SLVFamilyDevice.h"
 #include "resources/resource.h"
 #include "shell/Prompt.h"
@@ -15,9 +14,9 @@ namespace {
 // Runs one transaction on a device object that lives only for it. Returns
 // the error code, or nothing when the transaction went through.
 template <typename Transaction>
-std::optional<std::int32_t> runOnDevice(const NamespaceFolder& folder, Transaction&& transaction) {
+std::optional<std::int32_t> runOnDevice(const DeviceInfo& target, Transaction&& transaction) {
     try {
-        SLVFamilyDevice device(folder.currentDevice());
+        SLVFamilyDevice device(target);
         transaction(device);
         return std::nullopt;
     } catch (const NBException& failure) {
@@ -29,49 +28,49 @@ std::optional<std::int32_t> runOnDevice(const NamespaceFolder& folder, Transacti
 }
 
 // Shows one error box; a failure to build the text must not escape.
-void tellFailure(const NamespaceFolder& folder, UINT textId, std::initializer_list<TextArg> args) noexcept {
+void tellFailure(HWND owner, UINT textId, std::initializer_list<TextArg> args) noexcept {
     try {
-        prompt::showError(folder.ownerWindow(), textId, args);
+        prompt::showError(owner, textId, args);
     } catch (...) {
     }
 }
 
 }  // namespace
 
-std::uint32_t deleteFileOnDevice(const NamespaceFolder& folder, const std::string& name) noexcept {
-    if (!runOnDevice(folder, [&](SLVFamilyDevice& device) { device.deleteFile(name); })) {
-        return 1;
+bool deleteFileOnDevice(const DeviceInfo& device, const std::string& name, HWND owner) noexcept {
+    if (!runOnDevice(device, [&](SLVFamilyDevice& target) { target.deleteFile(name); })) {
+        return true;
     }
-    tellFailure(folder, IDS_ERROR_DELETE, {name});
-    return 0;
+    tellFailure(owner, IDS_ERROR_DELETE, {name});
+    return false;
 }
 
-std::uint32_t renameFileOnDevice(const NamespaceFolder& folder, const std::string& oldName,
-                                 const std::string& newName) noexcept {
-    const auto failure = runOnDevice(folder, [&](SLVFamilyDevice& device) { device.renameFile(oldName, newName); });
+bool renameFileOnDevice(const DeviceInfo& device, const std::string& oldName, const std::string& newName,
+                        HWND owner) noexcept {
+    const auto failure = runOnDevice(device, [&](SLVFamilyDevice& target) { target.renameFile(oldName, newName); });
     if (!failure) {
-        return 1;
+        return true;
     }
     if (*failure == ErrorCode::FileAlreadyExists) {
-        tellFailure(folder, IDS_ERROR_RENAME_EXISTS, {oldName, newName});
+        tellFailure(owner, IDS_ERROR_RENAME_EXISTS, {oldName, newName});
     } else {
-        tellFailure(folder, IDS_ERROR_RENAME, {oldName});
+        tellFailure(owner, IDS_ERROR_RENAME, {oldName});
     }
-    return 0;
+    return false;
 }
 
-void deleteMovedSources(const NamespaceFolder& folder, const std::vector<std::string>& names) noexcept {
-    for (const std::string& name : names) deleteFileOnDevice(folder, name);
+void deleteMovedSources(const DeviceInfo& device, const std::vector<std::string>& names, HWND owner) noexcept {
+    for (const std::string& name : names) deleteFileOnDevice(device, name, owner);
 }
 
-int deleteSelection(const NamespaceFolder& folder, HWND owner, const std::vector<ItemRecord>& selected) noexcept {
+int deleteSelection(const DeviceInfo& device, HWND owner, const std::vector<ItemRecord>& selected) noexcept {
     const WaitCursor wait;
     int deleted = 0;
     try {
         if (selected.size() == 1) {
             const std::string name(fieldText(selected[0].name));
             const UINT question = isSystemFileName(name) ? IDS_CONFIRM_DELETE_SYSFILE : IDS_CONFIRM_DELETE_FILE;
-            return prompt::confirm(owner, question, {name}) ? static_cast<int>(deleteFileOnDevice(folder, name)) : 0;
+            return prompt::confirm(owner, question, {name}) && deleteFileOnDevice(device, name, owner) ? 1 : 0;
         }
         if (selected.empty() || !prompt::confirm(owner, IDS_CONFIRM_DELETE_FILES, {selected.size()})) {
             return 0;
@@ -83,7 +82,7 @@ int deleteSelection(const NamespaceFolder& folder, HWND owner, const std::vector
             return 0;
         }
         for (const ItemRecord& record : selected) {
-            deleted += static_cast<int>(deleteFileOnDevice(folder, std::string(fieldText(record.name))));
+            if (deleteFileOnDevice(device, std::string(fieldText(record.name)), owner)) ++deleted;
         }
     } catch (...) {
         // No memory for a question or a name: what was deleted so far counts.

@@ -1,14 +1,12 @@
 #include "transfer/DroppedFiles.h"
 
 #include "link/Pause.h"
-#include "namespace/NamespaceFolder.h"
+#include "resources/resource.h"
 #include "shell/ModuleState.h"
 #include "shell/ShellResources.h"
 #include "shell/TextFormat.h"
-#include "transfer/DataValues.h"
-#include "transfer/FileDataObject.h"
-#include "transfer/FileNames.h"
 #include "transfer/BackgroundWork.h"
+#include "transfer/FileNames.h"
 #include "transfer/PcTransfers.h"
 #include "transfer/ShellTransferUser.h"
 
@@ -16,9 +14,9 @@
 
 namespace {
 
-constexpr UINT refreshCommand = 271;
 constexpr std::uint32_t refreshPause = 500;
-constexpr std::size_t longestDeviceName = 64;
+// DragQueryFileW's index that asks for the number of files.
+constexpr UINT fileCountQuery = 0xFFFFFFFF;
 
 // A dropped path as an upload takes it: UTF-8 for the local file, and the
 // name part in the ANSI code page for the device (none when a character
@@ -34,81 +32,80 @@ UploadSource sourceOf(const std::wstring& path) {
     return {narrowUtf8(path), deviceName};
 }
 
+// The CF_HDROP list of a data object, read only from global memory: a
+// source may answer with any medium.
+class DroppedList {
+public:
+    explicit DroppedList(IDataObject& data) {
+        FORMATETC format = valueFormat(CF_HDROP);
+        STGMEDIUM medium{};
+        if (FAILED(data.GetData(&format, &medium))) return;
+        medium_.reset(medium);
+        if (medium.tymed == TYMED_HGLOBAL) lock_.emplace(medium.hGlobal);
+    }
+    bool readable() const { return lock_ && *lock_; }
+    HDROP handle() const { return reinterpret_cast<HDROP>(medium_.get().hGlobal); }
+
+private:
+    UniqueStgMedium medium_;
+    std::optional<GlobalLockGuard<DROPFILES>> lock_;
+};
+
 }  // namespace
 
-std::uint32_t uploadDroppedFiles(IDataObject* dataObject, NamespaceFolder& targetFolder, HWND ownerWindow,
-                                 bool moveRequested) {
-    if (!dataObject) return 0;
-    const ComPtr<NamespaceFolder> folder(&targetFolder);
-    const ClipboardFormats& formats = moduleState().clipboardFormats();
-
+ComPtr<IAsyncOperation> asyncOperationOf(IDataObject& data) {
     ComPtr<IAsyncOperation> async;
-    if (SUCCEEDED(dataObject->QueryInterface(IID_IDataObjectAsyncCapability,
-                                             reinterpret_cast<void**>(async.GetAddressOf())))) {
-        BOOL isAsync = FALSE;
-        if (FAILED(async->GetAsyncMode(&isAsync)) || !isAsync) async.Reset();
+    BOOL isAsync = FALSE;
+    if (FAILED(data.QueryInterface(IID_IDataObjectAsyncCapability, reinterpret_cast<void**>(async.GetAddressOf()))) ||
+        FAILED(async->GetAsyncMode(&isAsync)) || !isAsync) {
+        async.Reset();
     }
+    return async;
+}
 
-    bool move = false;
-    FORMATETC preferred = valueFormat(formats.preferredDropEffect);
-    STGMEDIUM preferredMedium{};
-    if (SUCCEEDED(dataObject->GetData(&preferred, &preferredMedium))) {
-        UniqueStgMedium held(preferredMedium);
-        move = readValueBlock(held.get().hGlobal) == DROPEFFECT_MOVE;
-        FORMATETC performed = valueFormat(formats.performedDropEffect);
-        dataObject->SetData(&performed, &preferredMedium, FALSE);
-    } else if (moveRequested) {
-        move = true;
-        if (async) async->StartOperation(nullptr);
-        writeValue(*dataObject, formats.performedDropEffect, DROPEFFECT_MOVE);
-    }
+bool uploadDroppedFiles(IDataObject* dataObject, const TransferTarget& target, bool move) {
+    if (!dataObject) return false;
+    const ClipboardFormats& formats = moduleState().clipboardFormats();
+    const ComPtr<IAsyncOperation> async = asyncOperationOf(*dataObject);
+    // What the source hears at the end: DROPEFFECT_MOVE lets it delete its files.
+    const auto tell = [&](DWORD effect) {
+        if (effect == DROPEFFECT_MOVE) writeValue(*dataObject, formats.pasteSucceeded, DROPEFFECT_MOVE);
+        if (async) async->EndOperation(S_OK, nullptr, effect);
+    };
 
-    FORMATETC dropFormat = valueFormat(CF_HDROP);
-    STGMEDIUM dropMedium{};
-    if (FAILED(dataObject->GetData(&dropFormat, &dropMedium))) return 0;
-    const UniqueStgMedium drop(dropMedium);
     std::vector<UploadSource> files;
     {
-        const GlobalLockGuard<DROPFILES> list(drop.get().hGlobal);
-        if (!list) return 0;
-        const auto dropList = reinterpret_cast<HDROP>(drop.get().hGlobal);
-        const UINT count = DragQueryFileW(dropList, 0xFFFFFFFF, nullptr, 0);
+        const DroppedList list(*dataObject);
+        if (!list.readable()) {
+            tell(DROPEFFECT_NONE);
+            return false;
+        }
+        const UINT count = DragQueryFileW(list.handle(), fileCountQuery, nullptr, 0);
         for (UINT i = 0; i < count; ++i) {
-            const UINT length = DragQueryFileW(dropList, i, nullptr, 0);
+            const UINT length = DragQueryFileW(list.handle(), i, nullptr, 0);
             std::wstring path(length + 1, L'\0');
-            if (length == 0 || DragQueryFileW(dropList, i, path.data(), length + 1) == 0) return 0;
+            if (length == 0 || DragQueryFileW(list.handle(), i, path.data(), length + 1) == 0) {
+                tell(DROPEFFECT_NONE);
+                return false;
+            }
             path.resize(length);
             files.push_back(sourceOf(path));
         }
     }
 
-    std::vector<DeviceFileRecord> deviceFiles;
-    if (const auto records = folder->records()) {
-        for (const ItemRecord& record : *records) {
-            if (record.kind != ItemKind::Device)
-                deviceFiles.push_back({std::string(fieldText(record.name)), record.size});
-        }
-    }
-    ShellTransferUser user(ownerWindow);
-    const UploadOutcome outcome = uploadFiles(folder->currentDevice(), files, deviceFiles, user);
-    if (!outcome.processed) return 0;
-
+    ShellTransferUser user(target.windows.owner);
+    const UploadOutcome outcome = uploadFiles(target.device, files, target.files, user);
     // The source deletes its files only once every one of them arrived.
-    if (move && outcome.allSucceeded) {
-        writeValue(*dataObject, formats.pasteSucceeded, DROPEFFECT_MOVE);
-        if (async) async->EndOperation(S_OK, nullptr, DROPEFFECT_MOVE);
-    } else if (!move && async) {
-        async->EndOperation(S_OK, nullptr, DROPEFFECT_COPY);
-    }
-    if (outcome.refreshView) {
+    tell(!outcome.processed ? DROPEFFECT_NONE : move && outcome.allSucceeded ? DROPEFFECT_MOVE : DROPEFFECT_COPY);
+    if (!outcome.processed) return false;
+    if (outcome.refreshView && target.windows.refresh) {
         pauseFor(refreshPause);
-        PostMessageW(ownerWindow, WM_COMMAND, refreshCommand, 0);
+        PostMessageW(target.windows.refresh, WM_COMMAND, IDM_REFRESH, 0);
     }
-    return 1;
+    return true;
 }
 
-bool uploadDroppedFilesInBackground(IDataObject* dataObject, NamespaceFolder& targetFolder, HWND ownerWindow,
-                                    bool moveRequested) {
+bool uploadDroppedFilesInBackground(IDataObject* dataObject, TransferTarget target, bool move) {
     ComPtr<IGlobalInterfaceTable> table;
     DWORD cookie = 0;
     if (!dataObject ||
@@ -116,37 +113,33 @@ bool uploadDroppedFilesInBackground(IDataObject* dataObject, NamespaceFolder& ta
         FAILED(table->RegisterInterfaceInGlobal(dataObject, IID_IDataObject, &cookie))) {
         return false;
     }
-    ComPtr<NamespaceFolder> folder(&targetFolder);
-    moduleState().objectCreated();  // the module stays while the upload runs
-    runInBackground([folder, cookie, ownerWindow, moveRequested] {
-        if (SUCCEEDED(OleInitialize(nullptr))) {
-            ComPtr<IGlobalInterfaceTable> table;
-            ComPtr<IDataObject> data;
-            if (SUCCEEDED(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                                           IID_PPV_ARGS(&table)))) {
-                if (SUCCEEDED(table->GetInterfaceFromGlobal(cookie, IID_PPV_ARGS(&data)))) {
-                    uploadDroppedFiles(data.Get(), *folder.Get(), ownerWindow, moveRequested);
-                }
-                data.Reset();
-                table->RevokeInterfaceFromGlobal(cookie);
+    writeValue(*dataObject, moduleState().clipboardFormats().performedDropEffect,
+               move ? DROPEFFECT_MOVE : DROPEFFECT_COPY);
+    // Begun here, so the source never sees a finished drop with no operation running.
+    if (const ComPtr<IAsyncOperation> async = asyncOperationOf(*dataObject)) async->StartOperation(nullptr);
+    runInBackground([target = std::move(target), cookie, move] {
+        if (FAILED(OleInitialize(nullptr))) return;
+        ComPtr<IGlobalInterfaceTable> table;
+        ComPtr<IDataObject> data;
+        if (SUCCEEDED(
+                CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&table)))) {
+            if (SUCCEEDED(table->GetInterfaceFromGlobal(cookie, IID_PPV_ARGS(&data)))) {
+                uploadDroppedFiles(data.Get(), target, move);
             }
-            table.Reset();
-            OleUninitialize();
+            data.Reset();
+            table->RevokeInterfaceFromGlobal(cookie);
         }
-        moduleState().objectDestroyed();
+        table.Reset();
+        OleUninitialize();
     });
     return true;
 }
 
 std::optional<bool> firstDroppedFileReadable(IDataObject& data) {
-    FORMATETC dropFormat = valueFormat(CF_HDROP);
-    STGMEDIUM medium{};
-    if (FAILED(data.GetData(&dropFormat, &medium))) return std::nullopt;
-    const UniqueStgMedium drop(medium);
-    const GlobalLockGuard<DROPFILES> list(drop.get().hGlobal);
-    if (!list) return std::nullopt;
+    const DroppedList list(data);
+    if (!list.readable()) return std::nullopt;
     wchar_t path[MAX_PATH] = {};
-    if (DragQueryFileW(reinterpret_cast<HDROP>(drop.get().hGlobal), 0, path, MAX_PATH) == 0) return false;
+    if (DragQueryFileW(list.handle(), 0, path, MAX_PATH) == 0) return false;
     // A folder cannot be opened as a file: it is not offered.
     const UniqueFileHandle file(
         CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));

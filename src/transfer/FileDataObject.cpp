@@ -2,8 +2,6 @@
 
 #include "link/LocalFile.h"
 #include "link/Pause.h"
-#include "namespace/ItemIdAllocator.h"
-#include "namespace/NamespaceFolder.h"
 #include "resources/resource.h"
 #include "shell/ModuleState.h"
 #include "shell/Prompt.h"
@@ -23,7 +21,8 @@ constexpr UINT descriptorBlockFlags = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DISCA
 // A consumer that is not a folder of ours gets its descriptors after this
 // wait (it has not asked for the system-file answer first).
 constexpr std::uint32_t foreignConsumerWait = 4000;
-constexpr UINT refreshCommand = 271;
+// What a drag offers: either effect.
+constexpr DWORD dragEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE;
 
 // The device keeps its local time; the descriptor's times are UTC.
 FILETIME fileTimeOf(const ItemRecord& record) {
@@ -73,8 +72,8 @@ bool sameEntry(const FORMATETC& left, const FORMATETC& right) {
 
 }  // namespace
 
-FileDataObject::FileDataObject(NamespaceFolder& folder, HWND ownerWindow, std::vector<ItemRecord> items)
-    : folder_(&folder), ownerWindow_(ownerWindow), items_(std::move(items)), user_(folder.ownerWindow()) {
+FileDataObject::FileDataObject(const DeviceInfo& device, std::vector<ItemRecord> items, ViewWindows windows)
+    : device_(device), items_(std::move(items)), windows_(windows), user_(windows.owner) {
     // A device-to-device job calls the object from its own thread; with the
     // free-threaded marshaler its calls reach the object itself (Wine's
     // proxies drop SetData).
@@ -105,8 +104,8 @@ const QITAB* FileDataObject::interfaces() noexcept {
 }
 
 bool FileDataObject::isMove() const {
-    return (preferredEffect_ == 3 && performedEffect_ == DROPEFFECT_MOVE) ||
-           (preferredEffect_ == DROPEFFECT_MOVE && performedEffect_ == 0);
+    return (preferredEffect_ == dragEffects && performedEffect_ == DROPEFFECT_MOVE) ||
+           (preferredEffect_ == DROPEFFECT_MOVE && performedEffect_ == DROPEFFECT_NONE);
 }
 
 bool FileDataObject::confirmSystemFileMove(HWND owner) {
@@ -133,7 +132,7 @@ HRESULT FileDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) noexcept {
         const ClipboardFormats& formats = moduleState().clipboardFormats();
         const CLIPFORMAT asked = format->cfFormat;
         if (asked == formats.deviceFiles || asked == formats.devicePort) {
-            return valueMedium(folder_->currentDevice().portNumber, *medium);
+            return valueMedium(device_.portNumber, *medium);
         }
         if (asked == formats.deviceFileNames) {
             std::string names;
@@ -154,7 +153,7 @@ HRESULT FileDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) noexcept {
             }
             DWORD answer = 0;
             if (ask) {
-                const bool agreed = confirmSystemFileMove(folder_->viewWindow());
+                const bool agreed = confirmSystemFileMove(windows_.owner);
                 answer = agreed ? 1 : 2;
                 const std::lock_guard<std::mutex> guard(lock_);
                 if (agreed) hasSystemFile_ = false;
@@ -200,8 +199,8 @@ HRESULT FileDataObject::fileContents(const FORMATETC& format, STGMEDIUM& medium)
         progress = progress_;
     }
     if (!progress) {
-        progress = TransferProgress::create(user_, folder_->currentDevice(), TransferMode::PcAndDevice,
-                                            static_cast<std::uint32_t>(items_.size()), totalBytes_);
+        progress = TransferProgress::create(user_, TransferMode::PcAndDevice, static_cast<std::uint32_t>(items_.size()),
+                                            totalBytes_);
         const std::lock_guard<std::mutex> guard(lock_);
         progress_ = progress;
     }
@@ -227,7 +226,9 @@ HRESULT FileDataObject::fileContents(const FORMATETC& format, STGMEDIUM& medium)
     const std::lock_guard<std::mutex> oneAtATime(downloads);
     const std::string temporary = makeTemporaryFile();
     if (temporary.empty()) return E_FAIL;
-    if (!downloadOneFile(folder_->currentDevice(), deviceName, temporary, item.size, *progress, user_)) {
+    if (!downloadOneFile(device_, deviceName, temporary, item.size, *progress, user_)) {
+        // Abort ends this paste only: the next one starts with a progress of its own.
+        if (progress->aborted()) endDownloads();
         return E_ABORT;
     }
     ComPtr<IStream> stream = TempFileStream::open(temporary);
@@ -264,8 +265,22 @@ HRESULT FileDataObject::storedData(const FORMATETC& format, STGMEDIUM& medium) {
     return S_OK;
 }
 
+bool FileDataObject::holdsBlock(HGLOBAL block) const {
+    return std::any_of(stored_.begin(), stored_.end(), [&](const StoredFormat& stored) {
+        return stored.medium.get().tymed == TYMED_HGLOBAL && stored.medium.get().hGlobal == block;
+    });
+}
+
 HRESULT FileDataObject::storeData(const FORMATETC& format, STGMEDIUM& medium, bool release) {
     if (format.ptd) return DV_E_DVTARGETDEVICE;
+    // A block handed out by us and given back stays with its one owner: the
+    // new entry keeps a copy, and the medium's reference on us is let go.
+    const bool ourBlock = medium.tymed == TYMED_HGLOBAL && holdsBlock(medium.hGlobal);
+    if (ourBlock && release) {
+        if (medium.pUnkForRelease) medium.pUnkForRelease->Release();
+        medium.pUnkForRelease = nullptr;
+        release = false;
+    }
     STGMEDIUM kept = medium;
     if (!release) {
         // Only global memory can be copied.
@@ -389,22 +404,13 @@ HRESULT FileDataObject::EndOperation(HRESULT result, IBindCtx*, DWORD effects) n
         }
         std::vector<std::string> names;
         for (const ItemRecord& item : items_) names.emplace_back(fieldText(item.name));
-        deleteMovedSources(*folder_.Get(), names);
-        // Only our own data leaves the clipboard: whatever the user copied since stays.
-        if (OleIsCurrentClipboard(this) == S_OK) OleSetClipboard(nullptr);
-        PostMessageW(ownerWindow_, WM_COMMAND, refreshCommand, 0);
+        deleteMovedSources(device_, names, windows_.owner);
+        // Only our own data leaves the clipboard (whatever the user copied
+        // since stays), and only the thread that put it there takes it off.
+        uiThread_.run([self = ComPtr<IDataObject>(this)] {
+            if (OleIsCurrentClipboard(self.Get()) == S_OK) OleSetClipboard(nullptr);
+        });
+        if (windows_.refresh) PostMessageW(windows_.refresh, WM_COMMAND, IDM_REFRESH, 0);
         return S_OK;
     });
-}
-
-HRESULT createFileDataObject(NamespaceFolder& folder, UINT count, PCUITEMID_CHILD_ARRAY items, HWND refreshWindow,
-                             REFIID riid, void** object) {
-    if (count == 0 || !items) return E_INVALIDARG;
-    std::vector<ItemRecord> records;
-    for (UINT i = 0; i < count; ++i) {
-        const auto record = readLastItemRecord(items[i]);
-        if (!record) return E_INVALIDARG;
-        records.push_back(*record);
-    }
-    return makeComObject<FileDataObject>(folder, refreshWindow, std::move(records))->QueryInterface(riid, object);
 }

@@ -4,15 +4,17 @@
 // downloaded into a temporary file handed out as a stream. To other device
 // folders of the namespace it offers the device's port, so that they can
 // copy device to device. A consumer that finished a move says so through
-// EndOperation; the files are then deleted on the device.
+// EndOperation; the files are then deleted on the device. It keeps the
+// device it was made for (port and serial), whatever the folder lists later.
 #include "namespace/ItemRecord.h"
 #include "shell/ComObject.h"
 #include "shell/ShellResources.h"
+#include "shell/ThreadMailbox.h"
 #include "transfer/DataValues.h"
 #include "transfer/ShellTransferUser.h"
 #include "transfer/TransferProgress.h"
+#include "transfer/TransferTarget.h"
 
-#include <shldisp.h>
 #include <shlobj.h>
 
 #include <memory>
@@ -20,15 +22,10 @@
 #include <optional>
 #include <vector>
 
-class NamespaceFolder;
-
-// The shell's name for what the headers call IDataObjectAsyncCapability.
-using IAsyncOperation = IDataObjectAsyncCapability;
-
 class FileDataObject final : public ComObject<FileDataObject, IDataObject, IAsyncOperation> {
 public:
-    // `ownerWindow` hears Refresh (271) after a completed move.
-    FileDataObject(NamespaceFolder& folder, HWND ownerWindow, std::vector<ItemRecord> items);
+    // Made on the thread that may fill the clipboard with it (the UI thread).
+    FileDataObject(const DeviceInfo& device, std::vector<ItemRecord> items, ViewWindows windows);
 
     static const QITAB* interfaces() noexcept;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override;
@@ -63,6 +60,7 @@ private:
     HRESULT fileContents(const FORMATETC& format, STGMEDIUM& medium);
     HRESULT storedData(const FORMATETC& format, STGMEDIUM& medium);
     HRESULT storeData(const FORMATETC& format, STGMEDIUM& medium, bool release);
+    bool holdsBlock(HGLOBAL block) const;
     // The operation is a move: a drag ending in a move, or a cut not yet pasted.
     bool isMove() const;
     // The system-file question of a move; true when the user agreed.
@@ -70,9 +68,10 @@ private:
     void endDownloads();
 
     ComPtr<IUnknown> marshaler_;
-    ComPtr<NamespaceFolder> folder_;
-    const HWND ownerWindow_;
+    const DeviceInfo device_;
     const std::vector<ItemRecord> items_;
+    const ViewWindows windows_;
+    ThreadMailbox uiThread_;
     std::vector<FILEDESCRIPTORA> descriptors_;
     std::uint64_t totalBytes_ = 0;
 
@@ -87,7 +86,3 @@ private:
     ShellTransferUser user_;
     std::shared_ptr<TransferProgress> progress_;  // of the downloads of one paste
 };
-
-// The maker the folder calls for IID_IDataObject.
-HRESULT createFileDataObject(NamespaceFolder& folder, UINT count, PCUITEMID_CHILD_ARRAY items, HWND refreshWindow,
-                             REFIID riid, void** object);

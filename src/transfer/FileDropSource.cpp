@@ -10,7 +10,7 @@ const QITAB* FileDropSource::interfaces() noexcept {
 
 HRESULT FileDropSource::QueryContinueDrag(BOOL escapePressed, DWORD keyState) noexcept {
     if (escapePressed) return DRAGDROP_S_CANCEL;
-    if (!(keyState & MK_LBUTTON)) return DRAGDROP_S_DROP;
+    if (!(keyState & button_)) return DRAGDROP_S_DROP;
     return S_OK;
 }
 

@@ -11,10 +11,6 @@ bool forbidden(unsigned char c) {
     return c < 0x20 || c == 0x7F || reserved.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
-char asciiUpper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 struct AsciiCaseLess {
     bool operator()(const std::string& left, const std::string& right) const {
         return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
@@ -80,9 +76,4 @@ std::vector<std::string> distinctNames(const std::vector<std::string>& names,
         result[i] = candidate;
     }
     return result;
-}
-
-bool sameDeviceName(std::string_view left, std::string_view right) {
-    return std::equal(left.begin(), left.end(), right.begin(), right.end(),
-                      [](char a, char b) { return asciiUpper(a) == asciiUpper(b); });
 }

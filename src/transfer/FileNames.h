@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/DeviceNames.h"
+
 // `deviceName` as one safe file name of its own on any PC: no path
 // separators or drive colon, none of the characters Windows forbids, no
 // control characters, not "." or "..", no trailing dot or space, not a
@@ -23,10 +25,6 @@ std::string safeLocalFileName(std::string_view deviceName);
 // names never end as one local name.
 std::vector<std::string> distinctNames(const std::vector<std::string>& names,
                                        const std::function<std::string(std::string_view)>& makeSafe);
-
-// Device names compared as the device's file system does: ASCII letters
-// without regard to case.
-bool sameDeviceName(std::string_view left, std::string_view right);
 
 // A local file name, or a name the user typed (UTF-8), as the device stores
 // it: in the device's code page; none when a character has no form there.

@@ -1,16 +1,13 @@
 #include "transfer/FolderDropTarget.h"
 
 #include "namespace/ItemIdAllocator.h"
-#include "namespace/NamespaceFolder.h"
 #include "shell/ModuleState.h"
-#include "shell/TextFormat.h"
+#include "transfer/DataValues.h"
 #include "transfer/DeviceCopy.h"
 #include "transfer/DroppedFiles.h"
-#include "transfer/DataValues.h"
-#include "transfer/FileDataObject.h"
 
-FolderDropTarget::FolderDropTarget(NamespaceFolder& folder, HWND window, PCUITEMID_CHILD item)
-    : window_(window), folder_(&folder), item_(item ? ItemIdAllocator().cloneIdList(item) : nullptr) {
+FolderDropTarget::FolderDropTarget(DeviceFolder& folder, PCUITEMID_CHILD item, ViewWindows windows)
+    : windows_(windows), folder_(&folder), item_(item ? ItemIdAllocator().cloneIdList(item) : nullptr) {
     // The drag images are a nicety: without the shell's helper the default cursors show.
     CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dragImages_));
 }
@@ -23,31 +20,33 @@ const QITAB* FolderDropTarget::interfaces() noexcept {
     return table;
 }
 
-DWORD FolderDropTarget::targetPort() const {
+std::optional<DWORD> FolderDropTarget::targetPort() const {
     if (item_) {
-        if (const auto record = readLastItemRecord(item_.get())) return record->port;
+        const auto record = readLastItemRecord(item_.get());
+        return record ? std::optional<DWORD>(record->port) : std::nullopt;
     }
-    return folder_->currentDevice().portNumber;
+    if (folder_->showsDevices()) return std::nullopt;
+    const auto device = folder_->device();
+    return device ? std::optional<DWORD>(device->portNumber) : std::nullopt;
 }
 
 DWORD FolderDropTarget::effectFor(DWORD keyState) const {
     if (!acceptable_) return DROPEFFECT_NONE;
-    if (!folder_->showsDevices() || item_) return (keyState & MK_SHIFT) ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
-    return DROPEFFECT_NONE;
+    return (keyState & MK_SHIFT) ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
 }
 
 HRESULT FolderDropTarget::DragEnter(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) noexcept {
     if (!effect) return E_INVALIDARG;
     return comBoundary([&]() -> HRESULT {
         const std::lock_guard<std::mutex> guard(lock_);
-        acceptable_ = true;
-        if (data) {
+        const std::optional<DWORD> port = targetPort();
+        acceptable_ = port.has_value();
+        if (data && acceptable_) {
             // Files cannot be dropped onto their own device.
-            if (readValue(*data, moduleState().clipboardFormats().devicePort) == targetPort()) acceptable_ = false;
+            if (readValue(*data, moduleState().clipboardFormats().devicePort) == port) acceptable_ = false;
             FORMATETC dropFormat = valueFormat(CF_HDROP);
             // Our own data objects claim the list without giving it: then the
-            // effect is the target's like any other (it stayed as it came once,
-            // offering every effect even onto the files' own device).
+            // effect is the target's like any other.
             if (acceptable_ && data->QueryGetData(&dropFormat) == S_OK) {
                 acceptable_ = firstDroppedFileReadable(*data).value_or(true);
             }
@@ -55,7 +54,7 @@ HRESULT FolderDropTarget::DragEnter(IDataObject* data, DWORD keyState, POINTL po
         *effect = effectFor(keyState);
         if (dragImages_) {
             POINT at{point.x, point.y};
-            dragImages_->DragEnter(window_, data, &at, *effect);
+            dragImages_->DragEnter(windows_.owner, data, &at, *effect);
         }
         return S_OK;
     });
@@ -79,48 +78,50 @@ HRESULT FolderDropTarget::DragLeave() noexcept {
     return S_OK;
 }
 
+ComPtr<DeviceFolder> FolderDropTarget::dropFolder() const {
+    if (!item_) return folder_;
+    // A drop on a device of the root goes into that device's folder.
+    ComPtr<DeviceFolder> bound;
+    throwIfFailed(folder_->BindToObject(item_.get(), nullptr, __uuidof(DeviceFolder),
+                                        reinterpret_cast<void**>(bound.GetAddressOf())));
+    return bound;
+}
+
 HRESULT FolderDropTarget::Drop(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) noexcept {
     if (!effect || !data) return E_INVALIDARG;
     return comBoundary([&]() -> HRESULT {
-        ComPtr<NamespaceFolder> target;
-        bool move = false;
         {
+            // Not held beyond this: what follows may show messages, and
+            // their loops may bring drag calls.
             const std::lock_guard<std::mutex> guard(lock_);
             *effect = effectFor(keyState);
-            moveDrop_ = *effect == DROPEFFECT_MOVE;
-            move = moveDrop_;
+            acceptable_ = false;
             if (dragImages_) {
                 POINT at{point.x, point.y};
                 dragImages_->Drop(data, &at, *effect);
             }
-            if (item_) {
-                // A drop on a device of the root goes into that device's folder.
-                ComPtr<IShellFolder> bound;
-                const HRESULT result = folder_->BindToObject(item_.get(), nullptr, IID_PPV_ARGS(&bound));
-                if (FAILED(result)) return result;
-                folder_ = static_cast<NamespaceFolder*>(bound.Get());
-                item_.reset();
-            }
-            target = folder_;
         }
+        if (*effect == DROPEFFECT_NONE) return S_OK;
+        const DWORD asked = *effect;
+        *effect = DROPEFFECT_NONE;  // until something is under way
+        const auto contents = dropFolder()->contents(windows_.owner);
+        if (!contents) return S_OK;
+        TransferTarget target = transferTargetOf(*contents, windows_);
+
         const ClipboardFormats& formats = moduleState().clipboardFormats();
-        FORMATETC deviceFormat = valueFormat(formats.deviceFiles);
-        STGMEDIUM medium{};
-        const HWND owner = target->viewWindow() ? target->viewWindow() : window_;
-        if (SUCCEEDED(data->GetData(&deviceFormat, &medium))) {
-            ReleaseStgMedium(&medium);
-            const DWORD value = move ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
-            for (const UINT format :
-                 {formats.preferredDropEffect, formats.performedDropEffect, formats.logicalPerformedDropEffect})
-                writeValue(*data, format, value);
-            startDeviceCopy(*target.Get(), data, owner);
+        if (readValue(*data, formats.deviceFiles)) {
+            // The source keeps its own preferred effect: with it, the
+            // performed one tells it whether to ask about system files.
+            for (const UINT format : {formats.performedDropEffect, formats.logicalPerformedDropEffect})
+                writeValue(*data, format, asked);
+            if (startDeviceCopy(data, target, asked == DROPEFFECT_MOVE) == S_OK) *effect = asked;
             return S_OK;
         }
-        return uploadDroppedFilesInBackground(data, *target.Get(), owner, move) ? S_OK : E_FAIL;
+        // A source that cannot hear how the upload ended would delete its
+        // files as soon as the drop returned: it gets a copy.
+        const bool move = asked == DROPEFFECT_MOVE && asyncOperationOf(*data);
+        if (!uploadDroppedFilesInBackground(data, std::move(target), move)) return E_FAIL;
+        *effect = move ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+        return S_OK;
     });
-}
-
-HRESULT createFolderDropTarget(NamespaceFolder& folder, HWND window, PCUITEMID_CHILD item, REFIID riid, void** object) {
-    if (!object) return E_POINTER;
-    return makeComObject<FolderDropTarget>(folder, window, item)->QueryInterface(riid, object);
 }

@@ -4,20 +4,20 @@
 // an upload on a thread of its own. The effect offered follows the target:
 // none onto the files' own device, onto the device list's background, or
 // for a PC folder; else copy, or move with Shift.
+#include "namespace/DeviceFolder.h"
 #include "shell/ComObject.h"
 #include "shell/ShellResources.h"
+#include "transfer/TransferTarget.h"
 
 #include <shlobj.h>
 
 #include <mutex>
 
-class NamespaceFolder;
-
 class FolderDropTarget final : public ComObject<FolderDropTarget, IDropTarget> {
 public:
-    // `item`: the device of the root that receives the drop, or null for
-    // the folder itself.
-    FolderDropTarget(NamespaceFolder& folder, HWND window, PCUITEMID_CHILD item);
+    // `folder` receives the drops, or, with `item`, the device `item` of it
+    // (a device of the root) does. `windows` are the view's the drops land in.
+    FolderDropTarget(DeviceFolder& folder, PCUITEMID_CHILD item, ViewWindows windows);
     static const QITAB* interfaces() noexcept;
 
     HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD keyState, POINTL point,
@@ -29,17 +29,15 @@ public:
 private:
     ~FolderDropTarget() override = default;
     DWORD effectFor(DWORD keyState) const;
-    // The port of the device that receives the drop.
-    DWORD targetPort() const;
+    // The port of the device that receives the drops; none where none are taken.
+    std::optional<DWORD> targetPort() const;
+    // The folder the drop goes into, taken on the UI thread.
+    ComPtr<DeviceFolder> dropFolder() const;
 
     mutable std::mutex lock_;
     ComPtr<IDropTargetHelper> dragImages_;
-    const HWND window_;
-    ComPtr<NamespaceFolder> folder_;
+    const ViewWindows windows_;
+    const ComPtr<DeviceFolder> folder_;
+    const UniqueIdList item_;
     bool acceptable_ = false;
-    UniqueIdList item_;
-    bool moveDrop_ = false;
 };
-
-// The maker the folder calls for IID_IDropTarget.
-HRESULT createFolderDropTarget(NamespaceFolder& folder, HWND window, PCUITEMID_CHILD item, REFIID riid, void** object);

@@ -15,8 +15,9 @@ std::string modelOf(const DeviceInfo& device) {
     return name ? name : "";
 }
 
-TransferMessage messageAbout(TransferNotice notice, const std::string& name, const DeviceInfo& device) {
-    return {notice, name, modelOf(device), static_cast<int>(device.portNumber)};
+TransferMessage messageAbout(TransferNotice notice, const std::string& name, const DeviceInfo& device,
+                             std::int32_t code = 0) {
+    return {notice, name, modelOf(device), static_cast<int>(device.portNumber), code};
 }
 
 const DeviceFileRecord* replacedBy(const std::vector<DeviceFileRecord>& deviceFiles,
@@ -97,7 +98,7 @@ UploadOutcome uploadFiles(const DeviceInfo& target, const std::vector<UploadSour
         return outcome;
     }
 
-    const ProgressScope progress(TransferProgress::create(user, target, TransferMode::PcAndDevice,
+    const ProgressScope progress(TransferProgress::create(user, TransferMode::PcAndDevice,
                                                           static_cast<std::uint32_t>(files.size()), totalBytes));
     outcome = {true, true, true};
     bool yesToAll = false;
@@ -159,7 +160,7 @@ bool uploadOneFile(const DeviceInfo& target, const UploadSource& source, std::ui
 
     for (;;) {
         try {
-            device->receiveFile(source.localPath, TransferProgress::singleTransferProgress, overwrite ? 1 : 0,
+            device->receiveFile(source.localPath, progress.report(), overwrite ? 1 : 0,
                                 source.deviceName.value_or(std::string()), replaced ? replaced->size : 0);
             // A cancel that came before the first byte ends the upload quietly.
             if (progress.aborted()) return false;
@@ -191,7 +192,7 @@ bool uploadOneFile(const DeviceInfo& target, const UploadSource& source, std::ui
                 case ErrorCode::Cancelled:
                     return false;
                 default:
-                    user.tell(messageAbout(TransferNotice::UploadFailed, source.localPath, target));
+                    user.tell(messageAbout(TransferNotice::UploadFailed, source.localPath, target, failure.code));
                     return false;
             }
         }
@@ -200,19 +201,18 @@ bool uploadOneFile(const DeviceInfo& target, const UploadSource& source, std::ui
 
 bool downloadOneFile(const DeviceInfo& source, const std::string& deviceName, const std::string& localPath,
                      std::uint32_t size, TransferProgress& progress, TransferUser& user) {
-    bool done = false;
-    bool cancelled = false;
+    std::optional<std::int32_t> failure;
     try {
         SLVFamilyDevice device(source);
         const CancelTarget cancelTarget(progress, device);
-        device.sendFile(deviceName, localPath, size, TransferProgress::singleTransferProgress);
-        done = true;
-    } catch (const NBException& failure) {
-        cancelled = failure.code == ErrorCode::Cancelled;
+        device.sendFile(deviceName, localPath, size, progress.report());
+    } catch (const NBException& error) {
+        failure = error.code;
     }
-    if (done && !progress.aborted()) return true;
+    if (!failure && !progress.aborted()) return true;
     removeLocalFile(localPath);
-    if (!cancelled && !progress.aborted())
-        user.tell(messageAbout(TransferNotice::DownloadFailed, deviceNameForDisplay(deviceName), source));
+    if (failure.value_or(0) != ErrorCode::Cancelled && !progress.aborted())
+        user.tell(messageAbout(TransferNotice::DownloadFailed, deviceNameForDisplay(deviceName), source,
+                               failure.value_or(0)));
     return false;
 }

@@ -1,5 +1,6 @@
 #include "transfer/ProgressDialog.h"
 
+#include "link/Pause.h"
 #include "resources/resource.h"
 #include "shell/ModuleState.h"
 #include "shell/Prompt.h"
@@ -10,6 +11,10 @@
 #include <cwchar>
 
 namespace {
+
+constexpr std::uint32_t startPause = 500;
+// How the transfer closes its dialog; a WM_CLOSE comes from the user.
+constexpr UINT closeByTransfer = WM_APP;
 
 UINT captionText(ProgressUpdate::Caption caption) {
     switch (caption) {
@@ -32,7 +37,11 @@ std::wstring timeText(std::uint32_t seconds) {
 }  // namespace
 
 ProgressDialog::ProgressDialog(TransferProgress& progress, bool severalFiles)
-    : progress_(progress), severalFiles_(severalFiles), thread_([this] { run(); }) {}
+    : progress_(progress), severalFiles_(severalFiles), thread_([this] { run(); }) {
+    pauseFor(startPause);
+    bringToFront();
+    pauseFor(startPause);
+}
 
 ProgressDialog::~ProgressDialog() {
     close();
@@ -66,7 +75,12 @@ INT_PTR CALLBACK ProgressDialog::dialogProcedure(HWND dialog, UINT message, WPAR
             }
             return TRUE;
         }
+        case closeByTransfer:
+            EndDialog(dialog, 0);
+            return TRUE;
         case WM_CLOSE:
+            // Closed by the user (Alt+F4): the transfer must not go on unseen.
+            if (self) self->progress_.abort();
             EndDialog(dialog, 0);
             return TRUE;
         case WM_COMMAND:
@@ -113,5 +127,5 @@ void ProgressDialog::bringToFront() {
 
 void ProgressDialog::close() {
     closing_ = true;
-    if (const HWND dialog = window_) PostMessageW(dialog, WM_CLOSE, 0, 0);
+    if (const HWND dialog = window_) PostMessageW(dialog, closeByTransfer, 0, 0);
 }

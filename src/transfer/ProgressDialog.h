@@ -1,8 +1,8 @@
 #pragma once
 // The progress dialog of one transfer: dialog 121 for a single file, 123
 // for several, run on a thread of its own without an owner. The
-// transferring threads update it through window calls; Abort (the button
-// or Escape) tells the transfer.
+// transferring threads update it through window calls; Abort (the button,
+// Escape, or closing the dialog) tells the transfer.
 #include "transfer/TransferUser.h"
 
 #include <windows.h>
@@ -12,6 +12,8 @@
 
 class ProgressDialog final : public ProgressDisplay {
 public:
+    // Returns once the dialog had time to come up and take the focus (it
+    // waits 500 ms twice): the transfer starts after that.
     ProgressDialog(TransferProgress& progress, bool severalFiles);
     // Closes the dialog and waits for its thread.
     ~ProgressDialog() override;

@@ -1,32 +1,14 @@
 #include "transfer/TransferProgress.h"
 
-#include "link/Pause.h"
 #include "protocol/LocalPathName.h"
 #include "protocol/SLVFamilyDevice.h"
 
 #include <algorithm>
-#include <cstring>
-#include <vector>
 
 namespace {
 
 constexpr std::uint64_t blockBytes = 80;
 constexpr std::uint64_t millisecondsPerBlock = 50;
-constexpr std::uint32_t displayStartPause = 500;
-
-struct LiveTransfers {
-    std::mutex lock;
-    std::vector<std::weak_ptr<TransferProgress>> list;
-};
-
-LiveTransfers& liveTransfers() {
-    static LiveTransfers transfers;
-    return transfers;
-}
-
-bool sameSerial(const DeviceInfo& left, const DeviceInfo& right) {
-    return std::memcmp(left.serial, right.serial, sizeof left.serial) == 0;
-}
 
 std::string namePart(const std::string& name) {
     return lastPathComponent(name, localPathSeparator).value_or(std::string());
@@ -51,29 +33,15 @@ std::uint64_t remainingMilliseconds(std::uint64_t total, std::uint64_t done, std
     return (saturatingMinus(total, done) / blockBytes + extraBlocks) * millisecondsPerBlock;
 }
 
-TransferProgress::TransferProgress(const DeviceInfo& target, TransferMode mode, std::uint32_t fileCount,
-                                   std::uint64_t fileBytes, const DeviceInfo* source)
+TransferProgress::TransferProgress(TransferMode mode, std::uint32_t fileCount, std::uint64_t fileBytes)
     : mode_(mode),
-      target_(target),
-      source_(source ? *source : DeviceInfo{}),
       fileCount_(fileCount),
       totalBytes_(mode == TransferMode::DeviceToDevice ? 2 * fileBytes : fileBytes) {}
 
-std::shared_ptr<TransferProgress> TransferProgress::create(TransferUser& user, const DeviceInfo& target,
-                                                           TransferMode mode, std::uint32_t fileCount,
-                                                           std::uint64_t fileBytes, const DeviceInfo* source) {
-    std::shared_ptr<TransferProgress> progress(new TransferProgress(target, mode, fileCount, fileBytes, source));
-    {
-        auto& live = liveTransfers();
-        const std::lock_guard<std::mutex> guard(live.lock);
-        std::erase_if(live.list, [](const auto& entry) { return entry.expired(); });
-        live.list.push_back(progress);
-    }
+std::shared_ptr<TransferProgress> TransferProgress::create(TransferUser& user, TransferMode mode,
+                                                           std::uint32_t fileCount, std::uint64_t fileBytes) {
+    std::shared_ptr<TransferProgress> progress(new TransferProgress(mode, fileCount, fileBytes));
     progress->display_ = user.makeProgressDisplay(*progress);
-    // The transfer starts once the dialog is up and has the focus.
-    pauseFor(displayStartPause);
-    progress->bringToFront();
-    pauseFor(displayStartPause);
     return progress;
 }
 
@@ -82,27 +50,7 @@ TransferProgress::~TransferProgress() {
 }
 
 void TransferProgress::destroy() {
-    {
-        auto& live = liveTransfers();
-        const std::lock_guard<std::mutex> guard(live.lock);
-        std::erase_if(live.list, [this](const auto& entry) {
-            const auto object = entry.lock();
-            return !object || object.get() == this;
-        });
-    }
     if (display_) display_->close();
-}
-
-std::shared_ptr<TransferProgress> TransferProgress::find(const DeviceInfo* device, bool bySource) {
-    if (!device) return nullptr;
-    auto& live = liveTransfers();
-    const std::lock_guard<std::mutex> guard(live.lock);
-    // With several transfers on one device the newest one hears of it.
-    for (auto entry = live.list.rbegin(); entry != live.list.rend(); ++entry) {
-        auto object = entry->lock();
-        if (object && sameSerial(bySource ? object->source_ : object->target_, *device)) return object;
-    }
-    return nullptr;
 }
 
 void TransferProgress::setCurrentName(const std::string& name) {
@@ -250,17 +198,20 @@ ProgressUpdate TransferProgress::jobUpdate(Side side, std::uint32_t done, double
     return update;
 }
 
-void TransferProgress::singleTransferProgress(const DeviceInfo* device, std::uint32_t, std::uint32_t done,
-                                              double percent, std::int32_t estimate) {
-    if (const auto progress = find(device, false)) progress->show(progress->singleUpdate(done, percent, estimate));
+ProgressCallback TransferProgress::report() {
+    return [this](const DeviceInfo*, std::uint32_t, std::uint32_t done, double percent, std::int32_t estimate) {
+        show(singleUpdate(done, percent, estimate));
+    };
 }
 
-void TransferProgress::receiveSideProgress(const DeviceInfo* device, std::uint32_t, std::uint32_t done, double percent,
-                                           std::int32_t) {
-    if (const auto progress = find(device, true)) progress->show(progress->jobUpdate(Side::Receive, done, percent));
+ProgressCallback TransferProgress::receiveReport() {
+    return [this](const DeviceInfo*, std::uint32_t, std::uint32_t done, double percent, std::int32_t) {
+        show(jobUpdate(Side::Receive, done, percent));
+    };
 }
 
-void TransferProgress::sendSideProgress(const DeviceInfo* device, std::uint32_t, std::uint32_t done, double percent,
-                                        std::int32_t) {
-    if (const auto progress = find(device, false)) progress->show(progress->jobUpdate(Side::Send, done, percent));
+ProgressCallback TransferProgress::sendReport() {
+    return [this](const DeviceInfo*, std::uint32_t, std::uint32_t done, double percent, std::int32_t) {
+        show(jobUpdate(Side::Send, done, percent));
+    };
 }

@@ -1,11 +1,8 @@
 #pragma once
 // The counters of one transfer and its progress display. The protocol
-// reports progress through three plain callbacks that find the transfer by
-// the serial text of the reporting device; a process-wide list holds every
-// live transfer for them. The list is locked, and a callback keeps the
-// object it found alive until it is done with it, so a transfer may end
-// while another thread reports.
-#include "protocol/DeviceInfo.h"
+// reports progress through closures the transfer hands it (report,
+// receiveReport, sendReport), each bound to its own transfer.
+#include "protocol/TransferCallbacks.h"
 #include "transfer/TransferUser.h"
 
 #include <cstdint>
@@ -23,17 +20,14 @@ enum class TransferMode : std::uint32_t {
 
 class TransferProgress {
 public:
-    // Registers a new transfer and shows its display; returns once the
-    // display had time to come up (it waits 500 ms twice).
-    static std::shared_ptr<TransferProgress> create(TransferUser& user, const DeviceInfo& target, TransferMode mode,
-                                                    std::uint32_t fileCount, std::uint64_t fileBytes,
-                                                    const DeviceInfo* source = nullptr);
+    // A new transfer with its display.
+    static std::shared_ptr<TransferProgress> create(TransferUser& user, TransferMode mode, std::uint32_t fileCount,
+                                                    std::uint64_t fileBytes);
     ~TransferProgress();
     TransferProgress(const TransferProgress&) = delete;
     TransferProgress& operator=(const TransferProgress&) = delete;
 
-    // Takes this transfer off the list and closes its display. Callbacks
-    // find it no more; safe to call more than once.
+    // Closes the display; safe to call more than once.
     void destroy();
 
     void setCurrentName(const std::string& name);
@@ -66,26 +60,22 @@ public:
     std::uint64_t totalBytes() const;
     std::uint64_t bytesDone() const;
 
-    // The three protocol callbacks (ProgressCallback).
-    static void singleTransferProgress(const DeviceInfo* device, std::uint32_t size, std::uint32_t done, double percent,
-                                       std::int32_t estimate);
-    static void receiveSideProgress(const DeviceInfo* device, std::uint32_t size, std::uint32_t done, double percent,
-                                    std::int32_t estimate);
-    static void sendSideProgress(const DeviceInfo* device, std::uint32_t size, std::uint32_t done, double percent,
-                                 std::int32_t estimate);
+    // What the protocol reports to: a transfer between the PC and a device
+    // (report), the receive and the send side of a device-to-device job.
+    // Each is bound to this transfer, which must outlive the call it is
+    // handed to.
+    ProgressCallback report();
+    ProgressCallback receiveReport();
+    ProgressCallback sendReport();
 
 private:
-    TransferProgress(const DeviceInfo& target, TransferMode mode, std::uint32_t fileCount, std::uint64_t fileBytes,
-                     const DeviceInfo* source);
+    TransferProgress(TransferMode mode, std::uint32_t fileCount, std::uint64_t fileBytes);
     enum class Side { Receive, Send };
     ProgressUpdate singleUpdate(std::uint32_t done, double percent, std::int32_t estimate);
     ProgressUpdate jobUpdate(Side side, std::uint32_t done, double percent);
     void show(const ProgressUpdate& update);
-    static std::shared_ptr<TransferProgress> find(const DeviceInfo* device, bool bySource);
 
     const TransferMode mode_;
-    const DeviceInfo target_;
-    const DeviceInfo source_;
 
     mutable std::mutex lock_;  // counters and names
     std::uint32_t fileCount_;

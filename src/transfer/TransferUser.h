@@ -27,9 +27,10 @@ enum class TransferNotice {
 
 struct TransferMessage {
     TransferNotice notice;
-    std::string name;   // file named in the text, if the text names one
-    std::string model;  // model of the device named in the text
-    int port = 0;       // its COM port
+    std::string name;       // file named in the text, if the text names one
+    std::string model;      // model of the device named in the text
+    int port = 0;           // its COM port
+    std::int32_t code = 0;  // the error code behind a failure, when one was raised
 };
 
 // What the progress object shows; the dialog turns it into texts and bars.

@@ -3,7 +3,6 @@
 #include "namespace/IconExtractor.h"
 #include "namespace/ItemColumns.h"
 #include "namespace/ItemFormat.h"
-#include "namespace/SortState.h"
 #include "resources/resource.h"
 #include "shell/Prompt.h"
 #include "shell/WaitCursor.h"
@@ -13,15 +12,15 @@
 
 #include <windowsx.h>
 
+#include <cstring>
+
 namespace {
 
-// WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS
-// | LVS_SHAREIMAGELISTS | LVS_AUTOARRANGE | LVS_EDITLABELS
-constexpr DWORD listStyle = 0x50810349;
-// WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP
-constexpr DWORD viewStyle = 0x54010000;
+constexpr DWORD listStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS |
+                            LVS_SHAREIMAGELISTS | LVS_AUTOARRANGE | LVS_EDITLABELS;
+constexpr DWORD viewStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP;
 // The flags of the view's own enumeration: only these read a device's list.
-constexpr SHCONTF viewEnumerationFlags = 0x100;
+constexpr SHCONTF viewEnumerationFlags = SHCONTF_INIT_ON_FIRST_NEXT;
 // Room for the window class name, its terminator included.
 constexpr int classNameRoom = 64;
 
@@ -38,13 +37,14 @@ std::string windowClassName() {
 
 // What LVM_SORTITEMS hands the comparison.
 struct SortRequest {
-    NamespaceFolder* folder;
+    IShellFolder* folder;
     int column;
+    int direction;
 };
 
 }  // namespace
 
-NamespaceView::NamespaceView(NamespaceFolder& folder)
+NamespaceView::NamespaceView(DeviceFolder& folder)
     : folder_(&folder), accelerators_(LoadAcceleratorsA(moduleState().resourceModule(), MAKEINTRESOURCEA(IDA_VIEW))) {
     oleInitialized_ = SUCCEEDED(OleInitialize(nullptr));
 }
@@ -91,6 +91,11 @@ HRESULT NamespaceView::TranslateAccelerator(MSG* message) noexcept {
     if (!message) {
         return E_POINTER;
     }
+    // Keys aimed at the browser's other windows (its address bar, its tree)
+    // are theirs: a Backspace there must not leave the folder, nor Del delete.
+    if (!viewWindow_ || (message->hwnd != viewWindow_ && !IsChild(viewWindow_, message->hwnd))) {
+        return S_FALSE;
+    }
     if (!labelEditing_) {
         if (::TranslateAcceleratorA(viewWindow_, accelerators_.get(), message)) {
             return S_OK;
@@ -129,9 +134,7 @@ HRESULT NamespaceView::UIActivate(UINT state) noexcept {
 
 HRESULT NamespaceView::Refresh() noexcept {
     return comBoundary([&] {
-        if (showsDevices() || folder_->deviceCount() == 1) {
-            folder_->rescan();
-        }
+        folder_->refresh(viewWindow_);
         deleteAllEntries();
         fillList();
         return S_OK;
@@ -178,19 +181,19 @@ HRESULT NamespaceView::CreateViewWindow(IShellView*, LPCFOLDERSETTINGS settings,
             browser_.Reset();
             return E_FAIL;
         }
-        *window = viewWindow_;
-        folder_->setViewWindow(viewWindow_);
-
-        // This also makes the list the owner of the folder's messages.
+        // The drops onto the list, their messages owned by the view.
         ComPtr<IDropTarget> dropTarget;
-        HRESULT result = folder_->CreateViewObject(list_.handle(), IID_PPV_ARGS(&dropTarget));
+        HRESULT result = list_ ? folder_->CreateViewObject(viewWindow_, IID_PPV_ARGS(&dropTarget)) : E_FAIL;
         if (SUCCEEDED(result)) {
             result = RegisterDragDrop(list_.handle(), dropTarget.Get());
         }
-        // A folder without a drop target yet: the list takes no drops.
-        if (FAILED(result) && result != E_NOINTERFACE) {
+        if (FAILED(result)) {
+            // A failed view leaves nothing behind in the browser's window.
+            destroyWindows();
+            browser_.Reset();
             return result;
         }
+        *window = viewWindow_;
         setupToolbar();
         return S_OK;
     });
@@ -199,25 +202,26 @@ HRESULT NamespaceView::CreateViewWindow(IShellView*, LPCFOLDERSETTINGS settings,
 HRESULT NamespaceView::DestroyViewWindow() noexcept {
     return comBoundary([&] {
         UIActivate(SVUIA_DEACTIVATE);
-        if (list_) {
-            RevokeDragDrop(list_.handle());
-        }
-        menus_.discard();
-        deleteAllEntries();
-        if (list_) {
-            DestroyWindow(list_.handle());
-            list_ = ListView();
-        }
-        if (viewWindow_) {
-            if (folder_->viewWindow() == viewWindow_) {
-                folder_->setViewWindow(nullptr);
-            }
-            DestroyWindow(viewWindow_);
-            viewWindow_ = nullptr;
-        }
+        destroyWindows();
         browser_.Reset();
         return S_OK;
     });
+}
+
+void NamespaceView::destroyWindows() {
+    if (list_) {
+        RevokeDragDrop(list_.handle());
+    }
+    menus_.discard();
+    deleteAllEntries();
+    if (list_) {
+        DestroyWindow(list_.handle());
+        list_ = ListView();
+    }
+    if (viewWindow_) {
+        DestroyWindow(viewWindow_);
+        viewWindow_ = nullptr;
+    }
 }
 
 HRESULT NamespaceView::GetCurrentInfo(LPFOLDERSETTINGS settings) noexcept {
@@ -357,6 +361,7 @@ void NamespaceView::fillList() {
         return;
     }
     resetColumns(list_.handle(), showsDevices());
+    std::size_t listed = 0;
     {
         const WaitCursor wait;
         ComPtr<IEnumIDList> enumerator;
@@ -368,6 +373,7 @@ void NamespaceView::fillList() {
         while (enumerator->Next(1, &enumerated, nullptr) == S_OK) {
             const UniqueIdList item(enumerated);
             const auto record = readLastItemRecord(item.get());
+            ++listed;  // hidden system files are counted, not shown
             if (!record || (record->kind == ItemKind::SystemFile && hideSystemFiles_)) {
                 continue;
             }
@@ -384,12 +390,10 @@ void NamespaceView::fillList() {
         list_.setRedraw(true);
         InvalidateRect(list_.handle(), nullptr, TRUE);
         UpdateWindow(list_.handle());
-        SortRequest request{folder_.Get(), 0};
+        SortRequest request{folder_.Get(), 0, sort_.direction};
         list_.sortItems(&compareEntries, reinterpret_cast<LPARAM>(&request));
     }
-    const auto records = folder_->records();
-    const std::wstring status =
-        prompt::formatText(showsDevices() ? IDS_STATUS_DEVICES : IDS_STATUS_FILES, {records ? records->size() : 0});
+    const std::wstring status = prompt::formatText(showsDevices() ? IDS_STATUS_DEVICES : IDS_STATUS_FILES, {listed});
     setStatusText(&status);
 }
 
@@ -426,14 +430,13 @@ int CALLBACK NamespaceView::compareEntries(LPARAM first, LPARAM second, LPARAM p
     const auto& request = *reinterpret_cast<const SortRequest*>(parameter);
     const HRESULT order = request.folder->CompareIDs(request.column, reinterpret_cast<PCUIDLIST_RELATIVE>(first),
                                                      reinterpret_cast<PCUIDLIST_RELATIVE>(second));
-    return static_cast<short>(HRESULT_CODE(order));
+    return FAILED(order) ? 0 : static_cast<short>(HRESULT_CODE(order)) * request.direction;
 }
 
 void NamespaceView::sortBy(int column) {
-    SortState& state = sortState();
-    state.direction = column == state.lastColumn ? -state.direction : 1;
-    state.lastColumn = column;
-    SortRequest request{folder_.Get(), column};
+    sort_.direction = column == sort_.column ? -sort_.direction : 1;
+    sort_.column = column;
+    SortRequest request{folder_.Get(), column, sort_.direction};
     list_.sortItems(&compareEntries, reinterpret_cast<LPARAM>(&request));
 }
 
@@ -515,7 +518,7 @@ LRESULT NamespaceView::notify(const NMHDR& header) {
         case LVN_BEGINDRAG:
         case LVN_BEGINRDRAG:
             if (!showsDevices()) {
-                copyCutOrDrag(target(), false, true);
+                copyCutOrDrag(target(), header.code == LVN_BEGINRDRAG ? Handover::RightDrag : Handover::Drag);
             }
             return 0;
         case LVN_ITEMACTIVATE:
@@ -612,7 +615,7 @@ void NamespaceView::clipboardCommand(bool cut) {
     if (showsDevices() || selected == 0) {
         return;
     }
-    const std::int64_t total = copyCutOrDrag(target(), cut, false);
+    const std::int64_t total = copyCutOrDrag(target(), cut ? Handover::Cut : Handover::Copy);
     updateToolbar();
     if (total > 0) {
         const std::wstring status = prompt::formatText(cut ? IDS_STATUS_MOVED : IDS_STATUS_COPIED,
@@ -631,7 +634,8 @@ void NamespaceView::deleteSelected() {
             selected.push_back(*record);
         }
     }
-    const int deleted = deleteSelection(*folder_.Get(), viewWindow_, selected);
+    // The device whose files are shown; a device gone since fails each file with its message.
+    const int deleted = deleteSelection(folder_->device().value_or(DeviceInfo{}), viewWindow_, selected);
     if (deleted > 0) {
         Refresh();
         const std::wstring status = prompt::formatText(IDS_STATUS_DELETED, {deleted});
@@ -667,19 +671,29 @@ bool NamespaceView::beginLabelEdit(int item) {
 
 bool NamespaceView::endLabelEdit(const LVITEMA& edited) {
     labelEditing_ = false;
-    const PITEMID_CHILD old = entryId(edited.iItem);
-    if (!edited.pszText || !old) {
+    // A copy: SetNameOf may show a message, and a Refresh taken meanwhile
+    // frees the entry's identifier.
+    const UniqueIdList old(allocator_.cloneIdList(entryId(edited.iItem)));
+    const auto before = readLastItemRecord(old.get());
+    if (!edited.pszText || !before) {
         return false;
     }
     PITEMID_CHILD renamed = nullptr;
-    if (FAILED(folder_->SetNameOf(nullptr, old, widen(edited.pszText).c_str(), SHGDN_NORMAL, &renamed)) || !renamed) {
+    if (FAILED(folder_->SetNameOf(viewWindow_, old.get(), widen(edited.pszText).c_str(), SHGDN_NORMAL, &renamed)) ||
+        !renamed) {
         return false;
     }
-    const ItemRecord before = *readLastItemRecord(old);
+    UniqueIdList kept(renamed);
     const ItemRecord after = *readLastItemRecord(renamed);
-    list_.setItemData(edited.iItem, reinterpret_cast<LPARAM>(renamed));
-    allocator_.freeIdList(old);
-    const std::wstring status = prompt::formatText(IDS_STATUS_RENAMED, {fieldText(before.name), fieldText(after.name)});
+    // A Refresh taken meanwhile relisted the entries: they show the device as it is.
+    const PITEMID_CHILD current = entryId(edited.iItem);
+    if (!current || std::memcmp(current, old.get(), itemIdBytes) != 0) {
+        return false;
+    }
+    allocator_.freeIdList(current);
+    list_.setItemData(edited.iItem, reinterpret_cast<LPARAM>(kept.release()));
+    const std::wstring status =
+        prompt::formatText(IDS_STATUS_RENAMED, {fieldText(before->name), fieldText(after.name)});
     setStatusText(&status);
     list_.setItemState(edited.iItem, LVIS_FOCUSED, LVIS_FOCUSED);
     return true;
@@ -696,7 +710,7 @@ MenuContext NamespaceView::menuContext() const {
 }
 
 ViewTarget NamespaceView::target() const {
-    return ViewTarget{list_.handle(), folder_.Get(), viewWindow_, browserWindow_};
+    return ViewTarget{list_.handle(), folder_.Get(), {viewWindow_, viewWindow_}, browserWindow_};
 }
 
 PITEMID_CHILD NamespaceView::entryId(int item) const {

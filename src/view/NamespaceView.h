@@ -1,10 +1,11 @@
 #pragma once
 // The shell view of the root and of every device folder: a child window of
 // the browser holding a report list of the folder's items, the merged menus
-// and toolbar buttons, the status texts and the command handling. Runs on
-// the browser's UI thread only.
+// and toolbar buttons, the status texts and the command handling. Made by
+// its folder, which it sees as a DeviceFolder. Runs on the browser's UI
+// thread only.
+#include "namespace/DeviceFolder.h"
 #include "namespace/ItemIdAllocator.h"
-#include "namespace/NamespaceFolder.h"
 #include "shell/ComObject.h"
 #include "transfer/ClipboardCommands.h"
 #include "view/ListView.h"
@@ -16,7 +17,7 @@
 
 class NamespaceView final : public ComObject<NamespaceView, IShellView2> {
 public:
-    explicit NamespaceView(NamespaceFolder& folder);
+    explicit NamespaceView(DeviceFolder& folder);
 
     static const QITAB* interfaces() noexcept;
 
@@ -79,8 +80,18 @@ private:
     ViewTarget target() const;
     PITEMID_CHILD entryId(int item) const;
     bool showsDevices() const { return folder_->showsDevices(); }
+    // Gives up what CreateViewWindow made, after a failure or at the end.
+    void destroyWindows();
 
-    ComPtr<NamespaceFolder> folder_;
+    // The order of the list: a click on a column's header sorts by it, a
+    // second click on the same one reverses it.
+    struct SortOrder {
+        int column = -1;  // none until the first click
+        int direction = 1;
+    };
+
+    ComPtr<DeviceFolder> folder_;
+    SortOrder sort_;
     ItemIdAllocator allocator_;
     ComPtr<IShellBrowser> browser_;
     HWND browserWindow_ = nullptr;

@@ -36,8 +36,7 @@ protected:
         const std::vector<int> ports = deviceAtRoot ? std::vector<int>{1} : std::vector<int>{1, 2};
         for (const int port : ports) setPortPath(port, links[port - 1]);
         DeviceCatalogue catalogue(std::make_unique<FileCatalogueStore>(dir_.file("devices")));
-        MountRequest request{
-            dir_.file("mnt"), listDevices(probePorts(ports, true, false), catalogue), deviceAtRoot, {}};
+        MountRequest request{dir_.file("mnt"), listDevices(probePorts(ports), catalogue), deviceAtRoot, {}};
         ASSERT_EQ(request.devices.size(), ports.size()) << "the simulated devices did not answer";
         request.settings.listingLifetime = std::chrono::milliseconds(0);
         request.settings.report = [this](const DeviceInfo&, const std::string& what, const NBException&) {

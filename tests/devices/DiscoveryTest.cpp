@@ -47,19 +47,17 @@ TEST(Discovery, ScanKeepsUsableDevicesInPortOrderReportsOldFirmwareAndDropsOther
     EXPECT_EQ(scannedPorts().back(), 31);
 }
 
-TEST(Discovery, ProbesReportOtherKindsFillTheRecordOfOnePortWithIndexZeroAndLeaveItUntouchedOnSilence) {
+TEST(Discovery, ProbesReportOtherKindsAndNothingForASilentOrMissingPort) {
     PauseLog pauses;
     devsim::SimulatedBus bus;
     bus.attach(4, {.typeCode = 0x90, .serial = "OTHER"});
     bus.attach(6, {.typeCode = 0x78}).setFaults({.silenceAfterBytes = 0});
     bus.attach(12, {.typeCode = 0x05, .serial = "SLV-0012", .protocolVersion = 1});
     // Callers that need a usable device check: the probe itself reports any kind.
-    EXPECT_EQ(described(probePorts({4}, true, false)), "4:90:0:OTHER:0 ");
-    DeviceInfo record;
-    record.typeCode = 0x55;
-    EXPECT_EQ(probePort(record, 6, true, false), 0);
-    EXPECT_EQ(probePort(record, 8, true, false), 0) << "no port 8 at all";
-    EXPECT_EQ(record.typeCode, 0x55u) << "the out record stays untouched";
-    ASSERT_EQ(probePort(record, 12, true, false), 1);
-    EXPECT_EQ(described({record}), "c:5:1:SLV-0012:0 ");
+    EXPECT_EQ(described(probePorts({4})), "4:90:0:OTHER:0 ");
+    EXPECT_FALSE(probePort(6).has_value());
+    EXPECT_FALSE(probePort(8).has_value()) << "no port 8 at all";
+    const auto found = probePort(12);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(described({*found}), "c:5:1:SLV-0012:0 ");
 }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -57,24 +58,20 @@ struct Ids {
 
 }  // namespace
 
-TEST(ItemRecord, FileAndDeviceRecordsHoldTheirFieldsAtTheirOffsetsZerosElsewhereAndCutLongTexts) {
+// The offsets are pinned where the record is declared; here what the
+// record makers write into it.
+TEST(ItemRecord, RecordsHoldTheirFieldsZerosElsewhereAndCutLongTexts) {
     const ItemRecord record = file("NOTES.TXT");
     EXPECT_EQ(record.kind, ItemKind::File);
-    EXPECT_EQ(fieldText(record.name), "NOTES.TXT");
     EXPECT_EQ((std::vector<unsigned>{record.size, record.year, record.month, record.day, record.hour, record.minute,
                                      record.second}),
               (std::vector<unsigned>{256, 2005, 6, 7, 8, 9, 10}));
     EXPECT_EQ(bytesOf(&record, 14, 72), zeros(58)) << "name bytes behind the NUL";
     EXPECT_EQ(bytesOf(&record, 85, 140), zeros(55)) << "bytes behind the date of a file record";
-    const ItemRecord system = file("A.NSF");
-    EXPECT_EQ(bytesOf(&system, 0, 10), (Bytes{2, 0, 0, 0, 'A', '.', 'N', 'S', 'F', 0})) << "kind 2, name at 4";
+    EXPECT_EQ(file("A.NSF").kind, ItemKind::SystemFile);
 
     const ItemRecord device = makeDeviceRecord("Corvia 80 (2)", 3, "CV8-0042", 0x78);
-    EXPECT_EQ(bytesOf(&device, 0, 4), zeros(4)) << "kind Device";
-    EXPECT_EQ(bytesOf(&device, 88, 92), (Bytes{3, 0, 0, 0})) << "port";
-    EXPECT_EQ(bytesOf(&device, 136, 140), (Bytes{0x78, 0, 0, 0})) << "model";
-    EXPECT_STREQ(reinterpret_cast<const char*>(&device) + 4, "Corvia 80 (2)");
-    EXPECT_STREQ(reinterpret_cast<const char*>(&device) + 92, "CV8-0042");
+    EXPECT_EQ(std::tie(device.kind, device.port, device.model), std::make_tuple(ItemKind::Device, 3u, 0x78u));
     EXPECT_EQ(bytesOf(&device, 72, 88), zeros(16)) << "size and date of a device record";
 
     ItemRecord cut = makeDeviceRecord(std::string(100, 'n'), 1, std::string(60, 's'), 5);

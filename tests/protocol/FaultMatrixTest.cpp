@@ -8,6 +8,7 @@
 
 #include "ProtocolTestSupport.h"
 #include "devsim/SimulatedBus.h"
+#include "protocol/DeviceErrors.h"
 
 namespace {
 using devsim::Faults;
@@ -42,18 +43,18 @@ struct Cell {
     std::uint32_t first = 0, free = 0;
 };
 
+// What each confirmation the device gives belongs to.
+enum class Confirmation { PortSwitch, SpaceQuery, Own };
+// What each SYNC the device writes does.
+enum class Sync { Confirming, ConfirmingAfterActing, ClosingPackage, ClosingSpaceAnswer };
+
 struct Transaction {
     const char* name;
     std::string prefix;
     std::function<void(Cell&)> run;
     std::function<bool(Cell&)> done;  // its effect is there
-    // Per confirmation the device gives: '-' a port switch, 's' the space
-    // query before an upload, 'x' the transaction's own.
-    std::string confirmations;
-    // Per SYNC the device writes: 'c' confirming one, 'a' confirming the
-    // last step, after the device has acted, 'p' closing a package, 's'
-    // closing the space answer.
-    std::string syncs;
+    std::vector<Confirmation> confirmations;
+    std::vector<Sync> syncs;
     std::uint64_t deviceBytes;        // the last two answer the port's release
     std::uint64_t insidePackage = 0;  // silence after this many bytes cuts a package short
     unsigned packages = 0;            // data packages the device sends
@@ -66,31 +67,74 @@ const std::array<std::uint8_t, 256> table = [] {
     return bytes;
 }();
 
+using enum Confirmation;
+using enum Sync;
 const Transaction transactions[] = {
-    {"file list", "SLVFamilyDevice::sendFileList--", [](Cell& c) { c.entries = c.device.sendFileList(200); },
+    {"file list",
+     "SLVFamilyDevice::sendFileList--",
+     [](Cell& c) { c.entries = c.device.sendFileList(200); },
      [](Cell& c) {
          return c.entries.size() == 1 && c.entries[0].name == std::string("LONG.TXT") && c.entries[0].size == 100;
      },
-     "-x-", "p", 33, 9, 1},
-    {"disk space", spacePrefix, [](Cell& c) { c.device.sendDiskSpace(c.first, c.free); },
-     [](Cell& c) { return c.free == 100000; }, "-x-", "s", 15},
-    {"download", "SLVFamilyDevice::sendFile--",
+     {PortSwitch, Own, PortSwitch},
+     {ClosingPackage},
+     33,
+     9,
+     1},
+    {"disk space",
+     spacePrefix,
+     [](Cell& c) { c.device.sendDiskSpace(c.first, c.free); },
+     [](Cell& c) { return c.free == 100000; },
+     {PortSwitch, Own, PortSwitch},
+     {ClosingSpaceAnswer},
+     15},
+    {"download",
+     "SLVFamilyDevice::sendFile--",
      [](Cell& c) { c.device.sendFile("LONG.TXT", c.download, 100, c.cancelling()); },
-     [](Cell& c) { return ScratchDirectory::read(c.download) == content; }, "-xx-", "cpp", 117, 19, 2, true, true},
-    {"upload", "SLVFamilyDevice::receiveFile--", [](Cell& c) { c.device.receiveFile(c.upload, c.cancelling(), 0); },
-     [](Cell& c) { return c.simulated.fileData("UP.TXT") == content; }, "-s--xxxxxxx-", "sccc", 33, 0, 0, false, true},
-    {"delete", "SLVFamilyDevice::deleteFile--", [](Cell& c) { c.device.deleteFile("LONG.TXT"); },
-     [](Cell& c) { return !c.simulated.hasFile("LONG.TXT"); }, "-xx-", "a", 8},
-    {"rename", "SLVFamilyDevice::renameFile--", [](Cell& c) { c.device.renameFile("LONG.TXT", "B.TXT"); },
-     [](Cell& c) { return c.simulated.hasFile("B.TXT") && !c.simulated.hasFile("LONG.TXT"); }, "-xxxx-", "ca", 12},
-    {"braille table", "SLVFamilyDevice::receiveBrailleTable -- ",
+     [](Cell& c) { return ScratchDirectory::read(c.download) == content; },
+     {PortSwitch, Own, Own, PortSwitch},
+     {Confirming, ClosingPackage, ClosingPackage},
+     117,
+     19,
+     2,
+     true,
+     true},
+    {"upload",
+     "SLVFamilyDevice::receiveFile--",
+     [](Cell& c) { c.device.receiveFile(c.upload, c.cancelling(), 0); },
+     [](Cell& c) { return c.simulated.fileData("UP.TXT") == content; },
+     {PortSwitch, SpaceQuery, PortSwitch, PortSwitch, Own, Own, Own, Own, Own, Own, Own, PortSwitch},
+     {ClosingSpaceAnswer, Confirming, Confirming, Confirming},
+     33,
+     0,
+     0,
+     false,
+     true},
+    {"delete",
+     "SLVFamilyDevice::deleteFile--",
+     [](Cell& c) { c.device.deleteFile("LONG.TXT"); },
+     [](Cell& c) { return !c.simulated.hasFile("LONG.TXT"); },
+     {PortSwitch, Own, Own, PortSwitch},
+     {ConfirmingAfterActing},
+     8},
+    {"rename",
+     "SLVFamilyDevice::renameFile--",
+     [](Cell& c) { c.device.renameFile("LONG.TXT", "B.TXT"); },
+     [](Cell& c) { return c.simulated.hasFile("B.TXT") && !c.simulated.hasFile("LONG.TXT"); },
+     {PortSwitch, Own, Own, Own, Own, PortSwitch},
+     {Confirming, ConfirmingAfterActing},
+     12},
+    {"braille table",
+     "SLVFamilyDevice::receiveBrailleTable -- ",
      [](Cell& c) { c.device.receiveBrailleTable(table, "NORDIC", 4, true); },
      [](Cell& c) {
          const auto loaded = c.simulated.brailleTable(4);  // with its name and flags as the device keeps them
          return loaded && loaded->name == "NORDIC" && loaded->backwardSearch &&
                 loaded->table == devsim::Bytes(table.begin(), table.end());
      },
-     "-xxxxxxxxxxx-", "ccccc", 26},
+     {PortSwitch, Own, Own, Own, Own, Own, Own, Own, Own, Own, Own, Own, PortSwitch},
+     {Confirming, Confirming, Confirming, Confirming, Confirming},
+     26},
 };
 
 struct Fault {
@@ -109,19 +153,20 @@ std::vector<Fault> faultsFor(const Transaction& t) {
         faults.push_back({std::move(what), f, false, code, std::move(text), acted});
     };
     for (unsigned at = 1; at <= t.confirmations.size() + 1; ++at) {
-        const char step = at <= t.confirmations.size() ? t.confirmations[at - 1] : '-';
-        add("NAK at confirmation " + std::to_string(at), {.nak = Faults::Nak{.at = at, .code = 13}},
-            step == '-' ? 0 : 23, (step == 's' ? spacePrefix : t.prefix) + "Cannot open requested file.");
+        const auto step = at <= t.confirmations.size() ? t.confirmations[at - 1] : PortSwitch;
+        add("NAK at confirmation " + std::to_string(at),
+            {.nak = Faults::Nak{.at = at, .code = DeviceError::CannotOpenFile}}, step == PortSwitch ? 0 : 23,
+            (step == SpaceQuery ? spacePrefix : t.prefix) + "Cannot open requested file.");
     }
     for (unsigned at = 1; at <= t.syncs.size(); ++at) {
-        const char kind = t.syncs[at - 1];
-        const bool confirming = kind == 'c' || kind == 'a';
+        const Sync kind = t.syncs[at - 1];
+        const bool confirming = kind == Confirming || kind == ConfirmingAfterActing;
         add("wrong SYNC " + std::to_string(at), {.wrongSync = Faults::WrongSync{.at = at, .byte = 0x17}},
             confirming ? 29 : 15,
-            confirming    ? t.prefix + " Wrong command byte received."
-            : kind == 'p' ? t.prefix + "Missing SYNC."
-                          : spacePrefix + "Missing SYNC in transaction GET_DISK_SPACE.",
-            kind == 'a');
+            confirming               ? t.prefix + " Wrong command byte received."
+            : kind == ClosingPackage ? t.prefix + "Missing SYNC."
+                                     : spacePrefix + "Missing SYNC in transaction GET_DISK_SPACE.",
+            kind == ConfirmingAfterActing);
     }
     add("silence from the start", {.silenceAfterBytes = 0}, 12, timeOut);
     add("silence before the release's answer", {.silenceAfterBytes = t.deviceBytes - 2});

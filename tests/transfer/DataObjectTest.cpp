@@ -1,7 +1,8 @@
 // Device files handed to the PC as the shell hands them over, against
 // nimbrel-devsim on a mapped COM port: the data object's formats, a paste in
 // another process through the real clipboard, a move completed by the
-// consumer, the download dialogs with Abort and an unplugged device.
+// consumer, the download dialogs with Abort (its button or closing the
+// dialog) and an unplugged device.
 #include "ShellTransferSupport.h"
 #include "transfer/FileDataObject.h"
 
@@ -46,7 +47,7 @@ using RealTimingDataObjectTest = RealTimingTest;
 
 TEST_F(DataObjectTest, OffersSixFormatsOnePerCallSafeNamesThePortAndWhatConsumersSetAndAsksOnceToMoveASystemFile) {
     const DevsimDevices devices({{port, "model=CV8,text=LETTER.:Dear,seed=AUX.TXT:1500,text=MAIN.NSF:system"}});
-    const OpenedDevice device = openDevice(port);
+    const OpenedDevice device = openDevice(port, "CV8-0001", 0x78, sourceWindow_.get());
     ASSERT_EQ(device.files.items.size(), 3u);
     const auto data = dataObjectOf(device, {"LETTER.", "AUX.TXT", "MAIN.NSF"}, sourceWindow_.get());
     ASSERT_NE(data, nullptr);
@@ -106,12 +107,15 @@ TEST_F(DataObjectTest, OffersSixFormatsOnePerCallSafeNamesThePortAndWhatConsumer
     EXPECT_EQ(readValue(*data.Get(), formats().deviceFiles), DWORD{port});
     EXPECT_EQ(readValue(*data.Get(), formats().devicePort), DWORD{port});
 
-    // What a consumer stores comes back as it was, kept by the object.
+    // What a consumer stores comes back as it was, kept by the object; a
+    // block it handed out and gets back stays with one owner.
     STGMEDIUM given{};
     given.tymed = TYMED_HGLOBAL;
     given.hGlobal = makeValueBlock(0x4711, GMEM_MOVEABLE);
     EXPECT_EQ(data->SetData(&stored, &given, FALSE), S_OK);  // copied: the block stays ours
     GlobalFree(given.hGlobal);
+    ASSERT_EQ(data->GetData(&stored, &medium), S_OK);
+    EXPECT_EQ(data->SetData(&stored, &medium, TRUE), S_OK);
     EXPECT_EQ(readValue(*data.Get(), custom), 0x4711u);
     stored.tymed = TYMED_ISTREAM;
     EXPECT_EQ(data->GetData(&stored, &medium), DV_E_TYMED);
@@ -134,7 +138,7 @@ TEST_F(DataObjectTest, OffersSixFormatsOnePerCallSafeNamesThePortAndWhatConsumer
 
 TEST_F(DataObjectTest, AnotherProcessPastesThroughTheClipboardAndACompletedMoveDeletesTheMovedFiles) {
     const DevsimDevices devices({{port, "model=CV8,text=A.TXT:first,seed=B.BIN:1500,text=C.TXT:third"}});
-    const OpenedDevice device = openDevice(port);
+    const OpenedDevice device = openDevice(port, "CV8-0001", 0x78, sourceWindow_.get());
     const auto before = temporaryTransferFiles();
 
     const auto copy = dataObjectOf(device, {"A.TXT", "B.BIN", "C.TXT"}, sourceWindow_.get(), DROPEFFECT_COPY);
@@ -154,10 +158,15 @@ TEST_F(DataObjectTest, AnotherProcessPastesThroughTheClipboardAndACompletedMoveD
     const TempDir moved;
     EXPECT_EQ(pasteInAnotherProcess(moved.path(), "copyto"), 0u);
     EXPECT_EQ(readFileBytes(moved.file("B.BIN")).size(), 1500u);
-    // Wine's clipboard cannot carry these back: the consumer's calls are made here.
+    // Wine's clipboard cannot carry these back: the consumer's calls are
+    // made here, the end of the operation from a thread of the consumer's.
     writeValue(*cut.Get(), formats().performedDropEffect, DROPEFFECT_MOVE);
     writeValue(*cut.Get(), formats().pasteSucceeded, DROPEFFECT_MOVE);
-    EXPECT_EQ(endOperation(cut, DROPEFFECT_MOVE), S_OK);
+    std::thread([&] {
+        OleInitialize(nullptr);
+        EXPECT_EQ(endOperation(cut, DROPEFFECT_MOVE), S_OK);
+        OleUninitialize();
+    }).join();
     EXPECT_FALSE(devices.has(port, "A.TXT") || devices.has(port, "B.BIN"));
     EXPECT_TRUE(devices.has(port, "C.TXT"));
     EXPECT_EQ(sourceWindow_.refreshes(), 1);
@@ -167,7 +176,7 @@ TEST_F(DataObjectTest, AnotherProcessPastesThroughTheClipboardAndACompletedMoveD
 
 TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnpluggedDeviceLeavesNothingBehind) {
     DevsimDevices devices({{port, "model=CV8,pace,seed=SHORT.TXT:400,seed=LONG.BIN:6000"}});
-    const OpenedDevice device = openDevice(port);
+    const OpenedDevice device = openDevice(port, "CV8-0001", 0x78, sourceWindow_.get());
     const auto before = temporaryTransferFiles();
     STGMEDIUM medium{};
 
@@ -185,15 +194,22 @@ TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnplugged
     EXPECT_TRUE(std::regex_match(caption, std::wregex(L" ?\\d+% of \"SHORT.TXT\" transmitted"))) << narrow(caption);
     EXPECT_TRUE(std::regex_match(time, std::wregex(L"\\d:\\d\\d:\\d\\d"))) << narrow(time);
 
-    // Several files: dialog 123; Abort cancels the running download.
+    // Several files: dialog 123; Abort cancels the running download, and so
+    // does closing the dialog (Alt+F4). Each ends one paste only.
     const auto both = dataObjectOf(device, {"LONG.BIN", "SHORT.TXT"}, sourceWindow_.get());
-    ProgressWatcher aborter(IDC_TOTAL_BAR);
-    EXPECT_EQ(both->GetData(&first, &medium), E_ABORT);
-    const std::wstring total = aborter.caption();
-    EXPECT_TRUE(std::regex_match(total, std::wregex(L" ?\\d+% of files transmitted"))) << narrow(total);
+    for (const auto& press : std::vector<std::function<void(HWND)>>{
+             [](HWND dialog) { windows::pressButton(dialog, IDC_ABORT); },
+             [](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }}) {
+        ProgressWatcher aborter(IDC_TOTAL_BAR, press);
+        EXPECT_EQ(both->GetData(&first, &medium), E_ABORT);
+        const std::wstring total = aborter.caption();
+        EXPECT_TRUE(std::regex_match(total, std::wregex(L" ?\\d+% of files transmitted"))) << narrow(total);
+    }
     EXPECT_EQ(temporaryTransferFiles(), before) << "an aborted download left its temporary file";
     EXPECT_TRUE(environment_.prompts.prompts().empty()) << "a cancel was reported";
-    EXPECT_EQ(listFolder(device.folder).items.size(), 2u) << "the device does not answer after the cancel";
+    FORMATETC second = contents(1);
+    ASSERT_EQ(both->GetData(&second, &medium), S_OK) << "the Abort stuck to the next paste";
+    ReleaseStgMedium(&medium);
 
     // Unplugged during a download: the error names the file and the device.
     const auto cut = dataObjectOf(device, {"LONG.BIN"}, sourceWindow_.get());

@@ -3,6 +3,8 @@
 // and that nothing of the files stays in the temporary folder.
 #include "TransferTestSupport.h"
 #include "transfer/BackgroundWork.h"
+#include "protocol/DeviceErrors.h"
+#include "protocol/ProtocolBytes.h"
 #include "transfer/DeviceCopyJob.h"
 
 #include <gtest/gtest.h>
@@ -59,19 +61,14 @@ private:
     TempDir dir_;
 };
 
-// "nak=AT:CODE:BYTE" or "cancel=AT", as nimbrel-devsim takes them.
-devsim::Faults faultsOf(const std::string& text) {
-    devsim::Faults faults;
-    unsigned at = 0, code = 0, byte = 0;
-    if (std::sscanf(text.c_str(), "nak=%u:%u:%x", &at, &code, &byte) == 3)
-        faults.nak = Nak{.at = at, .code = static_cast<std::uint8_t>(code), .confirming = byte};
-    if (std::sscanf(text.c_str(), "cancel=%u", &at) == 1) faults.cancelDownloadAt = at;
-    return faults;
+// The device refuses its `at`-th confirmation of `confirming` with `code`.
+devsim::Faults refusing(unsigned at, std::uint8_t code, std::uint8_t confirming) {
+    return {.nak = Nak{.at = at, .code = code, .confirming = confirming}};
 }
 
 // Runs one job to its end; the files of the source are A, B and C.
 struct Job {
-    explicit Job(const std::string& answers) : user(answers) {
+    explicit Job(std::vector<OverwriteAnswer> answers) : user(std::move(answers)) {
         for (const auto& [name, size] : threeFiles) source.putFile(name, filled(size, name[0]));
     }
     bool run(std::vector<TransferListEntry> files, bool move) {
@@ -80,8 +77,8 @@ struct Job {
         for (const auto& file : target.files()) listing.push_back({file.name, file.size});
         std::uint64_t total = 0;
         for (const auto& file : files) total += file.size;
-        const auto progress = TransferProgress::create(user, deviceOn(targetPort), TransferMode::DeviceToDevice,
-                                                       static_cast<std::uint32_t>(files.size()), total, &from);
+        const auto progress = TransferProgress::create(user, TransferMode::DeviceToDevice,
+                                                       static_cast<std::uint32_t>(files.size()), total);
         const bool started =
             startDeviceCopyJob({from, deviceOn(targetPort), std::move(files), listing, move}, progress,
                                std::make_unique<ScriptedUser>(user), std::make_unique<RecordingSource>(record));
@@ -103,36 +100,62 @@ struct Job {
 
 TEST(DeviceCopyJobTest, JobsCopyInOrderAskBeforeReplacingConfirmAMoveOnlyWhenEveryFileArrivedAndNeedFiles) {
     using enum TransferNotice;
+    using enum OverwriteAnswer;
+    using namespace ProtocolBytes;
     const struct {
         const char* what;
         const char* onTarget;  // files the target has before the job, of 't' bytes
         bool move;
-        const char* answers;
-        const char *sourceFaults, *targetFaults;
+        std::vector<OverwriteAnswer> answers;
+        devsim::Faults sourceFaults, targetFaults;
         std::vector<Notice> told;
         Completed completed;
         const char* copied;  // files on the target that now hold the source's bytes
     } cases[] = {
-        {"a copy", "", false, "", "", "", {}, Copied, "A B C"},
-        {"a move", "", true, "", "", "", {}, Moved, "A B C"},
-        {"No keeps a move a copy", "B=5", true, "n", "", "", {}, Copied, "A C"},
-        {"Yes to all answers every later question", "A=5 B=5 C=5", true, "a", "", "", {}, Moved, "A B C"},
-        {"Cancel confirms nothing", "A=5", true, "c", "", "", {}, Cancelled, ""},
-        {"a failed receive keeps a move a copy", "", true, "", "nak=1:13:0x21", "", {ReceiveFailed}, Copied, ""},
-        {"a failed send cancels", "", true, "", "", "nak=1:14:0x16", {SendFailed}, Cancelled, ""},
-        {"the target's refusal to replace is asked", "b=5", true, "n", "", "", {}, Copied, "A C"},
-        {"a cancel on the target ends the job", "", false, "", "", "nak=2:23:0x16", {}, Cancelled, ""},
-        {"a cancel on the source ends the receiving", "", true, "", "cancel=2", "", {}, Copied, ""},
+        {"a copy", "", false, {}, {}, {}, {}, Copied, "A B C"},
+        {"a move", "", true, {}, {}, {}, {}, Moved, "A B C"},
+        {"No keeps a move a copy", "B=5", true, {No}, {}, {}, {}, Copied, "A C"},
+        {"Yes to all answers every later question", "A=5 B=5 C=5", true, {YesToAll}, {}, {}, {}, Moved, "A B C"},
+        {"Cancel confirms nothing", "A=5", true, {Cancel}, {}, {}, {}, Cancelled, ""},
+        {"a failed receive keeps a move a copy",
+         "",
+         true,
+         {},
+         refusing(1, DeviceError::CannotOpenFile, GET_FILE),
+         {},
+         {ReceiveFailed},
+         Copied,
+         ""},
+        {"a failed send cancels",
+         "",
+         true,
+         {},
+         {},
+         refusing(1, DeviceError::CannotWriteToFile, SYNC),
+         {SendFailed},
+         Cancelled,
+         ""},
+        {"the target's refusal to replace is asked", "b=5", true, {No}, {}, {}, {}, Copied, "A C"},
+        {"a cancel on the target ends the job",
+         "",
+         false,
+         {},
+         {},
+         refusing(2, DeviceError::CanceledByPc, SYNC),
+         {},
+         Cancelled,
+         ""},
+        {"a cancel on the source ends the receiving", "", true, {}, {.cancelDownloadAt = 2}, {}, {}, Copied, ""},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.what);
         Job job(test.answers);
         for (const auto& [name, size] : filesOf(test.onTarget)) job.target.putFile(name, filled(size, 't'));
-        job.source.setFaults(faultsOf(test.sourceFaults));
-        job.target.setFaults(faultsOf(test.targetFaults));
+        job.source.setFaults(test.sourceFaults);
+        job.target.setFaults(test.targetFaults);
         ASSERT_TRUE(job.run(threeFiles, test.move));
 
-        EXPECT_EQ(job.user->asked.size(), std::strlen(test.answers));
+        EXPECT_EQ(job.user->asked.size(), test.answers.size());
         EXPECT_EQ(job.user->notices(), test.told);
         EXPECT_TRUE(job.record.started && job.record.finished);
         EXPECT_EQ(job.record.completed.load(), test.completed);
@@ -147,7 +170,7 @@ TEST(DeviceCopyJobTest, JobsCopyInOrderAskBeforeReplacingConfirmAMoveOnlyWhenEve
         EXPECT_GE(job.user->closes, 1) << "the job's dialog stayed";
     }
     // Abort in the job's dialog: the shell's device-to-device test.
-    Job empty("");
+    Job empty({});
     EXPECT_FALSE(empty.run({}, false)) << "a job without files started";
     EXPECT_FALSE(empty.record.started);
 }

@@ -3,13 +3,16 @@
 // PC: a CF_HDROP list, the effect it prefers, and the asynchronous
 // operation through which it hears that a move was completed. Records what
 // the upload told it. Free-threaded, so worker threads call it directly.
+// A test may make it work synchronously, give its list as a stream, or
+// offer further formats as blocks of bytes.
 #include "shell/ComObject.h"
 #include "shell/ModuleState.h"
-#include "transfer/FileDataObject.h"
+#include "transfer/DataValues.h"
 
 #include <shlobj.h>
 
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -55,8 +58,18 @@ public:
             medium->hGlobal = makeValueBlock(*preferred_, GMEM_MOVEABLE);
             return S_OK;
         }
+        if (const auto block = blocks.find(format->cfFormat); block != blocks.end()) {
+            medium->hGlobal = GlobalAlloc(GMEM_MOVEABLE, block->second.size());
+            std::memcpy(GlobalLock(medium->hGlobal), block->second.data(), block->second.size());
+            GlobalUnlock(medium->hGlobal);
+            return S_OK;
+        }
         if (format->cfFormat != CF_HDROP) return DV_E_FORMATETC;
         medium->hGlobal = dropFilesBlock(paths_);
+        if (listAsStream) {
+            medium->tymed = TYMED_ISTREAM;
+            return CreateStreamOnHGlobal(std::exchange(medium->hGlobal, nullptr), TRUE, &medium->pstm);
+        }
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetData(FORMATETC* format, STGMEDIUM* medium, BOOL release) noexcept override {
@@ -81,13 +94,13 @@ public:
     HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) noexcept override { return E_NOTIMPL; }
 
     HRESULT STDMETHODCALLTYPE SetAsyncMode(BOOL) noexcept override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetAsyncMode(BOOL* async) noexcept override {
-        *async = TRUE;
+    HRESULT STDMETHODCALLTYPE GetAsyncMode(BOOL* isAsync) noexcept override {
+        *isAsync = async ? TRUE : FALSE;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE StartOperation(IBindCtx*) noexcept override {
         const std::lock_guard<std::mutex> guard(lock_);
-        started = true;
+        startedOn = GetCurrentThreadId();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE InOperation(BOOL*) noexcept override { return E_NOTIMPL; }
@@ -98,7 +111,10 @@ public:
     }
 
     std::optional<DWORD> performed, pasteSucceeded, ended;
-    bool started = false;
+    DWORD startedOn = 0;  // the thread that started the operation
+    bool async = true;
+    bool listAsStream = false;
+    std::map<UINT, std::vector<std::uint8_t>> blocks;
 
 private:
     ~FileListSource() override = default;

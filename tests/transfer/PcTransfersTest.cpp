@@ -40,24 +40,32 @@ protected:
 
 TEST_F(PcTransfersTest, UploadsCheckEverythingFirstThenAskBeforeReplacingAndReportTheOutcome) {
     using enum TransferNotice;
+    using enum OverwriteAnswer;
     const struct {
         const char* what;
         const char* onDevice;  // files of 'd' bytes
         std::uint32_t freeSpace;
         const char* dropped;
-        const char* answers;
+        std::vector<OverwriteAnswer> answers;
         std::vector<Notice> told;
         const char* fromPc;  // device files that now hold the PC's bytes ('p')
         UploadOutcome outcome;
     } cases[] = {
-        {"new files arrive", "", 1000, "A=100 B=0 C=250", "", {}, "A=100 B=0 C=250", {true, true, true}},
-        {"files that do not fit", "", 100, "A=60 B=60", "", {NotEnoughSpace}, "", {}},
-        {"a folder among the files", "", 1000, "A=60 DIR/", "", {DirectoryDropped}, "", {}},
-        {"yes, no, all", "A=5 B=5 C=5 D=5", 1000, "A=9 B=9 C=9 D=9", "yna", {}, "A=9 C=9 D=9", {true, false, true}},
-        {"cancel stops the rest", "B=5", 1000, "A=10 B=10 C=10", "c", {}, "A=10", {true, false, true}},
-        {"closing the question stops the rest", "A=5", 1000, "A=10 B=10", "-", {}, "", {true, false, false}},
-        {"one declined file changes nothing", "A=5", 1000, "A=10", "n", {}, "", {true, false, false}},
-        {"a replaced file's room counts", "NOTES=100", 50, "notes=120", "y", {}, "NOTES=120", {true, true, true}},
+        {"new files arrive", "", 1000, "A=100 B=0 C=250", {}, {}, "A=100 B=0 C=250", {true, true, true}},
+        {"files that do not fit", "", 100, "A=60 B=60", {}, {NotEnoughSpace}, "", {}},
+        {"a folder among the files", "", 1000, "A=60 DIR/", {}, {DirectoryDropped}, "", {}},
+        {"yes, no, all",
+         "A=5 B=5 C=5 D=5",
+         1000,
+         "A=9 B=9 C=9 D=9",
+         {Yes, No, YesToAll},
+         {},
+         "A=9 C=9 D=9",
+         {true, false, true}},
+        {"cancel stops the rest", "B=5", 1000, "A=10 B=10 C=10", {Cancel}, {}, "A=10", {true, false, true}},
+        {"closing the question stops the rest", "A=5", 1000, "A=10 B=10", {Closed}, {}, "", {true, false, false}},
+        {"one declined file changes nothing", "A=5", 1000, "A=10", {No}, {}, "", {true, false, false}},
+        {"a replaced file's room counts", "NOTES=100", 50, "notes=120", {Yes}, {}, "NOTES=120", {true, true, true}},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.what);
@@ -72,7 +80,7 @@ TEST_F(PcTransfersTest, UploadsCheckEverythingFirstThenAskBeforeReplacingAndRepo
         const UploadOutcome outcome =
             uploadFiles(deviceOn(port), localFiles(local, filesOf(test.dropped)), records, user);
 
-        EXPECT_EQ(user->asked.size(), std::strlen(test.answers));
+        EXPECT_EQ(user->asked.size(), test.answers.size());
         EXPECT_EQ(user->notices(), test.told);
         EXPECT_EQ(contentsOf(device), withFiles(withFiles({}, test.onDevice, 'd'), test.fromPc, 'p'));
         EXPECT_EQ(std::tie(outcome.processed, outcome.allSucceeded, outcome.refreshView),
@@ -121,7 +129,7 @@ TEST_F(PcTransfersTest, FailuresAndAbortStopTheUploadAndAreToldOnce) {
 TEST_F(PcTransfersTest, DownloadsWriteTheDevicesBytesAndLeaveNoFileWhenTheyFail) {
     device_.putFile("LETTER.TXT", filled(300, 'x'));
     ScriptedUser user;
-    const auto progress = TransferProgress::create(user, deviceOn(port), TransferMode::PcAndDevice, 2, 300);
+    const auto progress = TransferProgress::create(user, TransferMode::PcAndDevice, 2, 300);
     const std::string local = dir_.file("letter.txt");
     EXPECT_TRUE(downloadOneFile(deviceOn(port), "LETTER.TXT", hostPath(local), 300, *progress, user));
     EXPECT_EQ(readFileBytes(local), filled(300, 'x'));

@@ -7,8 +7,8 @@
 #include "EndToEnd.h"
 #include "FolderTestSupport.h"
 #include "WindowDriver.h"
+#include "folder/NamespaceFolder.h"
 #include "link/Pause.h"
-#include "namespace/NamespaceFolder.h"
 #include "resources/resource.h"
 #include "shell/ModuleState.h"
 #include "shell/Prompt.h"
@@ -16,7 +16,6 @@
 #include "transfer/BackgroundWork.h"
 #include "transfer/ClipboardCommands.h"
 #include "transfer/DataValues.h"
-#include "transfer/TransferObjects.h"
 
 #include <gtest/gtest.h>
 
@@ -33,15 +32,10 @@ inline const ClipboardFormats& formats() {
     return moduleState().clipboardFormats();
 }
 
-// The transfer layer in the folders, the formats registered, messages
-// recorded, and the protocol's fixed waits skipped unless `realTiming`.
+// Messages recorded, and the protocol's fixed waits skipped unless `realTiming`.
 class ShellTransferEnvironment {
 public:
     explicit ShellTransferEnvironment(bool realTiming = false) {
-        FolderObjectMakers makers;
-        addTransferObjects(makers);
-        setFolderObjectMakers(makers);
-        moduleState().registerClipboardFormats();
         OleInitialize(nullptr);  // the clipboard needs OLE on the thread
         if (!realTiming) pause_.emplace([](std::uint32_t) {});
     }
@@ -87,39 +81,33 @@ private:
 
 // The folder of the device on `port`, opened from the root as the shell
 // opens it (the device is probed on that port only), and its files listed
-// as the view lists them.
+// as the view lists them, messages owned by `owner`.
 struct OpenedDevice {
-    ComPtr<IShellFolder> folder;
+    ComPtr<DeviceFolder> folder;
     Listing files;
-    NamespaceFolder& namespaceFolder() const { return *static_cast<NamespaceFolder*>(folder.Get()); }
 };
 
-inline OpenedDevice openDevice(int port, std::uint32_t typeCode = 0x78, HWND owner = nullptr) {
-    auto root = makeComObject<NamespaceFolder>(true);
-    ComPtr<IUnknown> dropTarget;
-    root->CreateViewObject(owner, IID_IDropTarget, &dropTarget);  // sets the owner of its messages
-    const UniqueIdList item(ItemIdAllocator().createItemId(makeDeviceRecord("Device", port, "", typeCode)));
+inline OpenedDevice openDevice(int port, const char* serial, std::uint32_t typeCode, HWND owner) {
+    auto root = makeComObject<NamespaceFolder>();
+    const UniqueIdList item(ItemIdAllocator().createItemId(makeDeviceRecord("Device", port, serial, typeCode)));
     OpenedDevice opened;
-    EXPECT_EQ(root->BindToObject(item.get(), nullptr, IID_PPV_ARGS(&opened.folder)), S_OK);
-    if (opened.folder) {
-        opened.namespaceFolder().CreateViewObject(owner, IID_IDropTarget, &dropTarget);
-        opened.files = listFolder(opened.folder);
-    }
+    EXPECT_EQ(root->BindToObject(item.get(), nullptr, __uuidof(DeviceFolder),
+                                 reinterpret_cast<void**>(opened.folder.GetAddressOf())),
+              S_OK);
+    if (opened.folder) opened.files = listFolder(opened.folder, viewFlags, owner);
     return opened;
 }
 
-// The data object of the named files, as the view asks the folder for it
-// (the reserved argument points at the window that hears of a completed
-// move), with the preferred effect of a copy, a cut or a drag.
-inline ComPtr<IDataObject> dataObjectOf(const OpenedDevice& device, const std::vector<std::string>& names, HWND owner,
+// The data object of the named files, as the view asks the folder for it:
+// `refresh` hears of a completed move. With the preferred effect of a copy,
+// a cut or a drag.
+inline ComPtr<IDataObject> dataObjectOf(const OpenedDevice& device, const std::vector<std::string>& names, HWND refresh,
                                         DWORD effect = 0) {
     std::vector<PCUITEMID_CHILD> items;
     for (const auto& name : names) items.push_back(device.files.named(name));
     ComPtr<IDataObject> data;
-    EXPECT_EQ(
-        device.folder->GetUIObjectOf(nullptr, static_cast<UINT>(items.size()), items.data(), IID_IDataObject,
-                                     reinterpret_cast<UINT*>(&owner), reinterpret_cast<void**>(data.GetAddressOf())),
-        S_OK);
+    EXPECT_EQ(device.folder->dataObjectOf(static_cast<UINT>(items.size()), items.data(), refresh, refresh, &data),
+              S_OK);
     if (data && effect) {
         writeValue(*data.Get(), formats().preferredDropEffect, effect);
         writeValue(*data.Get(), formats().logicalPerformedDropEffect, effect);
@@ -253,7 +241,7 @@ protected:
     explicit ShellTransferTest(bool realTiming = false) : environment_(realTiming) {}
     void SetUp() override { ASSERT_TRUE(environment_.ready()); }
     ViewTarget targetView(const OpenedDevice& device) {
-        return {nullptr, &device.namespaceFolder(), targetWindow_.get(), nullptr};
+        return {nullptr, device.folder.Get(), {targetWindow_.get(), targetWindow_.get()}, nullptr};
     }
 
     ShellTransferEnvironment environment_;

@@ -15,7 +15,6 @@
 #include <mutex>
 #include <sstream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 using Files = std::vector<std::pair<std::string, std::size_t>>;
@@ -81,10 +80,9 @@ struct UserRecord {
 
 class ScriptedUser : public TransferUser {
 public:
-    // "yanc-", in the order of the answers: Yes, Yes to all, No, Cancel, closed.
-    explicit ScriptedUser(std::string_view keys = "") {
-        for (const char key : keys)
-            record_->answers.push_back(static_cast<OverwriteAnswer>(std::string_view("yanc-").find(key)));
+    // The answers to the overwrite questions, in order.
+    explicit ScriptedUser(std::vector<OverwriteAnswer> answers = {}) {
+        record_->answers.assign(answers.begin(), answers.end());
     }
     UserRecord* operator->() const { return record_.get(); }
 

@@ -5,6 +5,7 @@
 // With NIMBREL_EXPLORER_STAY set, the window stays up until the user closes it.
 #include "EndToEnd.h"
 #include "WindowDriver.h"
+#include "resources/resource.h"
 #include "shell/NimbrelClassId.h"
 
 #include <gtest/gtest.h>
@@ -200,13 +201,13 @@ TEST(ExplorerTest, NimbrelIsOnTheDesktopOpensToItsDevicesADeviceToItsFilesAndF2R
     const HWND rootView = childOf(explorer.window(), L"KorvelNameSpace");
     ASSERT_NE(rootView, nullptr) << "the Nimbrel view did not come up";
     const std::string twoDevices = "Corvia 80,COM 5,CV8-10423|Minnow,COM 6,MN2-20077|";
-    EXPECT_EQ(waitForTexts(GetDlgItem(rootView, 159), 3, twoDevices), twoDevices);
+    EXPECT_EQ(waitForTexts(GetDlgItem(rootView, IDC_LIST), 3, twoDevices), twoDevices);
     explorer.screenshot("explorer-2-devices");
 
-    for (UINT key : {VK_HOME, VK_RETURN}) windows::pressKey(GetDlgItem(rootView, 159), key);
+    for (UINT key : {VK_HOME, VK_RETURN}) windows::pressKey(GetDlgItem(rootView, IDC_LIST), key);
     const HWND deviceView = childOf(explorer.window(), L"KorvelNameSpace", rootView);
     ASSERT_NE(deviceView, nullptr) << "the device did not open";
-    const HWND files = GetDlgItem(deviceView, 159);
+    const HWND files = GetDlgItem(deviceView, IDC_LIST);
     const std::time_t now = std::time(nullptr);
     const std::string year = std::to_string(1900 + std::localtime(&now)->tm_year);
     const std::string shown = waitForTexts(files, 2, "LETTER.TXT,9 B|RECIPES.BRF,6,750 B|");

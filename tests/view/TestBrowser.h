@@ -5,6 +5,7 @@
 // does, and records what the view asks of it. Like Wine's Explorer it can
 // also refuse menus, toolbar and status texts (E_NOTIMPL).
 #include "WindowDriver.h"
+#include "resources/resource.h"
 #include "namespace/ItemIdAllocator.h"
 #include "shell/ComObject.h"
 #include "shell/ShellResources.h"
@@ -20,7 +21,11 @@
 class TestBrowser final : public ComObject<TestBrowser, IShellBrowser> {
 public:
     explicit TestBrowser(bool frameCalls = true)
-        : ComObject(LiveCount::notCounted), frameCalls_(frameCalls), window_(makeFrame()) {}
+        : ComObject(LiveCount::notCounted),
+          frameCalls_(frameCalls),
+          window_(makeFrame()),
+          addressBar_(CreateWindowW(L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 300, 20, window_.get(), nullptr, nullptr,
+                                    nullptr)) {}
     static const QITAB* interfaces() noexcept {
         static const QITAB table[] = {
             interfaceEntry<TestBrowser, IShellBrowser>(), interfaceEntry<TestBrowser, IOleWindow, IShellBrowser>(), {}};
@@ -51,7 +56,9 @@ public:
         }
     }
     IShellView* view() const { return view_.Get(); }
-    HWND list() const { return GetDlgItem(viewWindow_, 159); }
+    HWND list() const { return GetDlgItem(viewWindow_, IDC_LIST); }
+    // The browser's own window beside the view, where keys are typed too.
+    HWND addressBar() const { return addressBar_; }
 
     // Dispatches what is queued, keys through the view first.
     void pump() {
@@ -215,6 +222,7 @@ private:
 
     bool frameCalls_;
     UniqueWindow window_;
+    HWND addressBar_;                            // a child of window_
     std::vector<ComPtr<IShellFolder>> folders_;  // the root first, the shown folder last
     ComPtr<IShellView> view_;
     HWND viewWindow_ = nullptr;

@@ -6,13 +6,13 @@
 // transfers make on purpose, and what is left beyond them.
 // Usage: nimbrel-shell-transfer-bench <COM number> <folder for the PC's files>
 #include "TransferFloor.h"
+#include "devices/Discovery.h"
+#include "folder/NamespaceFolder.h"
 #include "namespace/ItemIdAllocator.h"
-#include "namespace/NamespaceFolder.h"
 #include "shell/ModuleState.h"
 #include "shell/ShellResources.h"
 #include "shell/TextFormat.h"
 #include "transfer/DroppedFiles.h"
-#include "transfer/TransferObjects.h"
 
 #include <shlobj.h>
 
@@ -73,21 +73,21 @@ int main(int argc, char** argv) {
     beside.resize(beside.rfind(L'\\') + 1);
     const UniqueModule texts(LoadLibraryExW((beside + L"Nimbrel.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     moduleState().setResourceModule(texts.get());
-    moduleState().registerClipboardFormats();
-    FolderObjectMakers makers;
-    addTransferObjects(makers);
-    setFolderObjectMakers(makers);
     OleInitialize(nullptr);
 
     int status = 1;
     {
-        auto root = makeComObject<NamespaceFolder>(true);
-        const UniqueIdList item(ItemIdAllocator().createItemId(makeDeviceRecord("Bench", port, "", 0x78)));
-        ComPtr<IShellFolder> device;
+        auto root = makeComObject<NamespaceFolder>();
+        const std::optional<DeviceInfo> found = probePort(port);
+        const UniqueIdList item(
+            ItemIdAllocator().createItemId(makeDeviceRecord("Bench", found.value_or(DeviceInfo{}))));
+        ComPtr<DeviceFolder> device;
         ComPtr<IEnumIDList> files;
         PITEMID_CHILD file = nullptr;
-        if (FAILED(root->BindToObject(item.get(), nullptr, IID_PPV_ARGS(&device))) ||
-            FAILED(device->EnumObjects(nullptr, 0x100, &files)) || files->Next(1, &file, nullptr) != S_OK) {
+        if (FAILED(root->BindToObject(item.get(), nullptr, __uuidof(DeviceFolder),
+                                      reinterpret_cast<void**>(device.GetAddressOf()))) ||
+            FAILED(device->EnumObjects(nullptr, SHCONTF_INIT_ON_FIRST_NEXT, &files)) ||
+            files->Next(1, &file, nullptr) != S_OK) {
             std::fprintf(stderr, "no device with a file on COM%d\n", port);
             return 1;
         }
@@ -122,8 +122,9 @@ int main(int argc, char** argv) {
 
         const auto pasted = copiedFile(widenUtf8(folder + "\\COPY.BRF"));
         start = Clock::now();
-        const bool uploaded = pasted && uploadDroppedFiles(pasted.Get(), *static_cast<NamespaceFolder*>(device.Get()),
-                                                           nullptr, false) == 1;
+        const auto listed = device->contents(nullptr);
+        const bool uploaded =
+            pasted && listed && uploadDroppedFiles(pasted.Get(), transferTargetOf(*listed, ViewWindows{}), false);
         report("upload", secondsSince(start), floor19200::diskSpace() + floor19200::upload(fileSize, 8),
                dialogStart + refreshWait);
         status = total == fileSize && uploaded ? 0 : 1;

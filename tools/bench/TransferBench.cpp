@@ -117,8 +117,8 @@ int main(int argc, char** argv) {
         SilentUser user;
         DeviceCopyRequest request{*info, *second, {}, {}, false};
         for (int n = 0; n < jobFiles; ++n) request.files.push_back({"PART" + std::to_string(n) + ".BRF", jobFileSize});
-        const auto progress = TransferProgress::create(user, *second, TransferMode::DeviceToDevice, jobFiles,
-                                                       std::uint64_t{jobFiles} * jobFileSize, &*info);
+        const auto progress = TransferProgress::create(user, TransferMode::DeviceToDevice, jobFiles,
+                                                       std::uint64_t{jobFiles} * jobFileSize);
         start = Clock::now();
         if (!startDeviceCopyJob(request, progress, std::make_unique<SilentUser>(),
                                 std::make_unique<DeviceCopySource>()))

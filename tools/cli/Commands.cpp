@@ -1,9 +1,7 @@
 #include "Commands.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
-#include <iostream>
 #include <memory>
 #include <optional>
 
@@ -11,32 +9,24 @@
 #include "Messages.h"
 #include "Ports.h"
 #include "ProgressBar.h"
+#include "TerminalUser.h"
 #include "devices/DeviceCatalogue.h"
 #include "devices/Discovery.h"
 #include "link/LocalFile.h"
+#include "protocol/DeviceNames.h"
 #include "protocol/SLVFamilyDevice.h"
 #include "transfer/FileNames.h"
+#include "transfer/PcTransfers.h"
 
 namespace {
 // More than a device folder shows: the tool lists whatever the device sends.
 constexpr std::uint32_t maximumListedFiles = 4096;
-constexpr std::size_t maximumNameLength = 64;
 
 #ifdef _WIN32
 constexpr char pathSeparator = '\\';
 #else
 constexpr char pathSeparator = '/';
 #endif
-
-bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
-bool isSystemFile(const std::string& name) {
-    return name.size() >= 4 && name.compare(name.size() - 4, 4, ".NSF") == 0;
-}
 
 void tellFirmwareTooOld(const DeviceInfo& device) {
     reportProblem(deviceLabel(device) + " (serial " + printable(device.serial) +
@@ -119,31 +109,6 @@ std::optional<std::vector<std::string>> deviceNamesFromUser(const std::vector<st
     return names;
 }
 
-// The answer to an overwrite question, read from stdin.
-enum class Answer { Yes, No, All, Quit };
-
-Answer askOverwrite(const std::string& name, const DeviceInfo& device) {
-    std::fprintf(stderr,
-                 "\"%s\" already exists on %s. Overwrite? [y]es, [n]o, [a]ll, [q]uit: ", shownName(name).c_str(),
-                 deviceLabel(device).c_str());
-    std::fflush(stderr);
-    std::string line;
-    if (!std::getline(std::cin, line)) {
-        std::fputc('\n', stderr);
-        return Answer::Quit;
-    }
-    const char first = line.empty() ? 'n' : static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
-    switch (first) {
-        case 'y':
-            return Answer::Yes;
-        case 'a':
-            return Answer::All;
-        case 'q':
-            return Answer::Quit;
-        default:
-            return Answer::No;
-    }
-}
 }  // namespace
 
 std::vector<NamedDevice> scanAndName(const GlobalOptions& options) {
@@ -156,19 +121,19 @@ std::vector<NamedDevice> scanAndName(const GlobalOptions& options) {
 Selection selectDevice(const GlobalOptions& options) {
     if (!options.device.empty()) {
         if (std::optional<int> port = portFromText(options.device)) {
-            DeviceInfo device;
-            if (probePort(device, *port, true, false) == 0 || !isFileCapableModel(device.typeCode)) {
+            const std::optional<DeviceInfo> device = probePort(*port);
+            if (!device || !isFileCapableModel(device->typeCode)) {
                 reportProblem("no supported device answers on " + printable(options.device) + ".");
                 return {std::nullopt, ExitCode::Failure};
             }
-            if (device.protocolVersion == 0) {
-                tellFirmwareTooOld(device);
+            if (device->protocolVersion == 0) {
+                tellFirmwareTooOld(*device);
                 return {std::nullopt, ExitCode::Failure};
             }
             return {device, ExitCode::Success};
         }
         for (const NamedDevice& named : scanAndName(options))
-            if (sameNameIgnoringCase(named.name, options.device)) return {named.info, ExitCode::Success};
+            if (sameDeviceName(named.name, options.device)) return {named.info, ExitCode::Success};
         reportProblem("no connected device is called \"" + printable(options.device) + "\".");
         return {std::nullopt, ExitCode::Failure};
     }
@@ -266,68 +231,45 @@ int runGet(const GlobalOptions& options, const std::vector<std::string>& files, 
 
 int runPut(const GlobalOptions& options, const std::vector<std::string>& files, const std::string& targetName,
            OverwriteChoice overwrite) {
-    return withDevice(options, [&](SLVFamilyDevice& device) {
-        const std::string label = deviceLabel(device.deviceInfo());
-        int result = ExitCode::Success;
-        for (const std::string& path : files) {
-            const std::optional<std::string> deviceName =
-                deviceNameFromLocal(targetName.empty() ? lastComponent(path).substr(0, maximumNameLength) : targetName);
-            if (!deviceName) {
-                reportProblem("cannot copy " + printable(path) + " to " + label +
-                              ": its name has characters the device cannot store; name it with --as.");
-                result = ExitCode::Failure;
-                continue;
-            }
-            const std::string& name = *deviceName;
-            const std::string shown = shownName(name);
-            std::uint8_t flag = overwrite == OverwriteChoice::Always ? 1 : 0;
-            for (;;) {
-                try {
-                    ProgressBar bar(shown);
-                    InterruptAction cancel([&device] { device.cancelTransfer(); });
-                    device.receiveFile(path, bar.callback(), flag, name);
-                    bar.finish();
-                    if (wasInterrupted()) return ExitCode::Interrupted;
-                    std::printf("Copied %s to %s as \"%s\"\n", printable(path).c_str(), label.c_str(), shown.c_str());
-                } catch (NBException error) {
-                    if (error.code == ErrorCode::FileAlreadyExists && flag == 0 &&
-                        overwrite != OverwriteChoice::Never) {
-                        switch (askOverwrite(name, device.deviceInfo())) {
-                            case Answer::All:
-                                overwrite = OverwriteChoice::Always;
-                                [[fallthrough]];
-                            case Answer::Yes:
-                                flag = 1;
-                                continue;
-                            case Answer::No:
-                                std::printf("Skipped %s\n", printable(path).c_str());
-                                break;
-                            case Answer::Quit:
-                                return result;
-                        }
-                        break;
-                    }
-                    if (error.code == ErrorCode::FileAlreadyExists) {
-                        std::printf("Skipped %s: \"%s\" already exists on %s\n", printable(path).c_str(), shown.c_str(),
-                                    label.c_str());
-                        break;
-                    }
-                    reportFailure("cannot copy " + printable(path) + " to " + label, error, options.verbose);
-                    if (failureExit(error) == ExitCode::Interrupted) return ExitCode::Interrupted;
-                    result = ExitCode::Failure;
-                }
-                break;
-            }
+    Selection selection = selectDevice(options);
+    if (!selection.device) return selection.exitCode;
+    const DeviceInfo target = *selection.device;
+    const std::string label = deviceLabel(target);
+    TerminalUser user(label, overwrite, options.verbose);
+    // The transfer core's rule for a file that exists: asked, answered or refused as set.
+    bool yesToAll = overwrite == OverwriteChoice::Always;
+    int result = ExitCode::Success;
+    for (const std::string& path : files) {
+        const std::optional<std::string> deviceName =
+            deviceNameFromLocal(targetName.empty() ? lastComponent(path).substr(0, longestDeviceName) : targetName);
+        if (!deviceName) {
+            reportProblem("cannot copy " + printable(path) + " to " + label +
+                          ": its name has characters the device cannot store; name it with --as.");
+            result = ExitCode::Failure;
+            continue;
         }
-        return result;
-    });
+        user.startFile(path, *deviceName);
+        bool fileDone = true;
+        bool goOn = false;
+        {
+            const ProgressScope progress(TransferProgress::create(user, TransferMode::PcAndDevice, 1, 0));
+            InterruptAction cancel([&progress] { progress->abort(); });
+            goOn = uploadOneFile(target, {path, *deviceName}, 0, nullptr, yesToAll, *progress, user, fileDone);
+        }
+        if (wasInterrupted()) return ExitCode::Interrupted;
+        if (goOn && fileDone)
+            std::printf("Copied %s to %s as \"%s\"\n", printable(path).c_str(), label.c_str(),
+                        shownName(*deviceName).c_str());
+        if (!goOn) break;
+    }
+    return user.failed() ? ExitCode::Failure : result;
 }
 
 int runRemove(const GlobalOptions& options, const std::vector<std::string>& files, bool force) {
     const std::optional<std::vector<std::string>> names = deviceNamesFromUser(files);
     if (!names) return ExitCode::Failure;
     for (const std::string& name : *names) {
-        if (isSystemFile(name) && !force) {
+        if (isSystemFileName(name) && !force) {
             reportProblem("\"" + shownName(name) +
                           "\" is a system file; deleting it may leave the device "
                           "unstable or unusable. Use --force to delete it all the same.");
@@ -354,11 +296,11 @@ int runRename(const GlobalOptions& options, const std::string& oldName, const st
     const std::optional<std::vector<std::string>> names = deviceNamesFromUser({oldName, newName});
     if (!names) return ExitCode::Failure;
     const std::string &from = (*names)[0], &to = (*names)[1];
-    if (to.empty() || to.size() > maximumNameLength) {
+    if (to.empty() || to.size() > longestDeviceName) {
         reportProblem("a file name on the device has 1 to 64 characters.");
         return ExitCode::Usage;
     }
-    if (isSystemFile(from) && !force) {
+    if (isSystemFileName(from) && !force) {
         reportProblem("\"" + shownName(from) +
                       "\" is a system file; renaming it may leave the device "
                       "unstable or unusable. Use --force to rename it all the same.");
@@ -386,12 +328,12 @@ int runName(const GlobalOptions& options, const std::string& newName) {
             return ExitCode::Failure;
         }
         for (const NamedDevice& device : devices)
-            if (options.device.empty() || sameNameIgnoringCase(device.name, options.device) ||
+            if (options.device.empty() || sameDeviceName(device.name, options.device) ||
                 portFromText(options.device) == static_cast<int>(device.info.portNumber))
                 std::printf("%s: %s\n", deviceLabel(device.info).c_str(), printable(device.name).c_str());
         return ExitCode::Success;
     }
-    if (newName.size() > maximumNameLength) {
+    if (newName.size() > longestDeviceName) {
         reportProblem("a device name has at most 64 characters.");
         return ExitCode::Usage;
     }

@@ -17,10 +17,9 @@ public:
     ProgressCallback callback();
     // Draws the bar at 100 % and ends its line.
     void finish();
-
-private:
     void draw(std::uint32_t total, std::uint32_t done);
 
+private:
     std::string label_;
     bool enabled_;
     bool drawn_ = false;

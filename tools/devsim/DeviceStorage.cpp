@@ -1,5 +1,7 @@
 #include "DeviceStorage.h"
 
+#include "protocol/DeviceNames.h"
+
 #include <algorithm>
 #include <chrono>
 #include <fstream>
@@ -25,19 +27,11 @@ FileTime fileTimeOf(std::chrono::system_clock::time_point when) {
                     int(time.hours().count()), int(time.minutes().count()), int(time.seconds().count())};
 }
 
-char upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 }  // namespace
 
 bool NameLess::operator()(const std::string& left, const std::string& right) const {
     return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
-                                        [](char a, char b) { return upper(a) < upper(b); });
-}
-
-bool sameName(const std::string& left, const std::string& right) {
-    return !NameLess{}(left, right) && !NameLess{}(right, left);
+                                        [](char a, char b) { return asciiUpper(a) < asciiUpper(b); });
 }
 
 FileTime currentFileTime() {
@@ -46,7 +40,7 @@ FileTime currentFileTime() {
 
 std::optional<StoredFile> DeviceStorage::find(const std::string& name) const {
     for (StoredFile& file : list())
-        if (sameName(file.name, name)) return file;
+        if (sameDeviceName(file.name, name)) return file;
     return std::nullopt;
 }
 

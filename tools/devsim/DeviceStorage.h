@@ -36,7 +36,6 @@ using Bytes = std::vector<std::uint8_t>;
 struct NameLess {
     bool operator()(const std::string& left, const std::string& right) const;
 };
-bool sameName(const std::string& left, const std::string& right);
 
 class DeviceStorage {
 public:

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/DeviceErrors.h"
 #include "protocol/ProtocolBytes.h"
 
 namespace devsim::wire {
@@ -39,29 +40,14 @@ inline constexpr std::uint8_t FLAG_BACKWARD_SEARCH = 0x40;
 inline constexpr unsigned BRAILLE_TABLE_SIZE = 256;
 
 // Sizes.
-inline constexpr std::size_t MAX_DEVICE_PAYLOAD = 80;  // what the PC accepts per package
-inline constexpr std::size_t MAX_PC_PAYLOAD = 80;      // what this device accepts per package
-inline constexpr std::size_t MAX_NAME = 65;            // what fits the PC's name package buffer
+inline constexpr std::size_t MAX_DEVICE_PAYLOAD = 80;                 // what the PC accepts per package
+inline constexpr std::size_t MAX_PC_PAYLOAD = 80;                     // what this device accepts per package
+inline constexpr std::size_t MAX_NAME = PackageLimits::maxNameBytes;  // what fits the PC's name package buffer
 inline constexpr std::size_t FILE_RECORD_OVERHEAD = 14;
 
 }  // namespace devsim::wire
 
-// The error codes the device sends after NAK.
-namespace devsim::refusal {
-inline constexpr std::uint8_t InvalidPackageSize = 1;
-inline constexpr std::uint8_t MissingBeginOfFile = 2;
-inline constexpr std::uint8_t MissingEndOfFile = 3;
-inline constexpr std::uint8_t MissingAttributeFlag = 4;
-inline constexpr std::uint8_t MissingStartOfData = 5;
-inline constexpr std::uint8_t MissingGetFile = 6;
-inline constexpr std::uint8_t MissingDeleteFile = 7;
-inline constexpr std::uint8_t MissingRenameFile = 8;
-inline constexpr std::uint8_t CannotWriteToFile = 14;
-inline constexpr std::uint8_t CannotDeleteFile = 15;
-inline constexpr std::uint8_t CannotRenameFile = 16;
-inline constexpr std::uint8_t PageFrameError = 18;
-inline constexpr std::uint8_t FileAlreadyExists = 19;
-inline constexpr std::uint8_t BufferOverflow = 22;
-inline constexpr std::uint8_t CanceledByPc = 23;
-inline constexpr std::uint8_t FileNotFound = 24;
-}  // namespace devsim::refusal
+// The error codes the device sends after NAK: the protocol's own table.
+namespace devsim {
+namespace refusal = ::DeviceError;
+}  // namespace devsim

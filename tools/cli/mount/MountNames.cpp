@@ -34,7 +34,3 @@ int deviceNameFor(std::string_view name, std::string& deviceName) {
     deviceName = *converted;
     return 0;
 }
-
-bool isSystemFileName(std::string_view name) {
-    return name.ends_with(".NSF");
-}

@@ -4,12 +4,11 @@
 // folder can hold ("a/b", "..", control characters); such a file is shown
 // under a safe name of its own, unique in the folder, while every operation
 // still reaches the device under the exact name.
+#include "protocol/DeviceNames.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
-
-// The longest name the device takes for a file it receives.
-inline constexpr std::size_t longestDeviceName = 64;
 
 // True when `name` (UTF-8) can stand in a Linux folder as it is.
 bool showsUnchanged(std::string_view name);
@@ -25,6 +24,3 @@ std::vector<std::string> shownNames(const std::vector<std::string>& names);
 // -ENAMETOOLONG beyond 64 bytes there; -EINVAL for a name the device would
 // store differently (leading blanks) or that would be shown under another.
 int deviceNameFor(std::string_view name, std::string& deviceName);
-
-// Files whose names end in ".NSF" are the device's own.
-bool isSystemFileName(std::string_view name);

@@ -1,6 +1,6 @@
-#include "server/ResourceModule.h"
+#include "shell/ResourceModule.h"
 
-#include "server/Registration.h"
+#include "shell/RegisteredServer.h"
 
 #include <vector>
 
@@ -40,5 +40,7 @@ HMODULE loadGermanSatellite(HMODULE server, LANGID language) {
     if (folder.empty()) {
         return nullptr;
     }
-    return LoadLibraryW((folder + L"\\NimbrelDEU.dll").c_str());
+    // Texts, menus and dialogs only: none of its code runs.
+    return LoadLibraryExW((folder + L"\\NimbrelDEU.dll").c_str(), nullptr,
+                          LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
 }

@@ -1,11 +1,10 @@
 #pragma once
 // What the folder tests share: COM on the test thread, the English texts of
-// the built module, an empty device catalogue, and listing a folder the way
-// the shell does (EnumObjects, then Next until the end).
+// the built module, an empty device catalogue, a window to own messages,
+// and listing a folder the way the shell does (EnumObjects, then Next until
+// the end).
 #include "BuiltModules.h"
-#include "namespace/FolderObjects.h"
 #include "namespace/ItemIdAllocator.h"
-#include "namespace/SortState.h"
 #include "shell/ComObject.h"
 #include "shell/ModuleState.h"
 
@@ -16,7 +15,7 @@
 #include <string>
 #include <vector>
 
-inline constexpr SHCONTF viewFlags = 0x100;
+inline constexpr SHCONTF viewFlags = SHCONTF_INIT_ON_FIRST_NEXT;
 
 // COM for the thread, the resource module for the prompts, and no remembered
 // device names before or after.
@@ -39,14 +38,9 @@ private:
     UniqueModule texts_;
 };
 
-// A fresh start for a test of the folder: the first sort order, and the
-// objects of the layers above it that the test links (addTransferObjects...).
-template <typename... Adders>
-void installFolderObjects(Adders... adders) {
-    sortState() = SortState{};
-    FolderObjectMakers makers;
-    (adders(makers), ...);
-    setFolderObjectMakers(makers);
+// A window of the test thread, to own messages.
+inline UniqueWindow messageWindow() {
+    return UniqueWindow(CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
 }
 
 // The items of one enumeration: each identifier as the shell got it.
@@ -71,10 +65,10 @@ struct Listing {
 
 // `folder` is any pointer to a shell folder.
 template <typename Folder>
-Listing listFolder(const Folder& folder, SHCONTF flags = viewFlags) {
+Listing listFolder(const Folder& folder, SHCONTF flags = viewFlags, HWND owner = nullptr) {
     Listing listing;
     ComPtr<IEnumIDList> enumerator;
-    listing.result = folder->EnumObjects(nullptr, flags, &enumerator);
+    listing.result = folder->EnumObjects(owner, flags, &enumerator);
     if (FAILED(listing.result)) {
         EXPECT_EQ(enumerator, nullptr) << "a failed enumeration handed out an enumerator";
         return listing;

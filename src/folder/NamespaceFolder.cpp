@@ -1,18 +1,18 @@
-#include "namespace/NamespaceFolder.h"
+#include "folder/NamespaceFolder.h"
 
 #include "devices/DeviceModels.h"
 #include "devices/Discovery.h"
 #include "link/NBException.h"
-#include "namespace/DeviceProbe.h"
-#include "namespace/FolderObjects.h"
 #include "namespace/IconExtractor.h"
-#include "namespace/ItemEnumerator.h"
 #include "namespace/ItemOrder.h"
-#include "namespace/SortState.h"
 #include "protocol/SLVFamilyDevice.h"
 #include "resources/resource.h"
 #include "shell/NimbrelClassId.h"
 #include "shell/Prompt.h"
+#include "transfer/DeviceFileOperations.h"
+#include "transfer/FileDataObject.h"
+#include "transfer/FolderDropTarget.h"
+#include "view/NamespaceView.h"
 
 #include <cstring>
 #include <string>
@@ -21,19 +21,18 @@ namespace {
 
 // Only the view's own enumeration reads a device's file list; the shell's
 // background probing with other flags must not touch the device.
-constexpr SHCONTF viewEnumerationFlags = 0x100;
+constexpr SHCONTF viewEnumerationFlags = SHCONTF_INIT_ON_FIRST_NEXT;
 constexpr std::uint32_t maximumListedFiles = 200;
-// Longest name, in characters, that a rename accepts.
-constexpr std::size_t maximumNameLength = 64;
-
-int sign(int value) noexcept {
-    return (value > 0) - (value < 0);
-}
 
 // The model's plain name for the messages; empty for a foreign type code.
 std::string modelText(std::uint32_t typeCode) {
     const char* name = modelName(typeCode);
     return name ? name : "";
+}
+
+// A device is known by its port and its serial text.
+bool sameDevice(const DeviceInfo& device, std::uint32_t port, std::string_view serial) {
+    return device.portNumber == port && fieldText(device.serial) == serial;
 }
 
 }  // namespace
@@ -51,21 +50,18 @@ SFGAOF itemAttributes(ItemKind kind) noexcept {
     return 0;
 }
 
-NamespaceFolder::NamespaceFolder(bool isRoot) : isRoot_(isRoot) {}
+NamespaceFolder::NamespaceFolder() = default;
 
-NamespaceFolder::NamespaceFolder(NamespaceFolder& parent, UniqueIdList ownIdList, const DeviceInfo* device)
-    : ownerWindow_(parent.ownerWindow_), idList_(std::move(ownIdList)), parent_(&parent), isRoot_(false) {
-    if (device) {
-        devices_.push_back(*device);
-    }
-    deviceCount_ = static_cast<int>(devices_.size());
-}
+NamespaceFolder::NamespaceFolder(NamespaceFolder& parent, UniqueIdList ownIdList, const ItemRecord& record,
+                                 const DeviceInfo& found)
+    : idList_(std::move(ownIdList)), parent_(&parent), ownDevice_(record), devices_{found}, scanned_(true) {}
 
 NamespaceFolder::~NamespaceFolder() = default;
 
 const QITAB* NamespaceFolder::interfaces() noexcept {
     static const QITAB table[] = {
-        interfaceEntry<NamespaceFolder, IShellFolder>(),
+        interfaceEntry<NamespaceFolder, IShellFolder, DeviceFolder>(),
+        interfaceEntry<NamespaceFolder, DeviceFolder>(),
         interfaceEntry<NamespaceFolder, IPersistFolder>(),
         interfaceEntry<NamespaceFolder, IPersist, IPersistFolder>(),
         {},
@@ -73,26 +69,65 @@ const QITAB* NamespaceFolder::interfaces() noexcept {
     return table;
 }
 
-bool NamespaceFolder::showsDevices() const noexcept {
-    return deviceCount_ == 0 || (isRoot_ && deviceCount_ != 1);
+bool NamespaceFolder::showsDevices() {
+    return ownDevice_ ? devices_.empty() : devices_.size() != 1;
 }
 
-DeviceInfo NamespaceFolder::currentDevice() const noexcept {
-    return currentIndex_ < devices_.size() ? devices_[currentIndex_] : DeviceInfo{};
+std::optional<DeviceInfo> NamespaceFolder::device() {
+    std::optional<DeviceInfo> found;
+    if (!ownDevice_) {
+        if (devices_.size() == 1) found = devices_.front();
+    } else {
+        // After a rescan a device folder finds its own device, or none: never another.
+        for (const DeviceInfo& candidate : devices_)
+            if (sameDevice(candidate, ownDevice_->port, fieldText(ownDevice_->serial))) found = candidate;
+    }
+    // Operations act on the device whose files the user sees, or on none.
+    if (found && listedDevice_ && !sameDevice(*found, listedDevice_->portNumber, fieldText(listedDevice_->serial)))
+        return std::nullopt;
+    return found;
 }
 
-bool NamespaceFolder::rescan() {
-    devices_.clear();
-    deviceCount_ = 0;
+std::optional<FolderContents> NamespaceFolder::contents(HWND owner) {
+    if (!records_) {
+        ComPtr<IEnumIDList> enumerator;
+        if (FAILED(enumerate(owner, viewEnumerationFlags, &enumerator))) return std::nullopt;
+    }
+    if (!listedDevice_ || !records_) return std::nullopt;
+    return FolderContents{*listedDevice_, *records_};
+}
+
+void NamespaceFolder::refresh(HWND owner) {
+    rescan(owner);
+}
+
+void NamespaceFolder::rescan(HWND owner) {
     ScanResult found = scanDevices();
     // One box per device, in port order, each answered before the next.
     for (const DeviceInfo& device : found.firmwareTooOld) {
-        prompt::showInformation(ownerWindow_, IDS_FIRMWARE_TOO_OLD,
+        prompt::showInformation(owner, IDS_FIRMWARE_TOO_OLD,
                                 {modelText(device.typeCode), fieldText(device.serial), device.portNumber});
     }
     devices_ = std::move(found.devices);
-    deviceCount_ = static_cast<int>(devices_.size());
-    return deviceCount_ > 0;
+    scanned_ = true;
+}
+
+HRESULT NamespaceFolder::dataObjectOf(UINT count, PCUITEMID_CHILD_ARRAY items, HWND owner, HWND refreshWindow,
+                                      IDataObject** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    return comBoundary([&]() -> HRESULT {
+        const std::optional<DeviceInfo> source = showsDevices() ? std::nullopt : device();
+        if (count == 0 || !items || !source) return E_INVALIDARG;
+        std::vector<ItemRecord> records;
+        for (UINT i = 0; i < count; ++i) {
+            const auto record = readLastItemRecord(items[i]);
+            if (!record || record->kind == ItemKind::Device) return E_INVALIDARG;
+            records.push_back(*record);
+        }
+        return makeComObject<FileDataObject>(*source, std::move(records), ViewWindows{owner, refreshWindow})
+            ->QueryInterface(IID_PPV_ARGS(object));
+    });
 }
 
 HRESULT NamespaceFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE* idList, ULONG*) noexcept {
@@ -102,56 +137,49 @@ HRESULT NamespaceFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLI
     return E_NOTIMPL;
 }
 
-HRESULT NamespaceFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** enumerator) noexcept {
+HRESULT NamespaceFolder::EnumObjects(HWND window, SHCONTF flags, IEnumIDList** enumerator) noexcept {
     if (!enumerator) {
         return E_POINTER;
     }
     *enumerator = nullptr;
-    return comBoundary([&] { return enumerate(flags, enumerator); });
+    return comBoundary([&] { return enumerate(window, flags, enumerator); });
 }
 
-HRESULT NamespaceFolder::enumerate(SHCONTF flags, IEnumIDList** enumerator) {
-    if (deviceCount_ == -1 && isRoot_) {
-        rescan();
+HRESULT NamespaceFolder::enumerate(HWND owner, SHCONTF flags, IEnumIDList** enumerator) {
+    if (!scanned_) {
+        rescan(owner);
     }
-    records_ = std::make_shared<ItemRecordList>();
-
-    if (deviceCount_ <= 0) {
-        prompt::showInformation(ownerWindow_, IDS_NO_DEVICES);
+    // The shell's own probing with other flags leaves the last listing as it was.
+    if (!showsDevices() && flags != viewEnumerationFlags) {
         return E_FAIL;
     }
-    if (isRoot_ && deviceCount_ >= 2) {
+    auto records = std::make_shared<ItemRecordList>();
+    records_ = records;
+    listedDevice_.reset();
+    if (devices_.empty()) {
+        prompt::showInformation(owner, IDS_NO_DEVICES);
+        return E_FAIL;
+    }
+    if (showsDevices()) {
         for (const NamedDevice& device : listDevices(devices_, catalogue_)) {
-            records_->push_back(makeDeviceRecord(device.name, device.info));
+            records->push_back(makeDeviceRecord(device.name, device.info));
         }
     } else {
-        if (deviceCount_ == 1) {
-            if (flags != viewEnumerationFlags) {
-                return E_FAIL;
-            }
-            currentIndex_ = 0;
-        } else if (const auto own = readLastItemRecord(idList_.get())) {
-            // A device folder after a rescan finds its device by port.
-            for (std::size_t index = 0; index < devices_.size(); ++index) {
-                if (devices_[index].portNumber == own->port) {
-                    currentIndex_ = index;
-                    break;
-                }
-            }
-        }
-        if (currentIndex_ >= devices_.size()) {
-            currentIndex_ = 0;
-        }
-        if (!listFiles(currentIndex_, *records_)) {
+        const std::optional<DeviceInfo> listed = device();
+        if (!listed) {
+            prompt::showError(owner, IDS_ERROR_NO_COMMUNICATION, {fieldText(ownDevice_->name)});
             return E_FAIL;
         }
+        if (!listFiles(owner, *listed, *records)) {
+            return E_FAIL;
+        }
+        listedDevice_ = listed;
     }
-    *enumerator = makeComObject<ItemEnumerator>(*this, records_).Detach();
+    *enumerator = makeComObject<ItemEnumerator>(*static_cast<IShellFolder*>(this), records).Detach();
     return S_OK;
 }
 
-bool NamespaceFolder::listFiles(std::size_t index, ItemRecordList& list) {
-    const DeviceInfo device = devices_[index];
+bool NamespaceFolder::listFiles(HWND owner, const DeviceInfo& device, ItemRecordList& list) {
     try {
         std::vector<FileListEntry> files;
         {
@@ -163,7 +191,7 @@ bool NamespaceFolder::listFiles(std::size_t index, ItemRecordList& list) {
         }
         return true;
     } catch (const NBException&) {
-        prompt::showError(ownerWindow_, IDS_ERROR_READ_LIST, {modelText(device.typeCode), device.portNumber});
+        prompt::showError(owner, IDS_ERROR_READ_LIST, {modelText(device.typeCode), device.portNumber});
         return false;
     }
 }
@@ -173,7 +201,7 @@ HRESULT NamespaceFolder::BindToObject(PCUIDLIST_RELATIVE idList, IBindCtx*, REFI
         return E_POINTER;
     }
     *object = nullptr;
-    if (!IsEqualIID(riid, IID_IShellFolder)) {
+    if (!IsEqualIID(riid, IID_IShellFolder) && !IsEqualIID(riid, __uuidof(DeviceFolder))) {
         return E_NOINTERFACE;
     }
     return comBoundary([&] { return bindToDevice(idList, riid, object); });
@@ -185,20 +213,19 @@ HRESULT NamespaceFolder::bindToDevice(PCUIDLIST_RELATIVE idList, REFIID riid, vo
     if (!record || record->kind != ItemKind::Device) {
         return E_INVALIDARG;
     }
-    if (!probeDevice(static_cast<int>(record->port), record->model)) {
-        prompt::showError(ownerWindow_, IDS_ERROR_NO_COMMUNICATION, {fieldText(record->name)});
+    // The device the item stands for, or none: an unplugged or replaced one is not opened.
+    const std::optional<DeviceInfo> found = probePort(static_cast<int>(record->port));
+    if (!found || found->typeCode != record->model || !sameDevice(*found, record->port, fieldText(record->serial))) {
+        prompt::showError(nullptr, IDS_ERROR_NO_COMMUNICATION, {fieldText(record->name)});
         return E_FAIL;
     }
     UniqueIdList ownIdList(allocator_.cloneIdList(idList));
     if (!ownIdList) {
         return E_OUTOFMEMORY;
     }
-    DeviceInfo device;
-    const bool found = probePort(device, static_cast<int>(record->port), true, false) == 1;
-    NamespaceFolder* folder = new NamespaceFolder(*this, std::move(ownIdList), found ? &device : nullptr);
-    const HRESULT result = folder->QueryInterface(riid, object);
-    folder->Release();  // the creation reference; the caller holds its own
-    return result;
+    const ComPtr<NamespaceFolder> folder(new NamespaceFolder(*this, std::move(ownIdList), *record, *found));
+    folder->Release();  // the creation reference: the ComPtr holds its own
+    return folder->QueryInterface(riid, object);
 }
 
 HRESULT NamespaceFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** object) noexcept {
@@ -208,20 +235,17 @@ HRESULT NamespaceFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, vo
     return E_NOTIMPL;
 }
 
-HRESULT NamespaceFolder::CompareIDs(LPARAM column, PCUIDLIST_RELATIVE first, PCUIDLIST_RELATIVE second) noexcept {
+HRESULT NamespaceFolder::CompareIDs(LPARAM parameter, PCUIDLIST_RELATIVE first, PCUIDLIST_RELATIVE second) noexcept {
     const auto a = readLastItemRecord(first);
     const auto b = readLastItemRecord(second);
     if (!a || !b) {
         return E_INVALIDARG;
     }
-    // Columns beyond the three (the whole parameter, sort flags included)
-    // compare equal.
-    if (column < 0 || column > 2) {
-        return 0;
-    }
-    // Only the sign counts; keeping the value to -1, 0, 1 keeps it intact
-    // for callers that read the result's low 16 bits.
-    return sign(compareItems(static_cast<int>(column), *a, *b)) * sortState().direction;
+    // The column is the low word; the high word holds the shell's SHCIDS_ flags.
+    const auto column = static_cast<int>(parameter & SHCIDS_COLUMNMASK);
+    const int order = column > 2 ? 0 : compareItems(column, *a, *b);
+    // The order is the code of a success: negative, zero or positive.
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<USHORT>(static_cast<short>((order > 0) - (order < 0))));
 }
 
 HRESULT NamespaceFolder::CreateViewObject(HWND owner, REFIID riid, void** object) noexcept {
@@ -229,17 +253,16 @@ HRESULT NamespaceFolder::CreateViewObject(HWND owner, REFIID riid, void** object
         return E_POINTER;
     }
     *object = nullptr;
-    ownerWindow_ = owner;
     return comBoundary([&]() -> HRESULT {
-        const FolderObjectMakers& makers = folderObjectMakers();
         if (IsEqualIID(riid, IID_IShellView)) {
-            if (isRoot_) {
-                rescan();
+            if (!ownDevice_) {
+                rescan(owner);
             }
-            return makers.view ? makers.view(*this, owner, riid, object) : E_NOINTERFACE;
+            return makeComObject<NamespaceView>(*this)->QueryInterface(riid, object);
         }
         if (IsEqualIID(riid, IID_IDropTarget)) {
-            return makers.dropTarget ? makers.dropTarget(*this, owner, nullptr, riid, object) : E_NOINTERFACE;
+            return makeComObject<FolderDropTarget>(*this, nullptr, ViewWindows{owner, owner})
+                ->QueryInterface(riid, object);
         }
         return E_NOINTERFACE;
     });
@@ -257,37 +280,28 @@ HRESULT NamespaceFolder::GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items
     return S_OK;
 }
 
-HRESULT NamespaceFolder::GetUIObjectOf(HWND owner, UINT count, PCUITEMID_CHILD_ARRAY items, REFIID riid, UINT* reserved,
+HRESULT NamespaceFolder::GetUIObjectOf(HWND owner, UINT count, PCUITEMID_CHILD_ARRAY items, REFIID riid, UINT*,
                                        void** object) noexcept {
     if (!object) {
         return E_POINTER;
     }
     *object = nullptr;
+    if (count == 0 || !items) {
+        return E_INVALIDARG;
+    }
     return comBoundary([&]() -> HRESULT {
-        const FolderObjectMakers& makers = folderObjectMakers();
         if (IsEqualIID(riid, IID_IExtractIconA)) {
-            if (count == 0 || !items) {
-                return E_INVALIDARG;
-            }
             return makeComObject<IconExtractor>(lastItem(items[0]))->QueryInterface(riid, object);
         }
         if (IsEqualIID(riid, IID_IDataObject)) {
-            if (!makers.dataObject) {
-                return E_NOINTERFACE;
-            }
-            // The caller passes a pointer to a window handle through the
-            // reserved argument: the window that hears of a completed move.
-            HWND refreshWindow = reserved ? *reinterpret_cast<HWND*>(reserved) : nullptr;
-            return makers.dataObject(*this, count, items, refreshWindow, riid, object);
+            return dataObjectOf(count, items, owner, nullptr, reinterpret_cast<IDataObject**>(object));
         }
         if (IsEqualIID(riid, IID_IDropTarget)) {
-            if (!makers.dropTarget) {
-                return E_NOINTERFACE;
-            }
-            if (count != 1 || !items) {
+            if (count != 1) {
                 return E_FAIL;
             }
-            return makers.dropTarget(*this, owner, items[0], riid, object);
+            return makeComObject<FolderDropTarget>(*this, items[0], ViewWindows{owner, owner})
+                ->QueryInterface(riid, object);
         }
         return E_NOINTERFACE;
     });
@@ -309,20 +323,21 @@ HRESULT NamespaceFolder::GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF, STRRET* 
     return S_OK;
 }
 
-HRESULT NamespaceFolder::SetNameOf(HWND, PCUITEMID_CHILD item, LPCWSTR name, SHGDNF, PITEMID_CHILD* newItem) noexcept {
+HRESULT NamespaceFolder::SetNameOf(HWND window, PCUITEMID_CHILD item, LPCWSTR name, SHGDNF,
+                                   PITEMID_CHILD* newItem) noexcept {
     if (!newItem) {
         return E_FAIL;
     }
     *newItem = nullptr;
-    return comBoundary([&] { return rename(item, name, newItem); });
+    return comBoundary([&] { return rename(window, item, name, newItem); });
 }
 
-HRESULT NamespaceFolder::rename(PCUITEMID_CHILD item, LPCWSTR name, PITEMID_CHILD* newItem) {
+HRESULT NamespaceFolder::rename(HWND owner, PCUITEMID_CHILD item, LPCWSTR name, PITEMID_CHILD* newItem) {
     SFGAOF attributes = 0;
     if (!name || FAILED(GetAttributesOf(1, &item, &attributes)) || !(attributes & SFGAO_CANRENAME)) {
         return E_FAIL;
     }
-    if (std::wcslen(name) > maximumNameLength) {
+    if (std::wcslen(name) > longestDeviceName) {
         return E_FAIL;
     }
     const std::string newName = narrow(name);
@@ -337,11 +352,10 @@ HRESULT NamespaceFolder::rename(PCUITEMID_CHILD item, LPCWSTR name, PITEMID_CHIL
         catalogue_.storeDeviceName(record.model, std::string(fieldText(record.serial)), newName);
         renamed = makeDeviceRecord(newName, record.port, fieldText(record.serial), record.model);
     } else {
-        if (record.kind == ItemKind::SystemFile && !prompt::confirm(ownerWindow_, IDS_CONFIRM_RENAME_SYSFILE)) {
+        if (record.kind == ItemKind::SystemFile && !prompt::confirm(owner, IDS_CONFIRM_RENAME_SYSFILE)) {
             return E_FAIL;
         }
-        const auto renameFile = folderObjectMakers().renameFile;
-        if (!renameFile || renameFile(*this, std::string(fieldText(record.name)), newName) != 1) {
+        if (!renameFileOnDevice(device().value_or(DeviceInfo{}), std::string(fieldText(record.name)), newName, owner)) {
             return E_FAIL;
         }
         // The kind stays as it was, whatever the new name ends in.

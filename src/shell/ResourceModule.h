@@ -15,6 +15,6 @@ std::wstring modulePath(HMODULE module);
 std::wstring folderOf(const std::wstring& path);
 
 // For a German user language, the German satellite NimbrelDEU.dll from the
-// registered install folder, else from the server's own folder; null when
-// the language is not German or no satellite loads.
+// registered install folder, else from the server's own folder, loaded as a
+// resource image; null when the language is not German or no satellite loads.
 HMODULE loadGermanSatellite(HMODULE server, LANGID language);

@@ -1,6 +1,0 @@
-#include "namespace/SortState.h"
-
-SortState& sortState() noexcept {
-    static SortState state;
-    return state;
-}

@@ -1,0 +1,30 @@
+#pragma once
+// The user of an upload at the terminal, so that `put` follows the
+// transfer core's own rule for files that exist already: the question on
+// stdin (or answered by --overwrite and --no-overwrite), failures on stderr,
+// a progress bar while a file goes.
+#include <string>
+
+#include "Commands.h"
+#include "transfer/TransferUser.h"
+
+class TerminalUser final : public TransferUser {
+public:
+    TerminalUser(std::string deviceLabel, OverwriteChoice choice, bool verbose);
+
+    // The file that goes next: its local path and its name on the device.
+    void startFile(const std::string& path, const std::string& deviceName);
+    // True once a failure was told.
+    bool failed() const { return failed_; }
+
+    OverwriteAnswer askOverwrite(const std::string& name) override;
+    void tell(const TransferMessage& message) override;
+    std::unique_ptr<ProgressDisplay> makeProgressDisplay(TransferProgress& progress) override;
+
+private:
+    std::string deviceLabel_;
+    OverwriteChoice choice_;
+    bool verbose_;
+    std::string path_, deviceName_;
+    bool failed_ = false;
+};
