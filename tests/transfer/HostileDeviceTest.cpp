@@ -29,7 +29,7 @@ TEST_F(HostileDeviceTest, TheListingAndTheDataObjectRefuseWhatNoRealDeviceSends)
     for (const HostileDevice& hostile : hostileDevices) {
         SCOPED_TRACE(hostile.behaviour);
         const DevsimDevices devices({{port, "model=CV8,text=LETTER.TXT:Dear," + hostile.keys}});
-        const OpenedDevice device = openDevice(port);
+        const OpenedDevice device = openDevice(port, "CV8-0001", 0x78, sourceWindow_.get());
         if (device.files.result == S_OK) {
             const auto data = dataObjectOf(device, {"LETTER.TXT"}, sourceWindow_.get());
             FORMATETC contents{static_cast<CLIPFORMAT>(formats().fileContents), nullptr, DVASPECT_CONTENT, 0,
