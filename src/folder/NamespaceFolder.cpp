@@ -15,6 +15,7 @@
 #include "view/NamespaceView.h"
 
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -30,9 +31,73 @@ std::string modelText(std::uint32_t typeCode) {
     return name ? name : "";
 }
 
+// What an item is known by: a device's serial, a file's name.
+std::string_view identityText(const ItemRecord& record) {
+    return record.kind == ItemKind::Device ? fieldText(record.serial) : fieldText(record.name);
+}
+
 // A device is known by its port and its serial text.
 bool sameDevice(const DeviceInfo& device, std::uint32_t port, std::string_view serial) {
     return device.portNumber == port && fieldText(device.serial) == serial;
+}
+
+// An item's part of a parsing name: a device by its serial, a file by its
+// name. Both come from the device, so the separator and the escape character
+// are escaped, and every name parses back to the item it came from.
+std::wstring parsingComponent(const ItemRecord& record) {
+    const std::wstring text = widen(identityText(record));
+    std::wstring escaped;
+    for (const wchar_t c : text) {
+        if (c == L'%' || c == L'\\') {
+            escaped += c == L'%' ? L"%25" : L"%5C";
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// The text of one escaped component; none for a broken escape.
+std::optional<std::string> unescapeComponent(std::wstring_view component) {
+    std::wstring text;
+    for (std::size_t i = 0; i < component.size(); ++i) {
+        if (component[i] != L'%') {
+            text += component[i];
+            continue;
+        }
+        const std::wstring_view code = component.substr(i + 1, 2);
+        if (code == L"25") {
+            text += L'%';
+        } else if (code == L"5C" || code == L"5c") {
+            text += L'\\';
+        } else {
+            return std::nullopt;
+        }
+        i += 2;
+    }
+    return narrow(text);
+}
+
+// A short order as the code of a success, so a "less than" is no failure.
+HRESULT orderResult(int order) {
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<USHORT>(static_cast<short>((order > 0) - (order < 0))));
+}
+
+// The order of two items of one level: by the column, or by identity alone
+// (a device's serial, a file's exact name) when the shell asks only whether
+// they are the same; every field decides a tie when it asks for all.
+int compareLevel(LPARAM parameter, const ItemRecord& a, const ItemRecord& b) {
+    int order = 0;
+    if (parameter & SHCIDS_CANONICALONLY) {
+        order = static_cast<int>(a.kind) - static_cast<int>(b.kind);
+        if (order == 0) order = identityText(a).compare(identityText(b));
+    } else {
+        const auto column = static_cast<int>(parameter & SHCIDS_COLUMNMASK);
+        order = column > 2 ? 0 : compareItems(column, a, b);
+    }
+    // Records are zero-filled, so their bytes compare every field.
+    if (order == 0 && (parameter & SHCIDS_ALLFIELDS)) order = std::memcmp(&a, &b, sizeof a);
+    return order;
 }
 
 }  // namespace
@@ -62,8 +127,10 @@ const QITAB* NamespaceFolder::interfaces() noexcept {
     static const QITAB table[] = {
         interfaceEntry<NamespaceFolder, IShellFolder, DeviceFolder>(),
         interfaceEntry<NamespaceFolder, DeviceFolder>(),
-        interfaceEntry<NamespaceFolder, IPersistFolder>(),
-        interfaceEntry<NamespaceFolder, IPersist, IPersistFolder>(),
+        interfaceEntry<NamespaceFolder, IPersistFolder2>(),
+        interfaceEntry<NamespaceFolder, IPersistFolder, IPersistFolder2>(),
+        interfaceEntry<NamespaceFolder, IPersistIDList>(),
+        interfaceEntry<NamespaceFolder, IPersist, IPersistFolder2>(),
         {},
     };
     return table;
@@ -94,7 +161,7 @@ std::optional<FolderContents> NamespaceFolder::contents(HWND owner) {
         if (FAILED(enumerate(owner, viewEnumerationFlags, &enumerator))) return std::nullopt;
     }
     if (!listedDevice_ || !records_) return std::nullopt;
-    return FolderContents{*listedDevice_, *records_};
+    return FolderContents{*listedDevice_, *records_, location()};
 }
 
 void NamespaceFolder::refresh(HWND owner) {
@@ -104,7 +171,8 @@ void NamespaceFolder::refresh(HWND owner) {
 void NamespaceFolder::rescan(HWND owner) {
     ScanResult found = scanDevices();
     // One box per device, in port order, each answered before the next.
-    for (const DeviceInfo& device : found.firmwareTooOld) {
+    // Without an owner (the navigation pane, the address bar) nobody asked: no boxes.
+    for (const DeviceInfo& device : owner ? found.firmwareTooOld : std::vector<DeviceInfo>{}) {
         prompt::showInformation(owner, IDS_FIRMWARE_TOO_OLD,
                                 {modelText(device.typeCode), fieldText(device.serial), device.portNumber});
     }
@@ -125,16 +193,97 @@ HRESULT NamespaceFolder::dataObjectOf(UINT count, PCUITEMID_CHILD_ARRAY items, H
             if (!record || record->kind == ItemKind::Device) return E_INVALIDARG;
             records.push_back(*record);
         }
-        return makeComObject<FileDataObject>(*source, std::move(records), ViewWindows{owner, refreshWindow})
+        return makeComObject<FileDataObject>(*source, std::move(records), ViewWindows{owner, refreshWindow}, location())
             ->QueryInterface(IID_PPV_ARGS(object));
     });
 }
 
-HRESULT NamespaceFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE* idList, ULONG*) noexcept {
-    if (idList) {
-        *idList = nullptr;
+HRESULT NamespaceFolder::ParseDisplayName(HWND window, IBindCtx*, LPWSTR displayName, ULONG* eaten,
+                                          PIDLIST_RELATIVE* idList, ULONG* attributes) noexcept {
+    if (!idList) {
+        return E_POINTER;
     }
-    return E_NOTIMPL;
+    *idList = nullptr;
+    if (!displayName) {
+        return E_INVALIDARG;
+    }
+    return comBoundary([&] {
+        const HRESULT result = parse(window, displayName, idList, attributes);
+        if (SUCCEEDED(result) && eaten) *eaten = static_cast<ULONG>(std::wcslen(displayName));
+        return result;
+    });
+}
+
+HRESULT NamespaceFolder::parse(HWND owner, std::wstring_view path, PIDLIST_RELATIVE* idList, ULONG* attributes) {
+    const std::size_t separator = path.find(L'\\');
+    const std::wstring_view rest = separator == std::wstring_view::npos ? L"" : path.substr(separator + 1);
+    const std::optional<std::string> name = unescapeComponent(path.substr(0, separator));
+    if (!name || name->empty()) {
+        return E_INVALIDARG;
+    }
+    const std::optional<ItemRecord> found = child(owner, *name);
+    if (!found || (!rest.empty() && found->kind != ItemKind::Device)) {
+        return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    }
+    UniqueIdList item(allocator_.createItemId(*found));
+    if (!item) {
+        return E_OUTOFMEMORY;
+    }
+    if (rest.empty()) {
+        if (attributes) *attributes &= itemAttributes(found->kind);
+        *idList = item.release();
+        return S_OK;
+    }
+    ComPtr<NamespaceFolder> folder;
+    PIDLIST_RELATIVE inner = nullptr;
+    HRESULT result = openFolder(item.get(), owner, folder);
+    if (SUCCEEDED(result)) result = folder->parse(owner, rest, &inner, attributes);
+    const UniqueIdList innerOwned(inner);
+    if (FAILED(result)) {
+        return result;
+    }
+    *idList = ILCombine(item.get(), inner);
+    return *idList ? S_OK : E_OUTOFMEMORY;
+}
+
+std::optional<ItemRecord> NamespaceFolder::child(HWND owner, const std::string& name) {
+    if (!scanned_) {
+        rescan(owner);
+    }
+    if (!showsDevices()) {
+        if (!records_ || !listedDevice_) {
+            ComPtr<IEnumIDList> enumerator;
+            enumerate(owner, viewEnumerationFlags, &enumerator);
+        }
+        for (const ItemRecord& record : records_ ? *records_ : ItemRecordList{}) {
+            if (fieldText(record.name) == name) return record;
+        }
+    }
+    // The root knows its devices by serial even while it lists one device's
+    // files, so a saved name stays valid whatever else is plugged in.
+    if (ownDevice_) {
+        return std::nullopt;
+    }
+    for (const NamedDevice& device : listDevices(devices_, catalogue_)) {
+        if (fieldText(device.info.serial) == name) return makeDeviceRecord(device.name, device.info);
+    }
+    return std::nullopt;
+}
+
+std::wstring NamespaceFolder::parsingPath() {
+    if (ownDevice_) {
+        return parent_->parsingPath() + L"\\" + parsingComponent(*ownDevice_);
+    }
+    if (idList_ && !ILIsEmpty(idList_.get())) {
+        PWSTR name = nullptr;
+        if (SUCCEEDED(SHGetNameFromIDList(idList_.get(), SIGDN_DESKTOPABSOLUTEPARSING, &name))) {
+            const UniqueTaskMemory<wchar_t> owned(name);
+            return name;
+        }
+    }
+    wchar_t classId[40] = {};
+    StringFromGUID2(CLSID_NimbrelFolder, classId, static_cast<int>(std::size(classId)));
+    return std::wstring(L"::") + classId;
 }
 
 HRESULT NamespaceFolder::EnumObjects(HWND window, SHCONTF flags, IEnumIDList** enumerator) noexcept {
@@ -149,15 +298,24 @@ HRESULT NamespaceFolder::enumerate(HWND owner, SHCONTF flags, IEnumIDList** enum
     if (!scanned_) {
         rescan(owner);
     }
+    const bool forView = flags == viewEnumerationFlags;
+    // Devices are the only folders and files the only other items: a question
+    // for the other kind is answered empty, without the device.
+    if (!forView && !(flags & (showsDevices() ? SHCONTF_FOLDERS : SHCONTF_NONFOLDERS))) {
+        *enumerator =
+            makeComObject<ItemEnumerator>(*static_cast<IShellFolder*>(this), std::make_shared<const ItemRecordList>())
+                .Detach();
+        return S_OK;
+    }
     // The shell's own probing with other flags leaves the last listing as it was.
-    if (!showsDevices() && flags != viewEnumerationFlags) {
+    if (!showsDevices() && !forView) {
         return E_FAIL;
     }
     auto records = std::make_shared<ItemRecordList>();
     records_ = records;
     listedDevice_.reset();
     if (devices_.empty()) {
-        prompt::showInformation(owner, IDS_NO_DEVICES);
+        if (owner) prompt::showInformation(owner, IDS_NO_DEVICES);
         return E_FAIL;
     }
     if (showsDevices()) {
@@ -167,7 +325,7 @@ HRESULT NamespaceFolder::enumerate(HWND owner, SHCONTF flags, IEnumIDList** enum
     } else {
         const std::optional<DeviceInfo> listed = device();
         if (!listed) {
-            prompt::showError(owner, IDS_ERROR_NO_COMMUNICATION, {fieldText(ownDevice_->name)});
+            if (owner) prompt::showError(owner, IDS_ERROR_NO_COMMUNICATION, {fieldText(ownDevice_->name)});
             return E_FAIL;
         }
         if (!listFiles(owner, *listed, *records)) {
@@ -191,7 +349,7 @@ bool NamespaceFolder::listFiles(HWND owner, const DeviceInfo& device, ItemRecord
         }
         return true;
     } catch (const NBException&) {
-        prompt::showError(owner, IDS_ERROR_READ_LIST, {modelText(device.typeCode), device.portNumber});
+        if (owner) prompt::showError(owner, IDS_ERROR_READ_LIST, {modelText(device.typeCode), device.portNumber});
         return false;
     }
 }
@@ -204,10 +362,26 @@ HRESULT NamespaceFolder::BindToObject(PCUIDLIST_RELATIVE idList, IBindCtx*, REFI
     if (!IsEqualIID(riid, IID_IShellFolder) && !IsEqualIID(riid, __uuidof(DeviceFolder))) {
         return E_NOINTERFACE;
     }
-    return comBoundary([&] { return bindToDevice(idList, riid, object); });
+    return comBoundary([&] {
+        // The shell binds with no window to own a message: a failure is quiet.
+        ComPtr<NamespaceFolder> folder;
+        const HRESULT result = openFolder(idList, nullptr, folder);
+        return SUCCEEDED(result) ? folder->QueryInterface(riid, object) : result;
+    });
 }
 
-HRESULT NamespaceFolder::bindToDevice(PCUIDLIST_RELATIVE idList, REFIID riid, void** object) {
+HRESULT NamespaceFolder::openDevice(PCUITEMID_CHILD item, HWND owner, DeviceFolder** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    return comBoundary([&] {
+        ComPtr<NamespaceFolder> folder;
+        const HRESULT result = openFolder(item, owner, folder);
+        if (SUCCEEDED(result)) *object = static_cast<DeviceFolder*>(folder.Detach());
+        return result;
+    });
+}
+
+HRESULT NamespaceFolder::openFolder(PCUIDLIST_RELATIVE idList, HWND owner, ComPtr<NamespaceFolder>& folder) {
     const auto record = readLastItemRecord(idList);
     // Only device items open as folders; files have no port to probe.
     if (!record || record->kind != ItemKind::Device) {
@@ -216,16 +390,16 @@ HRESULT NamespaceFolder::bindToDevice(PCUIDLIST_RELATIVE idList, REFIID riid, vo
     // The device the item stands for, or none: an unplugged or replaced one is not opened.
     const std::optional<DeviceInfo> found = probePort(static_cast<int>(record->port));
     if (!found || found->typeCode != record->model || !sameDevice(*found, record->port, fieldText(record->serial))) {
-        prompt::showError(nullptr, IDS_ERROR_NO_COMMUNICATION, {fieldText(record->name)});
+        if (owner) prompt::showError(owner, IDS_ERROR_NO_COMMUNICATION, {fieldText(record->name)});
         return E_FAIL;
     }
-    UniqueIdList ownIdList(allocator_.cloneIdList(idList));
-    if (!ownIdList) {
+    // The new folder knows its place only when the shell placed us.
+    UniqueIdList ownIdList(idList_ ? ILCombine(idList_.get(), idList) : nullptr);
+    if (idList_ && !ownIdList) {
         return E_OUTOFMEMORY;
     }
-    const ComPtr<NamespaceFolder> folder(new NamespaceFolder(*this, std::move(ownIdList), *record, *found));
-    folder->Release();  // the creation reference: the ComPtr holds its own
-    return folder->QueryInterface(riid, object);
+    folder.Attach(new NamespaceFolder(*this, std::move(ownIdList), *record, *found));
+    return S_OK;
 }
 
 HRESULT NamespaceFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** object) noexcept {
@@ -236,16 +410,27 @@ HRESULT NamespaceFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, vo
 }
 
 HRESULT NamespaceFolder::CompareIDs(LPARAM parameter, PCUIDLIST_RELATIVE first, PCUIDLIST_RELATIVE second) noexcept {
-    const auto a = readLastItemRecord(first);
-    const auto b = readLastItemRecord(second);
-    if (!a || !b) {
+    // Level by level from the first item: the first difference decides, and
+    // a list that ends first (a folder before what it holds) comes first.
+    if (!first || !second) {
         return E_INVALIDARG;
     }
-    // The column is the low word; the high word holds the shell's SHCIDS_ flags.
-    const auto column = static_cast<int>(parameter & SHCIDS_COLUMNMASK);
-    const int order = column > 2 ? 0 : compareItems(column, *a, *b);
-    // The order is the code of a success: negative, zero or positive.
-    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<USHORT>(static_cast<short>((order > 0) - (order < 0))));
+    for (;;) {
+        const bool firstEnds = ILIsEmpty(first), secondEnds = ILIsEmpty(second);
+        if (firstEnds || secondEnds) {
+            return orderResult(static_cast<int>(secondEnds) - static_cast<int>(firstEnds));
+        }
+        const auto a = readFirstItemRecord(first);
+        const auto b = readFirstItemRecord(second);
+        if (!a || !b) {
+            return E_INVALIDARG;
+        }
+        if (const int order = compareLevel(parameter, *a, *b)) {
+            return orderResult(order);
+        }
+        first = ILNext(first);
+        second = ILNext(second);
+    }
 }
 
 HRESULT NamespaceFolder::CreateViewObject(HWND owner, REFIID riid, void** object) noexcept {
@@ -307,13 +492,23 @@ HRESULT NamespaceFolder::GetUIObjectOf(HWND owner, UINT count, PCUITEMID_CHILD_A
     });
 }
 
-HRESULT NamespaceFolder::GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF, STRRET* name) noexcept {
+HRESULT NamespaceFolder::GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF flags, STRRET* name) noexcept {
     if (!name) {
         return E_POINTER;
     }
     const auto record = readLastItemRecord(item);
     if (!record) {
         return E_INVALIDARG;
+    }
+    if (flags & SHGDN_FORPARSING) {
+        // A name that stays the item's whatever is listed beside it: relative
+        // to this folder, or from the desktop, as the address bar asks.
+        return comBoundary([&] {
+            std::wstring text = parsingComponent(*record);
+            if (!(flags & SHGDN_INFOLDER)) text = parsingPath() + L"\\" + text;
+            name->uType = STRRET_WSTR;
+            return SHStrDupW(text.c_str(), &name->pOleStr);
+        });
     }
     name->uType = STRRET_CSTR;
     const std::string_view text = fieldText(record->name);
@@ -370,7 +565,11 @@ HRESULT NamespaceFolder::rename(HWND owner, PCUITEMID_CHILD item, LPCWSTR name, 
         renamed.second = record.second;
     }
     *newItem = allocator_.createItemId(renamed);
-    return *newItem ? S_OK : E_OUTOFMEMORY;
+    if (!*newItem) {
+        return E_OUTOFMEMORY;
+    }
+    location().itemChanged(record.kind == ItemKind::Device ? SHCNE_RENAMEFOLDER : SHCNE_RENAMEITEM, record, &renamed);
+    return S_OK;
 }
 
 HRESULT NamespaceFolder::GetClassID(CLSID* classId) noexcept {
@@ -389,4 +588,29 @@ HRESULT NamespaceFolder::Initialize(PCIDLIST_ABSOLUTE idList) noexcept {
     }
     idList_ = std::move(copy);
     return S_OK;
+}
+
+FolderLocation NamespaceFolder::location() {
+    return FolderLocation(idList_.get());
+}
+
+HRESULT NamespaceFolder::GetCurFolder(PIDLIST_ABSOLUTE* idList) noexcept {
+    if (!idList) {
+        return E_POINTER;
+    }
+    *idList = nullptr;
+    if (!idList_) {
+        return S_FALSE;  // never initialised
+    }
+    *idList = allocator_.cloneIdList(idList_.get());
+    return *idList ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT NamespaceFolder::SetIDList(PCIDLIST_ABSOLUTE idList) noexcept {
+    return Initialize(idList);
+}
+
+HRESULT NamespaceFolder::GetIDList(PIDLIST_ABSOLUTE* idList) noexcept {
+    const HRESULT result = GetCurFolder(idList);
+    return result == S_FALSE ? E_FAIL : result;
 }

@@ -16,9 +16,11 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
-class NamespaceFolder final : public ComObject<NamespaceFolder, DeviceFolder, IPersistFolder> {
+class NamespaceFolder final : public ComObject<NamespaceFolder, DeviceFolder, IPersistFolder2, IPersistIDList> {
 public:
     // A root folder, as the class factory makes it: no scan has run yet.
     NamespaceFolder();
@@ -32,6 +34,8 @@ public:
     void refresh(HWND owner) override;
     HRESULT dataObjectOf(UINT count, PCUITEMID_CHILD_ARRAY items, HWND owner, HWND refreshWindow,
                          IDataObject** object) override;
+    FolderLocation location() override;
+    HRESULT openDevice(PCUITEMID_CHILD item, HWND owner, DeviceFolder** folder) override;
 
     // IShellFolder
     HRESULT STDMETHODCALLTYPE ParseDisplayName(HWND window, IBindCtx* bindContext, LPWSTR displayName, ULONG* eaten,
@@ -58,6 +62,13 @@ public:
     // IPersistFolder
     HRESULT STDMETHODCALLTYPE Initialize(PCIDLIST_ABSOLUTE idList) noexcept override;
 
+    // IPersistFolder2
+    HRESULT STDMETHODCALLTYPE GetCurFolder(PIDLIST_ABSOLUTE* idList) noexcept override;
+
+    // IPersistIDList
+    HRESULT STDMETHODCALLTYPE SetIDList(PCIDLIST_ABSOLUTE idList) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetIDList(PIDLIST_ABSOLUTE* idList) noexcept override;
+
 private:
     ~NamespaceFolder() override;
 
@@ -68,7 +79,14 @@ private:
     // (on `owner`) of every device whose firmware is too old.
     void rescan(HWND owner);
     HRESULT enumerate(HWND owner, SHCONTF flags, IEnumIDList** enumerator);
-    HRESULT bindToDevice(PCUIDLIST_RELATIVE idList, REFIID riid, void** object);
+    // The folder of device item `idList`; the user is told on `owner`, if any,
+    // when the device no longer answers.
+    HRESULT openFolder(PCUIDLIST_RELATIVE idList, HWND owner, ComPtr<NamespaceFolder>& folder);
+    // The item `name` parses to: a device by serial, a file by name.
+    std::optional<ItemRecord> child(HWND owner, const std::string& name);
+    HRESULT parse(HWND owner, std::wstring_view path, PIDLIST_RELATIVE* idList, ULONG* attributes);
+    // The name that parses to this folder from the desktop.
+    std::wstring parsingPath();
     HRESULT rename(HWND owner, PCUITEMID_CHILD item, LPCWSTR name, PITEMID_CHILD* newItem);
     // The file list of `device` into `list`; false after the reported failure.
     bool listFiles(HWND owner, const DeviceInfo& device, ItemRecordList& list);

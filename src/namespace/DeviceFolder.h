@@ -5,6 +5,7 @@
 // this, and everything they learn comes back as a result, never as state
 // left somewhere.
 #include "namespace/ItemRecord.h"
+#include "namespace/ShellChanges.h"
 
 #include <shlobj.h>
 
@@ -15,6 +16,7 @@
 struct FolderContents {
     DeviceInfo device;
     std::vector<ItemRecord> files;
+    FolderLocation location;  // of the folder that listed them
 };
 
 class DeviceFolder : public IShellFolder {
@@ -34,6 +36,11 @@ public:
     // messages, `refreshWindow` hears Refresh after a completed move.
     virtual HRESULT dataObjectOf(UINT count, PCUITEMID_CHILD_ARRAY items, HWND owner, HWND refreshWindow,
                                  IDataObject** object) = 0;
+    // The folder of its device item `item`, as BindToObject gives it, but
+    // telling the user on `owner` when the device no longer answers.
+    // Where the shell placed the folder, to tell it of changes in it.
+    virtual FolderLocation location() = 0;
+    virtual HRESULT openDevice(PCUITEMID_CHILD item, HWND owner, DeviceFolder** folder) = 0;
 };
 
 // Asked for through QueryInterface and BindToObject, by our own code only.

@@ -73,12 +73,15 @@ const ITEMIDLIST* lastItem(const ITEMIDLIST* list) noexcept {
 }
 
 const ItemRecord* lastItemRecord(const ITEMIDLIST* list) noexcept {
-    const ITEMIDLIST* item = lastItem(list);
-    if (!item) return nullptr;
+    return firstItemRecord(lastItem(list));
+}
+
+const ItemRecord* firstItemRecord(const ITEMIDLIST* list) noexcept {
+    if (!list) return nullptr;
     // The shell may hand in other namespaces' items or cut ones: only an item
     // of exactly our size holding a kind we make is read as a record, so
     // nothing is read past a shorter item's end.
-    const auto* bytes = reinterpret_cast<const unsigned char*>(item);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(list);
     if (itemCount(bytes) != itemIdCount) return nullptr;
     std::uint32_t kind = 0;
     std::memcpy(&kind, bytes + 2 + offsetof(ItemRecord, kind), sizeof kind);
@@ -87,7 +90,11 @@ const ItemRecord* lastItemRecord(const ITEMIDLIST* list) noexcept {
 }
 
 std::optional<ItemRecord> readLastItemRecord(const ITEMIDLIST* list) noexcept {
-    const ItemRecord* inside = lastItemRecord(list);
+    return readFirstItemRecord(lastItem(list));
+}
+
+std::optional<ItemRecord> readFirstItemRecord(const ITEMIDLIST* list) noexcept {
+    const ItemRecord* inside = firstItemRecord(list);
     if (!inside) return std::nullopt;
     ItemRecord record;
     std::memcpy(&record, inside, sizeof record);

@@ -50,3 +50,7 @@ const ItemRecord* lastItemRecord(const ITEMIDLIST* list) noexcept;
 
 // A copy of the record inside the last item; none for a null or empty list.
 std::optional<ItemRecord> readLastItemRecord(const ITEMIDLIST* list) noexcept;
+
+// The same for the first item, where a list of several levels is walked.
+const ItemRecord* firstItemRecord(const ITEMIDLIST* list) noexcept;
+std::optional<ItemRecord> readFirstItemRecord(const ITEMIDLIST* list) noexcept;

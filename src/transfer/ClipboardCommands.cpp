@@ -59,8 +59,7 @@ ComPtr<DeviceFolder> pasteFolder(const ViewTarget& view) {
     const auto record = selected.size() == 1 ? readLastItemRecord(entryId(view.listWindow, selected[0])) : std::nullopt;
     if (!record || record->kind != ItemKind::Device) return nullptr;
     ComPtr<DeviceFolder> device;
-    view.folder->BindToObject(entryId(view.listWindow, selected[0]), nullptr, __uuidof(DeviceFolder),
-                              reinterpret_cast<void**>(device.GetAddressOf()));
+    view.folder->openDevice(entryId(view.listWindow, selected[0]), view.windows.owner, device.GetAddressOf());
     return device;
 }
 

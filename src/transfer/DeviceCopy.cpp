@@ -63,7 +63,8 @@ std::vector<TransferListEntry> filesOf(IDataObject& data) {
 // the global interface table.
 class DataObjectSource final : public DeviceCopySource {
 public:
-    DataObjectSource(DWORD cookie, HWND refreshWindow) : cookie_(cookie), refreshWindow_(refreshWindow) {}
+    DataObjectSource(DWORD cookie, const TransferTarget& target)
+        : cookie_(cookie), refreshWindow_(target.windows.refresh), location_(target.location) {}
 
     bool starting(bool move) override {
         initialized_ = SUCCEEDED(OleInitialize(nullptr));
@@ -90,12 +91,14 @@ public:
         if (initialized_) OleUninitialize();
     }
     void refreshTarget() override {
+        location_.contentsChanged();
         if (refreshWindow_) PostMessageW(refreshWindow_, WM_COMMAND, IDM_REFRESH, 0);
     }
 
 private:
     const DWORD cookie_;
     const HWND refreshWindow_;
+    const FolderLocation location_;
     bool initialized_ = false;
     ComPtr<IGlobalInterfaceTable> table_;
     ComPtr<IDataObject> data_;
@@ -136,7 +139,7 @@ HRESULT startDeviceCopy(IDataObject* dataObject, const TransferTarget& target, b
         auto progress = TransferProgress::create(*user, TransferMode::DeviceToDevice,
                                                  static_cast<std::uint32_t>(request.files.size()), totalBytes);
         if (!startDeviceCopyJob(std::move(request), progress, std::move(user),
-                                std::make_unique<DataObjectSource>(cookie, target.windows.refresh))) {
+                                std::make_unique<DataObjectSource>(cookie, target))) {
             progress->destroy();
             table->RevokeInterfaceFromGlobal(cookie);
         }

@@ -63,14 +63,17 @@ void deleteMovedSources(const DeviceInfo& device, const std::vector<std::string>
     for (const std::string& name : names) deleteFileOnDevice(device, name, owner);
 }
 
-int deleteSelection(const DeviceInfo& device, HWND owner, const std::vector<ItemRecord>& selected) noexcept {
+int deleteSelection(const DeviceInfo& device, HWND owner, const std::vector<ItemRecord>& selected,
+                    const FolderLocation& location) noexcept {
     const WaitCursor wait;
     int deleted = 0;
     try {
         if (selected.size() == 1) {
             const std::string name(fieldText(selected[0].name));
             const UINT question = isSystemFileName(name) ? IDS_CONFIRM_DELETE_SYSFILE : IDS_CONFIRM_DELETE_FILE;
-            return prompt::confirm(owner, question, {name}) && deleteFileOnDevice(device, name, owner) ? 1 : 0;
+            if (!prompt::confirm(owner, question, {name}) || !deleteFileOnDevice(device, name, owner)) return 0;
+            location.itemChanged(SHCNE_DELETE, selected[0]);
+            return 1;
         }
         if (selected.empty() || !prompt::confirm(owner, IDS_CONFIRM_DELETE_FILES, {selected.size()})) {
             return 0;
@@ -82,7 +85,10 @@ int deleteSelection(const DeviceInfo& device, HWND owner, const std::vector<Item
             return 0;
         }
         for (const ItemRecord& record : selected) {
-            if (deleteFileOnDevice(device, std::string(fieldText(record.name)), owner)) ++deleted;
+            if (deleteFileOnDevice(device, std::string(fieldText(record.name)), owner)) {
+                location.itemChanged(SHCNE_DELETE, record);
+                ++deleted;
+            }
         }
     } catch (...) {
         // No memory for a question or a name: what was deleted so far counts.

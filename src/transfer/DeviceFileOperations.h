@@ -3,6 +3,7 @@
 // object for the given device, one transaction, and the user told of any
 // failure on `owner`. Callers only see the outcome.
 #include "namespace/ItemRecord.h"
+#include "namespace/ShellChanges.h"
 
 #include <windows.h>
 
@@ -25,5 +26,6 @@ void deleteMovedSources(const DeviceInfo& device, const std::vector<std::string>
 // user's confirmation on `owner`: message 6 or 7 for one file; 8 and, when a
 // system file is among them, 9 for several. A refusal of one file is told
 // (message 31) and the others go on. The number of files deleted; 0 when
-// the user declined.
-int deleteSelection(const DeviceInfo& device, HWND owner, const std::vector<ItemRecord>& selected) noexcept;
+// the user declined. The shell hears of each deleted file at `location`.
+int deleteSelection(const DeviceInfo& device, HWND owner, const std::vector<ItemRecord>& selected,
+                    const FolderLocation& location) noexcept;

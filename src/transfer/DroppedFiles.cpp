@@ -98,6 +98,7 @@ bool uploadDroppedFiles(IDataObject* dataObject, const TransferTarget& target, b
     // The source deletes its files only once every one of them arrived.
     tell(!outcome.processed ? DROPEFFECT_NONE : move && outcome.allSucceeded ? DROPEFFECT_MOVE : DROPEFFECT_COPY);
     if (!outcome.processed) return false;
+    if (outcome.refreshView) target.location.contentsChanged();
     if (outcome.refreshView && target.windows.refresh) {
         pauseFor(refreshPause);
         PostMessageW(target.windows.refresh, WM_COMMAND, IDM_REFRESH, 0);

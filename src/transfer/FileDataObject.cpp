@@ -72,8 +72,13 @@ bool sameEntry(const FORMATETC& left, const FORMATETC& right) {
 
 }  // namespace
 
-FileDataObject::FileDataObject(const DeviceInfo& device, std::vector<ItemRecord> items, ViewWindows windows)
-    : device_(device), items_(std::move(items)), windows_(windows), user_(windows.owner) {
+FileDataObject::FileDataObject(const DeviceInfo& device, std::vector<ItemRecord> items, ViewWindows windows,
+                               FolderLocation location)
+    : device_(device),
+      items_(std::move(items)),
+      windows_(windows),
+      location_(std::move(location)),
+      user_(windows.owner) {
     // A device-to-device job calls the object from its own thread; with the
     // free-threaded marshaler its calls reach the object itself (Wine's
     // proxies drop SetData).
@@ -405,6 +410,7 @@ HRESULT FileDataObject::EndOperation(HRESULT result, IBindCtx*, DWORD effects) n
         std::vector<std::string> names;
         for (const ItemRecord& item : items_) names.emplace_back(fieldText(item.name));
         deleteMovedSources(device_, names, windows_.owner);
+        location_.contentsChanged();
         // Only our own data leaves the clipboard (whatever the user copied
         // since stays), and only the thread that put it there takes it off.
         uiThread_.run([self = ComPtr<IDataObject>(this)] {

@@ -24,8 +24,10 @@
 
 class FileDataObject final : public ComObject<FileDataObject, IDataObject, IAsyncOperation> {
 public:
-    // Made on the thread that may fill the clipboard with it (the UI thread).
-    FileDataObject(const DeviceInfo& device, std::vector<ItemRecord> items, ViewWindows windows);
+    // Made on the thread that may fill the clipboard with it (the UI thread);
+    // the shell hears at `location` of files a move took away.
+    FileDataObject(const DeviceInfo& device, std::vector<ItemRecord> items, ViewWindows windows,
+                   FolderLocation location = {});
 
     static const QITAB* interfaces() noexcept;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override;
@@ -71,6 +73,7 @@ private:
     const DeviceInfo device_;
     const std::vector<ItemRecord> items_;
     const ViewWindows windows_;
+    const FolderLocation location_;
     ThreadMailbox uiThread_;
     std::vector<FILEDESCRIPTORA> descriptors_;
     std::uint64_t totalBytes_ = 0;

@@ -82,8 +82,7 @@ ComPtr<DeviceFolder> FolderDropTarget::dropFolder() const {
     if (!item_) return folder_;
     // A drop on a device of the root goes into that device's folder.
     ComPtr<DeviceFolder> bound;
-    throwIfFailed(folder_->BindToObject(item_.get(), nullptr, __uuidof(DeviceFolder),
-                                        reinterpret_cast<void**>(bound.GetAddressOf())));
+    throwIfFailed(folder_->openDevice(item_.get(), windows_.owner, bound.GetAddressOf()));
     return bound;
 }
 

@@ -21,11 +21,12 @@ struct TransferTarget {
     DeviceInfo device;
     std::vector<DeviceFileRecord> files;
     ViewWindows windows;
+    FolderLocation location;  // where the shell hears of the change
 };
 
 // A transfer into the folder whose contents these are.
 inline TransferTarget transferTargetOf(const FolderContents& contents, ViewWindows windows) {
-    TransferTarget target{contents.device, {}, windows};
+    TransferTarget target{contents.device, {}, windows, contents.location};
     for (const ItemRecord& file : contents.files)
         target.files.push_back({std::string(fieldText(file.name)), file.size});
     return target;

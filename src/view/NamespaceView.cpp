@@ -635,7 +635,8 @@ void NamespaceView::deleteSelected() {
         }
     }
     // The device whose files are shown; a device gone since fails each file with its message.
-    const int deleted = deleteSelection(folder_->device().value_or(DeviceInfo{}), viewWindow_, selected);
+    const int deleted =
+        deleteSelection(folder_->device().value_or(DeviceInfo{}), viewWindow_, selected, folder_->location());
     if (deleted > 0) {
         Refresh();
         const std::wstring status = prompt::formatText(IDS_STATUS_DELETED, {deleted});

@@ -11,6 +11,7 @@
 #include "namespace/IconExtractor.h"
 #include "namespace/ItemColumns.h"
 #include "namespace/ItemFormat.h"
+#include "namespace/ShellChanges.h"
 #include "protocol/DeviceErrors.h"
 #include "protocol/ProtocolBytes.h"
 #include "resources/resource.h"
@@ -119,7 +120,7 @@ TEST_F(FolderTest, TheRootListsItsOneDevicesFilesForTheViewOnlyNoDeviceGives16An
     ComPtr<IUnknown> view;
     EXPECT_EQ(empty->CreateViewObject(owner(), IID_IShellView, &view), S_OK);
     EXPECT_FALSE(empty->showsDevices()) << "the view's creation must rescan";
-    EXPECT_EQ(listFolder(empty, SHCONTF_FOLDERS).result, E_FAIL) << "flags 0x20 must not read the device";
+    EXPECT_EQ(listFolder(empty, SHCONTF_FOLDERS).items.size(), 0u) << "the device holds no folders";
     const Listing listing = listFolder(empty, viewFlags, owner());
     ASSERT_EQ(listing.items.size(), 2u);
     const ItemRecord notes = *readLastItemRecord(listing.named("NOTES.TXT"));
@@ -138,7 +139,7 @@ TEST_F(FolderTest, TheFirstScanTellsOfEveryTooOldFirmwareInPortOrder) {
     bus_.attach(5, {.typeCode = 0x74, .serial = "CV4-0005", .protocolVersion = 0});
     bus_.attach(8, corvia80("CV8-0008"));
     auto root = makeComObject<NamespaceFolder>();  // never had a view: the enumeration scans
-    EXPECT_EQ(listFolder(root, SHCONTF_FOLDERS, owner()).result, E_FAIL) << "one usable device and flags 0x20";
+    EXPECT_EQ(listFolder(root, SHCONTF_FOLDERS, owner()).result, S_OK) << "one usable device and flags 0x20";
     const std::wstring upgrade =
         L" is supported, but you need to upgrade your Firmware (at least 2.10 or higher) in "
         L"order to use it inside the explorer.";
@@ -157,7 +158,6 @@ TEST_F(FolderTest, ADeviceFolderKeepsToItsDeviceAndAnUnpluggedOrReplacedOneGives
     ASSERT_EQ(devices.names(), (std::vector<std::string>{"Corvia 80", "Corvia 80 (2)"}));
     auto second = open(*root.Get(), devices.id(1));
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(listFolder(second, SHCONTF_FOLDERS).result, E_FAIL) << "the shell's probing must not read the device";
     const Listing files = listFolder(second, viewFlags, owner());
     EXPECT_EQ(files.names(), std::vector<std::string>{"B.TXT"});
     ComPtr<IUnknown> wrong;
@@ -179,12 +179,12 @@ TEST_F(FolderTest, ADeviceFolderKeepsToItsDeviceAndAnUnpluggedOrReplacedOneGives
     const Shown gone{L"No communication with Corvia 80 (2) possible.", L"An error occurred!", error};
     expectPrompts({gone, gone});
 
-    for (std::size_t index : {0u, 1u}) {
-        if (index == 0) bus_.detach(3);
-        EXPECT_EQ(open(*root.Get(), devices.id(index), E_FAIL), nullptr);
-    }
-    // Opening has no window to own its message.
-    expectPrompts({{L"No communication with Corvia 80 possible.", L"An error occurred!", error}, gone}, nullptr);
+    // The shell binds with no window and hears only the failure; our own opening tells its owner.
+    bus_.detach(3);
+    EXPECT_EQ(open(*root.Get(), devices.id(0), E_FAIL), nullptr);
+    ComPtr<DeviceFolder> replaced;
+    EXPECT_EQ(root->openDevice(devices.id(1), owner(), &replaced), E_FAIL);
+    expectPrompts({gone});
 }
 
 // The data object of files keeps the device it was made for: the root
@@ -208,19 +208,31 @@ TEST_F(FolderTest, ADataObjectKeepsToTheDeviceItWasMadeFor) {
     EXPECT_EQ(other.events().size(), identified) << "the download went to the device on another port";
 }
 
-TEST_F(FolderTest, ItemsCompareByTheColumnInTheLowWordAndAttributesAndNamesComeFromTheFirstItem) {
+TEST_F(FolderTest, ItemsCompareByColumnOrIdentityAsSuccessCodesAndAttributesAndNamesComeFromTheFirstItem) {
     Listing files;
-    auto root = filesOn4({"apple.txt", "Banana.txt", "CORE.NSF"}, files);
+    auto root = filesOn4({"apple.txt", "Banana.txt", "CORE.NSF", "A.TXT", "B.TXT"}, files);
     const auto a = files.named("apple.txt"), b = files.named("Banana.txt");
-    const auto order = [&](LPARAM column, PCUITEMID_CHILD first, PCUITEMID_CHILD second) {
-        const HRESULT result = root->CompareIDs(column, first, second);
-        return SUCCEEDED(result) ? static_cast<short>(HRESULT_CODE(result)) : 99;
+    const auto sameSizeA = files.named("A.TXT"), sameSizeB = files.named("B.TXT");
+    struct Row {
+        LPARAM parameter;
+        PCUITEMID_CHILD first, second;
+        short order;
+        const char* why;
     };
-    EXPECT_EQ(order(0, a, b), -1) << "names ignore case";
-    EXPECT_EQ(order(1, a, b), -1) << "9 bytes before 10";
-    EXPECT_EQ(order(SHCIDS_CANONICALONLY | 1, b, a), 1) << "the shell's flags are no column";
-    EXPECT_EQ(order(0, a, a), 0);
-    EXPECT_EQ(order(7, a, b), 0) << "unknown columns compare equal";
+    for (const Row& row : std::initializer_list<Row>{
+             {0, a, b, -1, "names ignore case"},
+             {1, a, b, -1, "9 bytes before 10"},
+             {SHCIDS_CANONICALONLY | 0, a, b, 1, "identity is the exact name"},
+             {SHCIDS_CANONICALONLY, a, a, 0, "an item is itself"},
+             {1, sameSizeA, sameSizeB, 0, "equal sizes"},
+             {SHCIDS_ALLFIELDS | 1, sameSizeA, sameSizeB, -1, "every field breaks the tie"},
+             {7, a, b, 0, "unknown columns compare equal"},
+             {SHCIDS_ALLFIELDS | 7, b, a, -1, "but not with every field: bytes decide"},
+         }) {
+        const HRESULT result = root->CompareIDs(row.parameter, row.first, row.second);
+        EXPECT_TRUE(SUCCEEDED(result)) << row.why << ": " << std::hex << result;
+        EXPECT_EQ(static_cast<short>(HRESULT_CODE(result)), row.order) << row.why;
+    }
 
     const SFGAOF file = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANRENAME | SFGAO_CANDELETE;
     PCUITEMID_CHILD three[] = {a, files.named("CORE.NSF"), files.named("CORE.NSF")};
@@ -240,6 +252,133 @@ TEST_F(FolderTest, ItemsCompareByTheColumnInTheLowWordAndAttributesAndNamesComeF
               SFGAOF{SFGAO_FOLDER | SFGAO_BROWSABLE | SFGAO_NEWCONTENT | SFGAO_DROPTARGET | SFGAO_CANRENAME});
     ComPtr<IUnknown> object;
     EXPECT_EQ(root->GetUIObjectOf(owner(), 1, &first, IID_IExtractIconA, nullptr, nullptr), E_POINTER);
+}
+
+// The navigation pane, the address bar and a restore ask with no window:
+// nothing is shown, and a question for folders leaves a device alone.
+TEST_F(FolderTest, WithoutAnOwnerNothingIsShownAndAQuestionForFoldersLeavesTheDeviceAlone) {
+    EXPECT_EQ(listFolder(makeComObject<NamespaceFolder>()).result, E_FAIL) << "no device";
+    bus_.attach(5, {.typeCode = 0x74, .serial = "CV4-0005", .protocolVersion = 0});
+    auto& device = bus_.attach(3, corvia80("CV8-0003"));
+    bus_.attach(7, corvia80("CV8-0007"));
+    auto root = makeComObject<NamespaceFolder>();
+    const Listing devices = listFolder(root, SHCONTF_FOLDERS);  // the first scan finds a too old firmware
+    ASSERT_EQ(devices.items.size(), 2u);
+    EXPECT_EQ(listFolder(root, SHCONTF_NONFOLDERS).items.size(), 0u);
+    auto folder = open(*root.Get(), devices.id(0));
+    const std::size_t traffic = device.events().size();
+    EXPECT_EQ(listFolder(folder, SHCONTF_FOLDERS | SHCONTF_INCLUDEHIDDEN).result, S_OK);
+    EXPECT_EQ(device.events().size(), traffic) << "a question for folders went to the device";
+    device.setFaults({.nak = {{.at = 1, .code = DeviceError::MissingStartOfData, .confirming = GET_FILE_LIST}}});
+    EXPECT_EQ(listFolder(folder).result, E_FAIL);
+    bus_.detach(3);
+    folder->refresh(nullptr);
+    EXPECT_EQ(listFolder(folder).result, E_FAIL);
+    EXPECT_EQ(open(*root.Get(), devices.id(0), E_FAIL), nullptr);
+    EXPECT_EQ(recorder_.prompts().size(), 0u);
+}
+
+// What the address bar, pins and restore keep: a name per item that parses
+// back to the item from the root, whatever is listed beside it.
+TEST_F(FolderTest, ParsingNamesAreStableAndParseBackToTheItems) {
+    bus_.attach(3, corvia80("CV8-0003")).putFile("A%5C.TXT", "a");
+    bus_.attach(7, corvia80("CV8\\0007"));
+    auto root = makeRoot();
+    const USHORT desktop = 0;
+    ASSERT_EQ(root->Initialize(reinterpret_cast<PCIDLIST_ABSOLUTE>(&desktop)), S_OK);
+    const Listing devices = listFolder(root, viewFlags, owner());
+    auto first = open(*root.Get(), devices.id(0));
+    const Listing files = listFolder(first, viewFlags, owner());
+    const std::wstring rootName = L"::{7D41B3C2-58A0-4E1F-9C36-0B2E84F5A917}";
+    struct Row {
+        NamespaceFolder* folder;
+        PCUITEMID_CHILD item;
+        SHGDNF flags;
+        std::wstring name;
+    };
+    for (const Row& row : std::initializer_list<Row>{
+             {root.Get(), devices.id(0), SHGDN_FORPARSING, rootName + L"\\CV8-0003"},
+             {root.Get(), devices.id(1), SHGDN_FORPARSING | SHGDN_INFOLDER, L"CV8%5C0007"},
+             {root.Get(), devices.id(1), SHGDN_FORPARSING | SHGDN_FORADDRESSBAR, rootName + L"\\CV8%5C0007"},
+             {first.Get(), files.id(0), SHGDN_FORPARSING, rootName + L"\\CV8-0003\\A%255C.TXT"},
+             {first.Get(), files.id(0), SHGDN_FORPARSING | SHGDN_INFOLDER, L"A%255C.TXT"},
+             {root.Get(), devices.id(0), SHGDN_INFOLDER, L"Corvia 80"},
+         }) {
+        STRRET name{};
+        PWSTR text = nullptr;
+        ASSERT_EQ(row.folder->GetDisplayNameOf(row.item, row.flags, &name), S_OK);
+        ASSERT_EQ(StrRetToStrW(&name, row.item, &text), S_OK);
+        EXPECT_EQ(std::wstring(text), row.name) << "flags " << row.flags;
+        CoTaskMemFree(text);
+    }
+
+    // The address bar hands the root what follows its own name.
+    const auto parsed = [&](const std::wstring& path, HRESULT expected = S_OK) {
+        std::wstring text = path;
+        PIDLIST_RELATIVE idList = nullptr;
+        ULONG eaten = 0, attributes = SFGAO_FOLDER | SFGAO_CANDELETE;
+        EXPECT_EQ(root->ParseDisplayName(nullptr, nullptr, text.data(), &eaten, &idList, &attributes), expected)
+            << narrow(path);
+        EXPECT_EQ(eaten, SUCCEEDED(expected) ? path.size() : 0u);
+        return UniqueIdList(idList);
+    };
+    const UniqueIdList device = parsed(L"CV8%5C0007");
+    EXPECT_EQ(root->CompareIDs(SHCIDS_CANONICALONLY | SHCIDS_ALLFIELDS, device.get(), devices.id(1)), S_OK);
+    const UniqueIdList both(ILCombine(devices.id(0), files.id(0)));
+    EXPECT_EQ(root->CompareIDs(SHCIDS_CANONICALONLY, parsed(L"CV8-0003\\A%255C.TXT").get(), both.get()), S_OK);
+    EXPECT_EQ(root->CompareIDs(0, devices.id(0), both.get()), MAKE_HRESULT(0, 0, 0xFFFF)) << "a folder first";
+    PIDLIST_ABSOLUTE current = nullptr;
+    ASSERT_EQ(first->GetCurFolder(&current), S_OK);
+    EXPECT_EQ(root->CompareIDs(SHCIDS_CANONICALONLY, UniqueIdList(current).get(), devices.id(0)), S_OK);
+    parsed(L"CV8-0003\\NONE.TXT", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    parsed(L"CV8%zz", E_INVALIDARG);
+
+    bus_.detach(7);  // now the root lists the one device's files, and the saved names still parse
+    root->refresh(owner());
+    EXPECT_EQ(root->CompareIDs(SHCIDS_CANONICALONLY, parsed(L"A%255C.TXT").get(), files.id(0)), S_OK);
+    EXPECT_EQ(root->CompareIDs(SHCIDS_CANONICALONLY, parsed(L"CV8-0003\\A%255C.TXT").get(), both.get()), S_OK);
+    expectPrompts({});
+}
+
+// The navigation pane and other windows on the folder hear of each change
+// with our absolute identifiers: the folder's own, then the item's.
+TEST_F(FolderTest, RenamesAndDeletesAreToldToTheShellWithAbsoluteIdentifiers) {
+    bus_.attach(3, corvia80("CV8-0003")).putFile("A.TXT", "a");
+    bus_.attach(7, corvia80("CV8-0007")).putFile("B.TXT", "b");
+    auto root = makeRoot();
+    const USHORT desktop = 0;
+    ASSERT_EQ(root->Initialize(reinterpret_cast<PCIDLIST_ABSOLUTE>(&desktop)), S_OK);
+    const Listing devices = listFolder(root, viewFlags, owner());
+    auto folder = open(*root.Get(), devices.id(0));
+    const Listing files = listFolder(folder, viewFlags, owner());
+    shellchange::Recorder notices;
+    UniqueIdList renamedDevice, renamedFile;
+    ASSERT_EQ(rename(*root.Get(), devices.id(1), L"Desk", renamedDevice), S_OK);
+    ASSERT_EQ(rename(*folder.Get(), files.id(0), L"C.TXT", renamedFile), S_OK);
+    recorder_.setAnswer(IDYES);
+    EXPECT_EQ(deleteSelection(*folder->device(), owner(), {*readLastItemRecord(renamedFile.get())}, folder->location()),
+              1);
+
+    // Each identifier: the levels below the desktop, by the names they carry.
+    const auto levels = [](const std::vector<BYTE>& bytes) {
+        std::vector<std::string> names;
+        for (auto item = reinterpret_cast<PCUIDLIST_RELATIVE>(bytes.data()); !ILIsEmpty(item); item = ILNext(item))
+            names.emplace_back(fieldText(readFirstItemRecord(item)->name));
+        return names;
+    };
+    using Names = std::vector<std::string>;
+    const std::vector<std::tuple<LONG, Names, Names>> expected{
+        {SHCNE_RENAMEFOLDER, {"Corvia 80 (2)"}, {"Desk"}},
+        {SHCNE_RENAMEITEM, {"Corvia 80", "A.TXT"}, {"Corvia 80", "C.TXT"}},
+        {SHCNE_DELETE, {"Corvia 80", "C.TXT"}, {}},
+    };
+    const auto told = notices.notices();
+    ASSERT_EQ(told.size(), expected.size());
+    for (std::size_t i = 0; i < told.size(); ++i)
+        EXPECT_EQ(std::make_tuple(told[i].event, levels(told[i].first),
+                                  told[i].second.empty() ? Names{} : levels(told[i].second)),
+                  expected[i])
+            << "notice " << i;
 }
 
 TEST_F(FolderTest, TwoDevicesAreListedInPortOrderWithCatalogueNamesAndRenamedUpTo64CharactersWithoutTraffic) {
