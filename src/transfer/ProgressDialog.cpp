@@ -114,7 +114,11 @@ void ProgressDialog::show(const ProgressUpdate& update) {
             : prompt::formatText(captionText(update.caption), {update.percent});
     SetWindowTextW(dialog, caption.c_str());
     SetDlgItemTextW(dialog, IDC_REMAINING_TIME, timeText(update.remainingSeconds).c_str());
-    EnableWindow(GetDlgItem(dialog, IDC_ABORT), update.abortEnabled);
+    const HWND abort = GetDlgItem(dialog, IDC_ABORT);
+    const bool becomesAvailable = update.abortEnabled && !IsWindowEnabled(abort);
+    EnableWindow(abort, update.abortEnabled);
+    // The one thing the user can do now gets the focus, so a screen reader says it.
+    if (becomesAvailable) SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(abort), TRUE);
 }
 
 void ProgressDialog::fillFileBar() {

@@ -183,14 +183,23 @@ TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnplugged
     // One file: dialog 121, its name in the caption; it closes by itself.
     const auto one = dataObjectOf(device, {"SHORT.TXT"}, sourceWindow_.get());
     std::wstring time;
+    HWND focused = nullptr;
     ProgressWatcher single(IDC_ABORT, [&](HWND dialog) {
         time = windows::controlText(dialog, IDC_REMAINING_TIME);
         EXPECT_EQ(GetDlgItem(dialog, IDC_TOTAL_BAR), nullptr) << "a single file has no total bar";
+        // A screen reader names the bar by the text in front of it: the file's name.
+        EXPECT_EQ(GetWindow(GetDlgItem(dialog, IDC_FILE_BAR), GW_HWNDPREV), GetDlgItem(dialog, IDC_FILE_NAME));
+        GUITHREADINFO thread{};
+        thread.cbSize = sizeof thread;
+        for (int tries = 0; tries < 100 && focused != GetDlgItem(dialog, IDC_ABORT); ++tries, Sleep(10))
+            if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread)) focused = thread.hwndFocus;
+        focused = focused == GetDlgItem(dialog, IDC_ABORT) ? dialog : nullptr;
     });
     FORMATETC first = contents(0);
     ASSERT_EQ(one->GetData(&first, &medium), S_OK);
     ReleaseStgMedium(&medium);
     const std::wstring caption = single.caption();
+    EXPECT_NE(focused, nullptr) << "Abort did not take the focus once available";
     EXPECT_TRUE(std::regex_match(caption, std::wregex(L" ?\\d+% of \"SHORT.TXT\" transmitted"))) << narrow(caption);
     EXPECT_TRUE(std::regex_match(time, std::wregex(L"\\d:\\d\\d:\\d\\d"))) << narrow(time);
 
