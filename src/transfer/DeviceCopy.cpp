@@ -133,7 +133,7 @@ HRESULT startDeviceCopy(IDataObject* dataObject, const TransferTarget& target, b
         const ComPtr<IGlobalInterfaceTable> table = globalInterfaceTable();
         DWORD cookie = 0;
         if (!table || FAILED(table->RegisterInterfaceInGlobal(dataObject, IID_IDataObject, &cookie))) return S_FALSE;
-        auto user = std::make_unique<ShellTransferUser>(nullptr);
+        auto user = std::make_unique<ShellTransferUser>(target.windows.owner);
         std::uint64_t totalBytes = 0;
         for (const TransferListEntry& file : request.files) totalBytes += file.size;
         auto progress = TransferProgress::create(*user, TransferMode::DeviceToDevice,

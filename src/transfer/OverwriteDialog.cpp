@@ -43,9 +43,14 @@ INT_PTR CALLBACK questionProcedure(HWND dialog, UINT message, WPARAM wParam, LPA
 
 }  // namespace
 
-OverwriteAnswer askOverwrite(const std::wstring& name) {
-    const INT_PTR answer = DialogBoxParamW(moduleState().resourceModule(), MAKEINTRESOURCEW(IDD_OVERWRITE), nullptr,
-                                           questionProcedure, reinterpret_cast<LPARAM>(&name));
+HWND visibleOwner(HWND window) noexcept {
+    const HWND root = window && IsWindow(window) ? GetAncestor(window, GA_ROOT) : nullptr;
+    return root && IsWindowVisible(root) ? root : nullptr;
+}
+
+OverwriteAnswer askOverwrite(const std::wstring& name, HWND owner) {
+    const INT_PTR answer = DialogBoxParamW(moduleState().resourceModule(), MAKEINTRESOURCEW(IDD_OVERWRITE),
+                                           visibleOwner(owner), questionProcedure, reinterpret_cast<LPARAM>(&name));
     switch (answer) {
         case IDC_OVERWRITE_YES:
             return OverwriteAnswer::Yes;

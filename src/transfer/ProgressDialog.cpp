@@ -4,6 +4,7 @@
 #include "resources/resource.h"
 #include "shell/ModuleState.h"
 #include "shell/Prompt.h"
+#include "transfer/OverwriteDialog.h"
 #include "transfer/TransferProgress.h"
 
 #include <commctrl.h>
@@ -36,8 +37,8 @@ std::wstring timeText(std::uint32_t seconds) {
 
 }  // namespace
 
-ProgressDialog::ProgressDialog(TransferProgress& progress, bool severalFiles)
-    : progress_(progress), severalFiles_(severalFiles), thread_([this] { run(); }) {
+ProgressDialog::ProgressDialog(TransferProgress& progress, bool severalFiles, HWND starter)
+    : progress_(progress), severalFiles_(severalFiles), starter_(starter), thread_([this] { run(); }) {
     pauseFor(startPause);
     bringToFront();
     pauseFor(startPause);
@@ -53,6 +54,14 @@ void ProgressDialog::run() {
                     MAKEINTRESOURCEW(severalFiles_ ? IDD_PROGRESS_MULTI : IDD_PROGRESS_SINGLE), nullptr,
                     dialogProcedure, reinterpret_cast<LPARAM>(this));
     window_ = nullptr;
+    // The system activated some other window as the dialog went: when it was
+    // in front, the focus goes back where the work started.
+    if (const HWND starter = visibleOwner(starter_); starter && wasInFront_) SetForegroundWindow(starter);
+}
+
+void ProgressDialog::endDialog(HWND dialog, ProgressDialog* self) {
+    if (self) self->wasInFront_ = GetForegroundWindow() == dialog;
+    EndDialog(dialog, 0);
 }
 
 INT_PTR CALLBACK ProgressDialog::dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -69,31 +78,31 @@ INT_PTR CALLBACK ProgressDialog::dialogProcedure(HWND dialog, UINT message, WPAR
             EnableWindow(GetDlgItem(dialog, IDC_ABORT), FALSE);
             self->window_ = dialog;
             if (self->closing_) {
-                EndDialog(dialog, 0);
+                endDialog(dialog, self);
             } else {
                 SetForegroundWindow(dialog);
             }
             return TRUE;
         }
         case closeByTransfer:
-            EndDialog(dialog, 0);
+            endDialog(dialog, self);
             return TRUE;
         case WM_CLOSE:
             // Closed by the user (Alt+F4): the transfer must not go on unseen.
             if (self) self->progress_.abort();
-            EndDialog(dialog, 0);
+            endDialog(dialog, self);
             return TRUE;
         case WM_COMMAND:
             if (wParam == MAKEWPARAM(IDC_ABORT, BN_CLICKED) || LOWORD(wParam) == IDCANCEL) {
                 if (self) self->progress_.abort();
-                EndDialog(dialog, 0);
+                endDialog(dialog, self);
                 return TRUE;
             }
             return FALSE;
         case WM_KEYUP:
             if (wParam == VK_ESCAPE && self) {
                 self->progress_.abort();
-                EndDialog(dialog, 0);
+                endDialog(dialog, self);
                 return TRUE;
             }
             return FALSE;

@@ -11,33 +11,32 @@ namespace {
 
 struct NoticeText {
     UINT text;
-    bool owned;  // false: the box has no owner (the jobs' worker threads)
     UINT icon;
 };
 
 // In the order of TransferNotice.
 constexpr NoticeText noticeTexts[] = {
-    {IDS_ERROR_DEVICE_FULL, true, MB_ICONEXCLAMATION},        // NotEnoughSpace
-    {IDS_ERROR_DEVICE_FULL, true, MB_ICONHAND},               // DeviceRefusedForSpace
-    {IDS_ERROR_UPLOAD, true, MB_ICONEXCLAMATION},             // UploadFailed
-    {IDS_ERROR_DOWNLOAD, true, MB_ICONEXCLAMATION},           // DownloadFailed
-    {IDS_ERROR_DIRECTORY_DROPPED, true, MB_ICONEXCLAMATION},  // DirectoryDropped
-    {IDS_ERROR_RECEIVE_FROM, false, MB_ICONEXCLAMATION},      // ReceiveFailed
-    {IDS_ERROR_SEND_TO, false, MB_ICONEXCLAMATION},           // SendFailed
-    {IDS_ERROR_COPY_TO_ITSELF, true, MB_ICONHAND},            // CopyToItself
+    {IDS_ERROR_DEVICE_FULL, MB_ICONEXCLAMATION},        // NotEnoughSpace
+    {IDS_ERROR_DEVICE_FULL, MB_ICONHAND},               // DeviceRefusedForSpace
+    {IDS_ERROR_UPLOAD, MB_ICONEXCLAMATION},             // UploadFailed
+    {IDS_ERROR_DOWNLOAD, MB_ICONEXCLAMATION},           // DownloadFailed
+    {IDS_ERROR_DIRECTORY_DROPPED, MB_ICONEXCLAMATION},  // DirectoryDropped
+    {IDS_ERROR_RECEIVE_FROM, MB_ICONEXCLAMATION},       // ReceiveFailed
+    {IDS_ERROR_SEND_TO, MB_ICONEXCLAMATION},            // SendFailed
+    {IDS_ERROR_COPY_TO_ITSELF, MB_ICONHAND},            // CopyToItself
 };
 static_assert(std::size(noticeTexts) == static_cast<std::size_t>(TransferNotice::CopyToItself) + 1);
 
 }  // namespace
 
 OverwriteAnswer ShellTransferUser::askOverwrite(const std::string& name) {
-    return ::askOverwrite(widenUtf8(name));
+    return ::askOverwrite(widenUtf8(name), owner_);
 }
 
 void ShellTransferUser::tell(const TransferMessage& message) {
     const NoticeText& text = noticeTexts[static_cast<std::size_t>(message.notice)];
     try {
-        prompt::show(text.owned ? owner_ : nullptr, text.text, IDS_CAPTION_ERROR, MB_OK | text.icon,
+        prompt::show(owner_, text.text, IDS_CAPTION_ERROR, MB_OK | text.icon,
                      {widenUtf8(message.name), message.model, message.port});
     } catch (...) {
         // A text that cannot be built must not end the transfer's thread.
@@ -45,7 +44,7 @@ void ShellTransferUser::tell(const TransferMessage& message) {
 }
 
 std::unique_ptr<ProgressDisplay> ShellTransferUser::makeProgressDisplay(TransferProgress& progress) {
-    return std::make_unique<ProgressDialog>(progress, progress.fileCount() > 1);
+    return std::make_unique<ProgressDialog>(progress, progress.fileCount() > 1, owner_);
 }
 
 HWND progressWindowOf(const TransferProgress& progress) {

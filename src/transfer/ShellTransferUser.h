@@ -1,8 +1,8 @@
 #pragma once
 // The user of a transfer in the shell: dialog 112 for the overwrite
-// question, message boxes from the string table for failures (owned by the
-// folder's window, or by none for device-to-device jobs), and the progress
-// dialog.
+// question and message boxes from the string table for failures, all owned
+// by the window that started the transfer, and the progress dialog, which
+// hands the focus back to that window.
 #include "transfer/ProgressDialog.h"
 #include "transfer/TransferUser.h"
 
@@ -10,7 +10,7 @@
 
 class ShellTransferUser final : public TransferUser {
 public:
-    // `owner` owns the messages that name a window.
+    // `owner` started the transfer; null when no window did.
     explicit ShellTransferUser(HWND owner) : owner_(owner) {}
 
     OverwriteAnswer askOverwrite(const std::string& name) override;

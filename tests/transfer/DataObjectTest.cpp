@@ -5,6 +5,8 @@
 // dialog) and an unplugged device.
 #include "ShellTransferSupport.h"
 #include "transfer/FileDataObject.h"
+#include "transfer/ShellTransferUser.h"
+#include "transfer/TransferProgress.h"
 
 #include <cstring>
 #include <regex>
@@ -232,4 +234,38 @@ TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnplugged
     ASSERT_EQ(environment_.shownTexts(), std::vector<UINT>{IDS_ERROR_DOWNLOAD});
     const std::wstring text = environment_.prompts.prompts()[0].text;
     EXPECT_NE(text.find(L"\"LONG.BIN\" from device Corvia 80 (COM 7)"), std::wstring::npos) << narrow(text);
+}
+
+// The question and the messages of a transfer belong to the window that
+// started it, and that window is in front again when the question or the
+// progress closes, so the screen reader goes back to the work.
+TEST_F(DataObjectTest, TransferDialogsBelongToTheStartingWindowAndGiveItTheFocusBack) {
+    const UniqueWindow starter(CreateWindowW(L"STATIC", L"Corvia 80", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                                             nullptr, nullptr, nullptr, nullptr));
+    ShellTransferUser user(starter.get());
+    HWND owner = nullptr;
+    std::thread answerer([&] {
+        const HWND dialog = windows::waitForWindow(L"Overwrite file?", 20s);
+        owner = GetWindow(dialog, GW_OWNER);
+        windows::pressButton(dialog, IDC_OVERWRITE_NO);
+    });
+    EXPECT_EQ(user.askOverwrite("A.TXT"), OverwriteAnswer::No);
+    answerer.join();
+    EXPECT_EQ(owner, starter.get());
+    EXPECT_EQ(GetForegroundWindow(), starter.get()) << "after the question";
+
+    user.tell({.notice = TransferNotice::ReceiveFailed, .name = "A.TXT", .model = "Corvia 80", .port = 3});
+    EXPECT_EQ(environment_.prompts.prompts().back().owner, starter.get()) << "a device-to-device job's message";
+
+    // Another window above the starter, which the system would activate otherwise.
+    const UniqueWindow other(CreateWindowW(L"STATIC", L"Other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                                           nullptr, nullptr, nullptr, nullptr));
+    auto progress = TransferProgress::create(user, TransferMode::PcAndDevice, 1, 10);
+    const HWND dialog = windows::waitForWindow(windows::hasControl(IDC_FILE_BAR));
+    ASSERT_NE(dialog, nullptr);
+    SetForegroundWindow(dialog);
+    progress->destroy();
+    progress.reset();
+    // The starter's thread takes the activation as it reads its messages.
+    EXPECT_TRUE(pumpUntil([&] { return GetForegroundWindow() == starter.get(); }, 5s)) << "after the progress";
 }
