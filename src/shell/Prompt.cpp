@@ -1,6 +1,7 @@
 #include "shell/Prompt.h"
 
 #include "resources/resource.h"
+#include "shell/ActivationContext.h"
 #include "shell/ModuleState.h"
 
 #include <atomic>
@@ -47,6 +48,7 @@ int show(HWND owner, UINT textId, UINT captionId, UINT style, std::initializer_l
     if (Recorder* recorder = activeRecorder.load()) {
         return recorder->record(prompt);
     }
+    const ScopedActivation controls;
     return MessageBoxW(owner, prompt.text.c_str(), prompt.caption.c_str(), style);
 }
 

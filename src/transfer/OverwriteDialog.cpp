@@ -1,6 +1,7 @@
 #include "transfer/OverwriteDialog.h"
 
 #include "resources/resource.h"
+#include "shell/ActivationContext.h"
 #include "shell/ModuleState.h"
 #include "shell/Prompt.h"
 
@@ -49,6 +50,7 @@ HWND visibleOwner(HWND window) noexcept {
 }
 
 OverwriteAnswer askOverwrite(const std::wstring& name, HWND owner) {
+    const ScopedActivation controls;
     const INT_PTR answer = DialogBoxParamW(moduleState().resourceModule(), MAKEINTRESOURCEW(IDD_OVERWRITE),
                                            visibleOwner(owner), questionProcedure, reinterpret_cast<LPARAM>(&name));
     switch (answer) {

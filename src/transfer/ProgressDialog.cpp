@@ -2,6 +2,7 @@
 
 #include "link/Pause.h"
 #include "resources/resource.h"
+#include "shell/ActivationContext.h"
 #include "shell/ModuleState.h"
 #include "shell/Prompt.h"
 #include "transfer/OverwriteDialog.h"
@@ -50,6 +51,7 @@ ProgressDialog::~ProgressDialog() {
 }
 
 void ProgressDialog::run() {
+    const ScopedActivation controls;
     DialogBoxParamW(moduleState().resourceModule(),
                     MAKEINTRESOURCEW(severalFiles_ ? IDD_PROGRESS_MULTI : IDD_PROGRESS_SINGLE), nullptr,
                     dialogProcedure, reinterpret_cast<LPARAM>(this));

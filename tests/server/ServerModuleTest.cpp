@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <map>
 #include <set>
 #include <string>
@@ -179,13 +180,15 @@ INT_PTR CALLBACK quietDialog(HWND, UINT message, WPARAM, LPARAM) {
     return message == WM_INITDIALOG;
 }
 
+// Each progress bar comes right after the text that names it for a screen
+// reader: the file's name, "Total progress:".
 TEST_F(ServerModuleTest, DialogsOfBothModulesComeUpWithTheirControlsAndOnlyOverwriteHasACloseBox) {
     const std::wstring bar = L"msctls_progress32 ", time = L"Static -1 Remaining time:|Static 1002 ";
     const std::tuple<int, const wchar_t*, std::wstring> expected[] = {
         {IDD_PROGRESS_SINGLE, L"Transmitting File",
-         L"Button 1003 &Abort|Static -1 Filename:|" + bar + L"1000 |Static 1001 |" + time},
+         L"Button 1003 &Abort|Static -1 Filename:|Static 1001 |" + bar + L"1000 |" + time},
         {IDD_PROGRESS_MULTI, L"Transmitting Files",
-         L"Button 1003 &Abort|Static -1 Filename:|" + bar + L"1000 |Static 1001 |" + time +
+         L"Button 1003 &Abort|Static -1 Filename:|Static 1001 |" + bar + L"1000 |" + time +
              L"|Static -1 Total progress:|" + bar + L"1004 "},
         {IDD_OVERWRITE, L"Overwrite file?",
          L"Static 1008 |Button 1005 &Yes|Button 1006 Yes to &all|Button 3 &No|Button 1007 &Cancel"},
@@ -207,6 +210,43 @@ TEST_F(ServerModuleTest, DialogsOfBothModulesComeUpWithTheirControlsAndOnlyOverw
             EXPECT_EQ((style & WS_SYSMENU) != 0, id == IDD_OVERWRITE) << "close box of dialog " << id;
         }
     }
+}
+
+// Inside a host the module's windows use version 6 of the common controls
+// through its own manifest (resource 2), one the loader accepts; and the
+// module still needs nothing but the system's own DLLs.
+TEST_F(ServerModuleTest, ItsManifestAsksForCommonControlsSixAndItImportsOnlySystemDlls) {
+    const auto* manifestType = MAKEINTRESOURCEW(24);  // RT_MANIFEST, which the headers give as a narrow text
+    const HRSRC found = FindResourceW(english.get(), MAKEINTRESOURCEW(2), manifestType);
+    ASSERT_NE(found, nullptr);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(english.get(), found))),
+                               SizeofResource(english.get(), found));
+    EXPECT_NE(manifest.find(R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")"), std::string::npos);
+    const std::wstring path = builtModulePath(L"Nimbrel.dll");
+    ACTCTXW request{};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path.c_str();
+    request.lpResourceName = MAKEINTRESOURCEW(2);
+    const HANDLE context = CreateActCtxW(&request);
+    EXPECT_NE(context, INVALID_HANDLE_VALUE) << GetLastError();
+    if (context != INVALID_HANDLE_VALUE) ReleaseActCtx(context);
+
+    const auto* base = reinterpret_cast<const BYTE*>(english.get());
+    const auto* headers =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    const std::set<std::string> system = {"advapi32.dll", "comctl32.dll", "gdi32.dll",    "kernel32.dll",
+                                          "msvcrt.dll",   "ole32.dll",    "oleaut32.dll", "shell32.dll",
+                                          "shlwapi.dll",  "user32.dll",   "version.dll"};
+    std::size_t count = 0;
+    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); entry->Name;
+         ++entry, ++count) {
+        std::string name = reinterpret_cast<const char*>(base + entry->Name);
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_TRUE(system.count(name)) << name << " is no system DLL";
+    }
+    EXPECT_GE(count, 5u);
 }
 
 TEST_F(ServerModuleTest, TheOneIconHasTwoSizes) {
