@@ -398,7 +398,8 @@ HRESULT NamespaceFolder::openFolder(PCUIDLIST_RELATIVE idList, HWND owner, ComPt
     if (idList_ && !ownIdList) {
         return E_OUTOFMEMORY;
     }
-    folder.Attach(new NamespaceFolder(*this, std::move(ownIdList), *record, *found));
+    // Its one reference goes to `folder` (MinGW's Attach would add another).
+    *folder.ReleaseAndGetAddressOf() = new NamespaceFolder(*this, std::move(ownIdList), *record, *found);
     return S_OK;
 }
 

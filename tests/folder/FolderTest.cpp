@@ -257,6 +257,7 @@ TEST_F(FolderTest, ItemsCompareByColumnOrIdentityAsSuccessCodesAndAttributesAndN
 // The navigation pane, the address bar and a restore ask with no window:
 // nothing is shown, and a question for folders leaves a device alone.
 TEST_F(FolderTest, WithoutAnOwnerNothingIsShownAndAQuestionForFoldersLeavesTheDeviceAlone) {
+    const long before = moduleState().liveObjects();
     EXPECT_EQ(listFolder(makeComObject<NamespaceFolder>()).result, E_FAIL) << "no device";
     bus_.attach(5, {.typeCode = 0x74, .serial = "CV4-0005", .protocolVersion = 0});
     auto& device = bus_.attach(3, corvia80("CV8-0003"));
@@ -276,6 +277,9 @@ TEST_F(FolderTest, WithoutAnOwnerNothingIsShownAndAQuestionForFoldersLeavesTheDe
     EXPECT_EQ(listFolder(folder).result, E_FAIL);
     EXPECT_EQ(open(*root.Get(), devices.id(0), E_FAIL), nullptr);
     EXPECT_EQ(recorder_.prompts().size(), 0u);
+    folder.Reset();
+    root.Reset();
+    EXPECT_EQ(moduleState().liveObjects(), before) << "an opened device folder outlived its last reference";
 }
 
 // What the address bar, pins and restore keep: a name per item that parses
