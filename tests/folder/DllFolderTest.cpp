@@ -109,6 +109,22 @@ TEST(DllFolderTest, TheRegisteredModuleListsDevicesAgainAndAgainRefusesForeignId
         if (done % (transactions / 5) == 0 || done == transactions) last = printUsage(done, start);
     }
     EXPECT_LE(last, settled) << "handles grew over the listings";
+
+    // The address bar's round trip through the desktop: the name of a file
+    // on a device parses to the item, which is named so again.
+    ComPtr<IShellFolder> desktop;
+    ASSERT_EQ(SHGetDesktopFolder(&desktop), S_OK);
+    std::wstring path = L"::{7D41B3C2-58A0-4E1F-9C36-0B2E84F5A917}\\CV8-E2E1\\HELLO.TXT";
+    PIDLIST_RELATIVE parsed = nullptr;
+    ASSERT_EQ(desktop->ParseDisplayName(nullptr, nullptr, path.data(), nullptr, &parsed, nullptr), S_OK);
+    const UniqueIdList item(parsed);
+    PWSTR name = nullptr;
+    ASSERT_EQ(SHGetNameFromIDList(static_cast<PCIDLIST_ABSOLUTE>(item.get()), SIGDN_DESKTOPABSOLUTEPARSING, &name),
+              S_OK);
+    // The desktop spells the class identifier in either case.
+    EXPECT_EQ(CompareStringOrdinal(name, -1, path.c_str(), -1, TRUE), CSTR_EQUAL) << narrow(name);
+    CoTaskMemFree(name);
+    desktop.Reset();
     corvia.Reset();
     root.Reset();
     EXPECT_EQ(canUnloadNow(), S_OK) << "a device folder and its root go with their last references";
