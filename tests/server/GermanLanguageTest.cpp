@@ -28,7 +28,9 @@ std::wstring shownByEmptyRoot(HMODULE server) {
         FAILED(factory->CreateInstance(nullptr, IID_PPV_ARGS(&root))))
         return L"(no folder)";
     windows::DialogAnswerer message([](HWND window) { return GetDlgItem(window, IDOK) != nullptr; }, IDOK, 60s);
-    root->EnumObjects(nullptr, SHCONTF_INIT_ON_FIRST_NEXT, &items);
+    // Only a browser's window gets the message; the shell's own asking shows none.
+    const UniqueWindow owner(CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr));
+    root->EnumObjects(owner.get(), SHCONTF_INIT_ON_FIRST_NEXT, &items);
     return message.shownText();
 }
 
