@@ -251,13 +251,19 @@ std::optional<ItemRecord> NamespaceFolder::child(HWND owner, const std::string& 
         rescan(owner);
     }
     if (!showsDevices()) {
-        if (!records_ || !listedDevice_) {
+        const auto listedFile = [&]() -> std::optional<ItemRecord> {
+            for (const ItemRecord& record : records_ ? *records_ : ItemRecordList{}) {
+                if (fieldText(record.name) == name) return record;
+            }
+            return std::nullopt;
+        };
+        std::optional<ItemRecord> file = listedDevice_ ? listedFile() : std::nullopt;
+        if (!file) {
+            // Not listed yet, or come since the last listing.
             ComPtr<IEnumIDList> enumerator;
-            enumerate(owner, viewEnumerationFlags, &enumerator);
+            if (SUCCEEDED(enumerate(owner, viewEnumerationFlags, &enumerator))) file = listedFile();
         }
-        for (const ItemRecord& record : records_ ? *records_ : ItemRecordList{}) {
-            if (fieldText(record.name) == name) return record;
-        }
+        if (file) return file;
     }
     // The root knows its devices by serial even while it lists one device's
     // files, so a saved name stays valid whatever else is plugged in.

@@ -339,6 +339,9 @@ TEST_F(FolderTest, ParsingNamesAreStableAndParseBackToTheItems) {
 
     bus_.detach(7);  // now the root lists the one device's files, and the saved names still parse
     root->refresh(owner());
+    EXPECT_EQ(listFolder(root, viewFlags, owner()).items.size(), 1u);
+    bus_.device(3).putFile("LATER.TXT", "l");
+    EXPECT_TRUE(parsed(L"LATER.TXT")) << "a file come since the last listing";
     EXPECT_EQ(root->CompareIDs(SHCIDS_CANONICALONLY, parsed(L"A%255C.TXT").get(), files.id(0)), S_OK);
     EXPECT_EQ(root->CompareIDs(SHCIDS_CANONICALONLY, parsed(L"CV8-0003\\A%255C.TXT").get(), both.get()), S_OK);
     expectPrompts({});
