@@ -5,7 +5,10 @@
 // mapped COM ports.
 #include "FileListSource.h"
 #include "ShellTransferSupport.h"
+#include "namespace/ShellChanges.h"
 #include "transfer/FileDropSource.h"
+
+#include <map>
 
 namespace {
 
@@ -47,6 +50,7 @@ TEST_F(DeviceToDeviceTest, FilesGoThroughTheClipboardAndADragWhoseEffectsFollowT
     for (std::size_t i = 0; i < names.size(); ++i) devices.put(sourcePort, names[i], 700, static_cast<char>('a' + i));
     const OpenedDevice source = openDevice(sourcePort, "CV8-0007", 0x78, sourceWindow_.get());
     const OpenedDevice target = openDevice(targetPort, "MN2-0008", 0x72, targetWindow_.get());
+    const shellchange::Recorder notices;
 
     const auto onItself = dataObjectOf(source, {"M1.TXT"}, sourceWindow_.get(), DROPEFFECT_MOVE);
     pasteDataObject({nullptr, source.folder.Get(), {sourceWindow_.get(), sourceWindow_.get()}}, onItself.Get());
@@ -90,6 +94,13 @@ TEST_F(DeviceToDeviceTest, FilesGoThroughTheClipboardAndADragWhoseEffectsFollowT
     EXPECT_FALSE(devices.has(targetPort, "CORE.NSF"));
     EXPECT_EQ(targetWindow_.refreshes(), 3) << "one refresh for each paste and for the drop";
     EXPECT_EQ(environment_.prompts.prompts().size(), 2u);
+    // The shell heard of each changed folder, by its identifier.
+    std::map<std::string, int> updated;
+    for (const shellchange::Notice& notice : notices.notices())
+        if (notice.event == SHCNE_UPDATEDIR)
+            ++updated[std::string(
+                fieldText(readLastItemRecord(reinterpret_cast<PCIDLIST_ABSOLUTE>(notice.first.data()))->serial))];
+    EXPECT_EQ(updated, (std::map<std::string, int>{{"CV8-0007", 1}, {"MN2-0008", 3}}));
 
     // A source whose descriptors are shorter than their count starts nothing.
     const auto foreign = makeComObject<FileListSource>(std::vector<std::wstring>{}, std::nullopt);

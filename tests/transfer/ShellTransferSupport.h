@@ -89,6 +89,8 @@ struct OpenedDevice {
 
 inline OpenedDevice openDevice(int port, const char* serial, std::uint32_t typeCode, HWND owner) {
     auto root = makeComObject<NamespaceFolder>();
+    const USHORT desktop = 0;  // placed under the desktop, so the shell hears of changes
+    root->Initialize(reinterpret_cast<PCIDLIST_ABSOLUTE>(&desktop));
     const UniqueIdList item(ItemIdAllocator().createItemId(makeDeviceRecord("Device", port, serial, typeCode)));
     OpenedDevice opened;
     EXPECT_EQ(root->BindToObject(item.get(), nullptr, __uuidof(DeviceFolder),
