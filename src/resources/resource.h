@@ -94,6 +94,10 @@
 #define IDM_OPEN_DEVICE 274
 #define IDM_PARENT_FOLDER 275
 #define IDM_ABOUT 277
+// Sort by the list's first, second or third column
+#define IDM_SORT_FIRST 280
+#define IDM_SORT_SECOND 281
+#define IDM_SORT_THIRD 282
 
 // The list control inside the view window
 #define IDC_LIST 159

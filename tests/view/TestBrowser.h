@@ -188,7 +188,11 @@ public:
         if (result) *result = message == TB_ADDBITMAP ? 20 * ++addedBitmaps : 0;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE QueryActiveShellView(IShellView**) noexcept override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryActiveShellView(IShellView** view) noexcept override {
+        *view = view_.Get();
+        if (*view) (*view)->AddRef();
+        return *view ? S_OK : E_FAIL;
+    }
     HRESULT STDMETHODCALLTYPE OnViewWindowActive(IShellView*) noexcept override {
         if (!frameCalls_) return E_NOTIMPL;
         ++activations;
