@@ -90,7 +90,7 @@ public:
         if (initialized_) OleUninitialize();
     }
     void refreshTarget() override {
-        if (refreshWindow_) PostMessageW(refreshWindow_, WM_COMMAND, IDM_REFRESH, 0);
+        if (refreshWindow_) PostMessageW(refreshWindow_, WM_COMMAND, MAKEWPARAM(IDM_REFRESH, refreshAfterTransfer), 0);
     }
 
 private:

@@ -525,6 +525,9 @@ bool NamespaceView::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
             return true;
         case WM_COMMAND:
             command(LOWORD(wParam));
+            if (LOWORD(wParam) == IDM_REFRESH && HIWORD(wParam) == refreshAfterTransfer) {
+                announce(list_.handle(), prompt::loadText(IDS_TRANSFER_FINISHED), Outcome::Completed);
+            }
             return true;
         case WM_NOTIFY:
             result = notify(*reinterpret_cast<const NMHDR*>(lParam));

@@ -458,9 +458,12 @@ TEST_F(ViewTest, KeyboardOnlyOpenDeleteRenamePasteContextMenusBackAndRefresh) {
     finishTransfers();
     EXPECT_FALSE(bus_.device(4).hasFile("MEMO.TXT")) << "pasted with no device selected";
     browser.select({1});
+    const AnnouncementRecorder spoken;
     browser.press('V', {VK_CONTROL});
     finishTransfers();
     EXPECT_EQ(bus_.device(4).fileData("MEMO.TXT"), std::optional<devsim::Bytes>(devsim::Bytes(5, 'x')));
+    ASSERT_EQ(spoken.announcements().size(), 1u);
+    EXPECT_EQ(spoken.announcements()[0].text, L"Transfer finished.");
     SetFocus(browser.list());  // back from the job's progress dialog
     browser.select({1});       // the job's refresh relisted the devices
     browser.press(VK_RETURN);
