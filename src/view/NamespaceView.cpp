@@ -207,6 +207,8 @@ HRESULT NamespaceView::CreateViewWindow(IShellView*, LPCFOLDERSETTINGS settings,
             }
         }
         browser->GetWindow(&browserWindow_);
+        // A common file dialog hosting the view says so through its browser.
+        browser->QueryInterface(IID_PPV_ARGS(&dialogHost_));
         if (!CreateWindowExA(WS_EX_CONTROLPARENT, className.c_str(), nullptr, viewStyle, rectangle->left,
                              rectangle->top, rectangle->right - rectangle->left, rectangle->bottom - rectangle->top,
                              browserWindow_, nullptr, codeModule(), this)) {
@@ -235,6 +237,7 @@ HRESULT NamespaceView::DestroyViewWindow() noexcept {
     return comBoundary([&] {
         UIActivate(SVUIA_DEACTIVATE);
         destroyWindows();
+        dialogHost_.Reset();
         browser_.Reset();
         return S_OK;
     });
@@ -583,7 +586,8 @@ void NamespaceView::fillList() {
             const UniqueIdList item(enumerated);
             const auto record = readLastItemRecord(item.get());
             ++listed;  // hidden system files are counted, not shown
-            if (!record || (record->kind == ItemKind::SystemFile && hideSystemFiles_)) {
+            if (!record || (record->kind == ItemKind::SystemFile && hideSystemFiles_) ||
+                (dialogHost_ && dialogHost_->IncludeObject(this, item.get()) == S_FALSE)) {
                 continue;
             }
             LVITEMA entry{};
@@ -817,6 +821,10 @@ LRESULT NamespaceView::notify(const NMHDR& header) {
             mergeMenus(SVUIA_ACTIVATE_FOCUS);
             SetFocus(list_.handle());
             list_.setItemState(std::max(list_.selectionMark(), 0), LVIS_FOCUSED, LVIS_FOCUSED);
+            tellDialogHost(CDBOSC_SETFOCUS);
+            return 0;
+        case NM_KILLFOCUS:
+            tellDialogHost(CDBOSC_KILLFOCUS);
             return 0;
         case LVN_GETDISPINFOA: {
             auto& entry = const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)).item;
@@ -840,9 +848,14 @@ LRESULT NamespaceView::notify(const NMHDR& header) {
         case LVN_ITEMACTIVATE:
             activateSelection();
             return 0;
-        case LVN_ITEMCHANGED:
+        case LVN_ITEMCHANGED: {
+            const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+            if ((change.uChanged & LVIF_STATE) && ((change.uOldState ^ change.uNewState) & LVIS_SELECTED)) {
+                tellDialogHost(CDBOSC_SELCHANGE);
+            }
             updateToolbar();
             return 0;
+        }
         case LVN_DELETEITEM:
             allocator_.freeIdList(reinterpret_cast<ITEMIDLIST*>(reinterpret_cast<const NMLISTVIEW&>(header).lParam));
             return 0;
@@ -922,7 +935,17 @@ void NamespaceView::setViewMode(UINT mode) {
     SetWindowLongPtrA(list_.handle(), GWL_STYLE, (style & ~LONG_PTR{LVS_TYPEMASK}) | viewModeOf(mode).listType);
 }
 
+void NamespaceView::tellDialogHost(ULONG change) {
+    if (dialogHost_) {
+        dialogHost_->OnStateChange(this, change);
+    }
+}
+
 void NamespaceView::activateSelection() {
+    // A file dialog may take the activation as its own (its Open button).
+    if (dialogHost_ && dialogHost_->OnDefaultCommand(this) == S_OK) {
+        return;
+    }
     if (list_.selectedCount() != 1 || !browser_) {
         return;
     }

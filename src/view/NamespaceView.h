@@ -105,6 +105,7 @@ private:
     void mergeMenus(UINT state);
     void setViewMode(UINT mode);
     void activateSelection();
+    void tellDialogHost(ULONG change);
     // Back in the list of devices: the device just left takes the focus.
     void focusDeviceLeft(IShellBrowser& browser, const DeviceInfo& device);
     void clipboardCommand(bool cut);
@@ -132,6 +133,7 @@ private:
     int sortedColumn() const { return sort_.column < 0 ? 0 : sort_.column; }
     ItemIdAllocator allocator_;
     ComPtr<IShellBrowser> browser_;
+    ComPtr<ICommDlgBrowser> dialogHost_;  // the common file dialog that hosts the view, if one does
     HWND browserWindow_ = nullptr;
     FOLDERSETTINGS folderSettings_{FVM_DETAILS, 0};
     HWND viewWindow_ = nullptr;

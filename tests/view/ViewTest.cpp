@@ -605,6 +605,24 @@ TEST_F(ViewTest, ExplorersCommandBarActsThroughTheFolderViewAndTheItemObjects) {
                                                L"Renamed \"NOTES.TXT\" to \"MEMO.TXT\".", L"Deleted 1 files(s)."}));
 }
 
+// A common file dialog hosting the view: it chooses what is listed, hears
+// of the selection and the focus, and takes the activation as its own.
+TEST_F(ViewTest, AFileDialogHostChoosesTheItemsHearsTheChangesAndTakesTheActivation) {
+    attachDevices(true);
+    browser_ = makeComObject<TestBrowser>();
+    browser_->dialog.emplace(TestBrowser::Dialog{.hidden = "Minnow"});
+    ASSERT_EQ(browser_->open(makeComObject<NamespaceFolder>()), S_OK);
+    EXPECT_EQ(browser_->entries(), Names{"Corvia 80"});
+    browser_->dialog->stateChanges.clear();
+    browser_->select({0});
+    browser_->press(VK_RETURN);
+    EXPECT_EQ(browser_->dialog->stateChanges, std::vector<ULONG>{CDBOSC_SELCHANGE});
+    EXPECT_EQ(browser_->dialog->defaultCommands, 1);
+    EXPECT_TRUE(browser_->browsed.empty()) << "the dialog opened it, not the view";
+    SetFocus(browser_->addressBar());
+    EXPECT_EQ(browser_->dialog->stateChanges.back(), ULONG{CDBOSC_KILLFOCUS});
+}
+
 // Where the focus is after the list is drawn anew: on the same entry while
 // it is there, else on its neighbour; back in the devices on the one left.
 TEST_F(ViewTest, FocusStaysWhereTheWorkIs) {
