@@ -624,14 +624,14 @@ void NamespaceView::relist() {
     }
     deleteAllEntries();
     fillList();
-    const int count = list_.itemCount();
-    if (count == 0 || focused == -1) {
-        return;
-    }
     for (const ItemRecord& record : selected) {
         if (const int item = findEntry(record); item != -1) {
             list_.setItemState(item, LVIS_SELECTED, LVIS_SELECTED);
         }
+    }
+    const int count = list_.itemCount();
+    if (count == 0 || focused == -1) {
+        return;
     }
     int next = focusedRecord ? findEntry(*focusedRecord) : -1;
     if (next == -1) {
