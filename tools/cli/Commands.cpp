@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -88,6 +89,15 @@ std::string readableSize(std::uint32_t bytes) {
     return text;
 }
 
+// Paths the user typed are UTF-8 on Windows, bytes elsewhere.
+std::filesystem::path localPath(const std::string& path) {
+#ifdef _WIN32
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+#else
+    return std::filesystem::path(path);
+#endif
+}
+
 std::string lastComponent(const std::string& path) {
     const std::size_t cut = path.find_last_of("/\\");
     return cut == std::string::npos ? path : path.substr(cut + 1);
@@ -98,6 +108,12 @@ std::string lastComponent(const std::string& path) {
 std::optional<std::vector<std::string>> deviceNamesFromUser(const std::vector<std::string>& typed) {
     std::vector<std::string> names;
     for (const std::string& name : typed) {
+        // The device would refuse it with no reason given.
+        if (name.find_first_of("/\\") != std::string::npos) {
+            reportProblem("\"" + printable(name) +
+                          "\" cannot be a file name on the device: a name there cannot hold a slash or backslash.");
+            return std::nullopt;
+        }
         std::optional<std::string> deviceName = deviceNameFromLocal(name);
         if (!deviceName) {
             reportProblem("\"" + printable(name) +
@@ -111,16 +127,47 @@ std::optional<std::vector<std::string>> deviceNamesFromUser(const std::vector<st
 
 }  // namespace
 
-std::vector<NamedDevice> scanAndName(const GlobalOptions& options) {
-    ScanResult scan = scanDevices(candidatePorts(options.ports));
+std::vector<NamedDevice> scanAndName(const GlobalOptions& options, bool tellIfNone) {
+    // Ports that cannot hold a device are passed over before the probe; -v
+    // says why for each port tried, and a denied port is named even without.
+    std::vector<int> usable;
+    std::vector<std::string> denied;
+    for (const int port : candidatePorts(options.ports)) {
+        const std::optional<std::string> problem = portProblem(port);
+        if (!problem) {
+            usable.push_back(port);
+        } else if (options.verbose) {
+            reportProblem(portLabel(port) + ": passed over: " + *problem + ".");
+        } else if (problem->starts_with("permission denied")) {
+            denied.push_back(portLabel(port) + ": " + *problem + ".");
+        }
+    }
+    ScanResult scan = scanDevices(usable);
     for (const DeviceInfo& device : scan.firmwareTooOld) tellFirmwareTooOld(device);
+    if (options.verbose) {
+        for (const int port : usable) {
+            const auto answered = [port](const DeviceInfo& device) { return device.portNumber == std::uint32_t(port); };
+            if (std::none_of(scan.devices.begin(), scan.devices.end(), answered) &&
+                std::none_of(scan.firmwareTooOld.begin(), scan.firmwareTooOld.end(), answered))
+                reportProblem(portLabel(port) + ": passed over: no supported device answers.");
+        }
+    }
     DeviceCatalogue catalogue;
-    return listDevices(scan.devices, catalogue);
+    std::vector<NamedDevice> devices = listDevices(scan.devices, catalogue);
+    if (devices.empty() && tellIfNone) {
+        reportProblem("No supported devices connected.");
+        for (const std::string& port : denied) reportProblem(port);
+    }
+    return devices;
 }
 
 Selection selectDevice(const GlobalOptions& options) {
     if (!options.device.empty()) {
         if (std::optional<int> port = portFromText(options.device)) {
+            if (const std::optional<std::string> problem = portProblem(*port)) {
+                reportProblem("cannot use " + printable(options.device) + ": " + *problem + ".");
+                return {std::nullopt, ExitCode::Failure};
+            }
             const std::optional<DeviceInfo> device = probePort(*port);
             if (!device || !isFileCapableModel(device->typeCode)) {
                 reportProblem("no supported device answers on " + printable(options.device) + ".");
@@ -132,16 +179,20 @@ Selection selectDevice(const GlobalOptions& options) {
             }
             return {device, ExitCode::Success};
         }
-        for (const NamedDevice& named : scanAndName(options))
-            if (sameDeviceName(named.name, options.device)) return {named.info, ExitCode::Success};
-        reportProblem("no connected device is called \"" + printable(options.device) + "\".");
-        return {std::nullopt, ExitCode::Failure};
+        std::vector<NamedDevice> called = scanAndName(options, false);
+        std::erase_if(called, [&](const NamedDevice& named) { return !sameDeviceName(named.name, options.device); });
+        if (called.size() == 1) return {called.front().info, ExitCode::Success};
+        if (called.empty()) {
+            reportProblem("no connected device is called \"" + printable(options.device) + "\".");
+            return {std::nullopt, ExitCode::Failure};
+        }
+        reportProblem("several connected devices are called \"" + printable(options.device) +
+                      "\"; choose one by its port with --device PORT:");
+        printDevices(called);
+        return {std::nullopt, ExitCode::Usage};
     }
-    std::vector<NamedDevice> devices = scanAndName(options);
-    if (devices.empty()) {
-        reportProblem("No supported devices connected.");
-        return {std::nullopt, ExitCode::Failure};
-    }
+    std::vector<NamedDevice> devices = scanAndName(options, true);
+    if (devices.empty()) return {std::nullopt, ExitCode::Failure};
     if (devices.size() > 1) {
         reportProblem("several devices are connected; choose one with --device PORT or --device NAME:");
         printDevices(devices);
@@ -151,11 +202,8 @@ Selection selectDevice(const GlobalOptions& options) {
 }
 
 int runScan(const GlobalOptions& options) {
-    std::vector<NamedDevice> devices = scanAndName(options);
-    if (devices.empty()) {
-        reportProblem("No supported devices connected.");
-        return ExitCode::Failure;
-    }
+    std::vector<NamedDevice> devices = scanAndName(options, true);
+    if (devices.empty()) return ExitCode::Failure;
     printDevices(devices);
     return ExitCode::Success;
 }
@@ -231,6 +279,24 @@ int runGet(const GlobalOptions& options, const std::vector<std::string>& files, 
 
 int runPut(const GlobalOptions& options, const std::vector<std::string>& files, const std::string& targetName,
            OverwriteChoice overwrite) {
+    if (!targetName.empty() && !deviceNamesFromUser({targetName})) return ExitCode::Failure;
+    int result = ExitCode::Success;
+    // Files that cannot be read are told before the device is looked for.
+    std::vector<std::string> readable;
+    std::vector<std::uint32_t> sizes;
+    for (const std::string& path : files) {
+        try {
+            sizes.push_back(openLocalFile(path, LocalFile::ReadMode)->getSize());
+            readable.push_back(path);
+        } catch (const NBException&) {
+            std::error_code unused;
+            const bool exists = std::filesystem::exists(localPath(path), unused);
+            reportProblem("cannot copy " + printable(path) + ": " +
+                          (exists ? "it cannot be read." : "it does not exist."));
+            result = ExitCode::Failure;
+        }
+    }
+    if (readable.empty()) return result;
     Selection selection = selectDevice(options);
     if (!selection.device) return selection.exitCode;
     const DeviceInfo target = *selection.device;
@@ -238,8 +304,9 @@ int runPut(const GlobalOptions& options, const std::vector<std::string>& files, 
     TerminalUser user(label, overwrite, options.verbose);
     // The transfer core's rule for a file that exists: asked, answered or refused as set.
     bool yesToAll = overwrite == OverwriteChoice::Always;
-    int result = ExitCode::Success;
-    for (const std::string& path : files) {
+    bool skipped = false;
+    for (std::size_t i = 0; i < readable.size(); ++i) {
+        const std::string& path = readable[i];
         const std::optional<std::string> deviceName =
             deviceNameFromLocal(targetName.empty() ? lastComponent(path).substr(0, longestDeviceName) : targetName);
         if (!deviceName) {
@@ -248,7 +315,8 @@ int runPut(const GlobalOptions& options, const std::vector<std::string>& files, 
             result = ExitCode::Failure;
             continue;
         }
-        user.startFile(path, *deviceName);
+        user.startFile(path, *deviceName, sizes[i]);
+        const int failuresBefore = user.failures();
         bool fileDone = true;
         bool goOn = false;
         {
@@ -260,9 +328,17 @@ int runPut(const GlobalOptions& options, const std::vector<std::string>& files, 
         if (goOn && fileDone)
             std::printf("Copied %s to %s as \"%s\"\n", printable(path).c_str(), label.c_str(),
                         shownName(*deviceName).c_str());
-        if (!goOn) break;
+        skipped = skipped || (goOn && !fileDone);
+        if (goOn || user.failures() > failuresBefore) continue;
+        // The question was answered with quit, or not at all: this file and
+        // the rest stay where they are.
+        for (std::size_t rest = i; rest < readable.size(); ++rest)
+            std::printf("Skipped %s\n", printable(readable[rest]).c_str());
+        skipped = true;
+        break;
     }
-    return user.failed() ? ExitCode::Failure : result;
+    if (user.failures() > 0) return ExitCode::Failure;
+    return result == ExitCode::Success && skipped ? ExitCode::Skipped : result;
 }
 
 int runRemove(const GlobalOptions& options, const std::vector<std::string>& files, bool force) {
@@ -322,15 +398,13 @@ int runRename(const GlobalOptions& options, const std::string& oldName, const st
 
 int runName(const GlobalOptions& options, const std::string& newName) {
     if (newName.empty()) {
-        std::vector<NamedDevice> devices = scanAndName(options);
-        if (devices.empty()) {
-            reportProblem("No supported devices connected.");
-            return ExitCode::Failure;
-        }
-        for (const NamedDevice& device : devices)
-            if (options.device.empty() || sameDeviceName(device.name, options.device) ||
-                portFromText(options.device) == static_cast<int>(device.info.portNumber))
-                std::printf("%s: %s\n", deviceLabel(device.info).c_str(), printable(device.name).c_str());
+        std::vector<NamedDevice> devices = scanAndName(options, true);
+        if (devices.empty()) return ExitCode::Failure;
+        std::erase_if(devices, [&](const NamedDevice& device) {
+            return !options.device.empty() && !sameDeviceName(device.name, options.device) &&
+                   portFromText(options.device) != static_cast<int>(device.info.portNumber);
+        });
+        printDevices(devices);
         return ExitCode::Success;
     }
     if (newName.size() > longestDeviceName) {
@@ -340,8 +414,24 @@ int runName(const GlobalOptions& options, const std::string& newName) {
     Selection selection = selectDevice(options);
     if (!selection.device) return selection.exitCode;
     DeviceCatalogue catalogue;
-    catalogue.storeDeviceName(selection.device->typeCode, selection.device->serial, newName);
-    std::printf("%s is now called \"%s\"\n", deviceLabel(*selection.device).c_str(), printable(newName).c_str());
+    catalogue.loadCatalogue();
+    // A name picks one device, so no two devices share one.
+    std::string oldName = modelName(selection.device->typeCode) ? modelName(selection.device->typeCode) : "";
+    for (const auto& [serial, name] : catalogue.rememberedNames()) {
+        if (serial == selection.device->serial) {
+            oldName = name;
+        } else if (sameDeviceName(name, newName)) {
+            reportProblem("another device (serial " + printable(serial) + ") is called \"" + printable(name) +
+                          "\" already; choose another name.");
+            return ExitCode::Failure;
+        }
+    }
+    if (!catalogue.storeDeviceName(selection.device->typeCode, selection.device->serial, newName)) {
+        reportProblem("the new name cannot be stored.");
+        return ExitCode::Failure;
+    }
+    std::printf("\"%s\" (%s) is now called \"%s\"\n", printable(oldName).c_str(),
+                portLabel(static_cast<int>(selection.device->portNumber)).c_str(), printable(newName).c_str());
     return ExitCode::Success;
 }
 

@@ -23,11 +23,8 @@ int runMount(const GlobalOptions& options, const MountArguments& arguments) {
         request.devices.push_back({*selection.device, {}});
         request.deviceAtRoot = true;
     } else {
-        request.devices = scanAndName(options);
-        if (request.devices.empty()) {
-            reportProblem("No supported devices connected.");
-            return ExitCode::Failure;
-        }
+        request.devices = scanAndName(options, true);
+        if (request.devices.empty()) return ExitCode::Failure;
     }
     request.settings.allowSystemFiles = arguments.allowSystemFiles;
     request.settings.report = [verbose = options.verbose](const DeviceInfo& device, const std::string& what,

@@ -26,3 +26,8 @@ std::optional<int> portFromText(const std::string& text) {
 std::string portLabel(int number) {
     return "COM" + std::to_string(number);
 }
+
+// Windows tells the cause when the port is opened.
+std::optional<std::string> portProblem(int) {
+    return std::nullopt;
+}
