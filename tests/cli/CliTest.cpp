@@ -32,11 +32,16 @@ TEST_F(CliTest, CommandsListAndCopyFilesAndFailWithPlainMessagesAndExitCodes) {
          {"nimbrel -d /dev/null ls", 1, "", "/dev/null: it is not a serial port."},
          {"nimbrel -v --ports $D/ttyUSB9:/dev/null scan", 1, "",
           dir_.file("ttyUSB9") + ": passed over: it does not exist.|/dev/null: passed over: it is not a serial port."},
+         // A mount never hides files, nor guesses at a folder.
+         {"nimbrel mount $D", 1, "", "cannot mount at " + dir_.path() + ": it is not empty|--nonempty"},
+         {"nimbrel mount $D/nowhere", 1, "",
+          "=nimbrel: cannot mount at " + dir_.file("nowhere") + ": it does not exist.\n"},
          // The tool's own words for command lines it cannot take.
          {"nimbrel lss", 2, "",
           "=nimbrel: there is no command \"lss\"; the commands are scan, ls, df, get, put, rm, "
           "mv, name, monitor, table, mount (see nimbrel --help).\n"},
-         {"nimbrel get", 2, "", "=nimbrel get: give the names of files on the device (see nimbrel get --help).\n"},
+         {"nimbrel get", 2, "",
+          "=nimbrel get: give the names of files on the device, or --all (see nimbrel get --help).\n"},
          {"nimbrel table /etc/hostname 10", 2, "", "slots are numbered 1 to 9, not 10"},
          {"nimbrel put $D/nothere.txt", 1, "",
           "=nimbrel: cannot copy " + dir_.file("nothere.txt") + ": it does not exist.\n"}});
@@ -48,8 +53,19 @@ TEST_F(CliTest, CommandsListAndCopyFilesAndFailWithPlainMessagesAndExitCodes) {
         {"nimbrel -d $C get LETTER.TXT BOOK.BRF -o $PC >/dev/null && cmp $PC/LETTER.TXT $CF/LETTER.TXT && cmp "
          "$PC/BOOK.BRF $CF/BOOK.BRF",
          0},
-        {"nimbrel -d $C get MISSING.TXT -o $PC", 1, "", "\"MISSING.TXT\"|" + corvia()},
-        {"ls $PC", 0, "=BOOK.BRF\nLETTER.TXT\n"},
+        {"nimbrel -d $C get MISSING.TXT 'X*' -o $PC", 1, "",
+         "\"MISSING.TXT\" from " + corvia() + ": the file does not exist|\"X*\" from " + corvia() +
+             ": no file on the device matches it."},
+        // Asked before a local file is replaced; a file name as the target,
+        // with the device's date; patterns and names in any case.
+        {"echo n | nimbrel -d $C get letter.txt -o $PC", 3, "Skipped \"LETTER.TXT\"",
+         "=" + dir_.file("pc/LETTER.TXT") + " already exists. Overwrite? [y]es, [n]o, [a]ll, [q]uit: n\n"},
+        {"nimbrel -d $C get '*.b?[e-g]' --no-overwrite -o $PC", 3, "Skipped \"BOOK.BRF\"", "!Overwrite"},
+        {"touch -d '2021-03-04 05:06:07' $CF/LETTER.TXT && nimbrel -d $C get Letter.Txt -o $PC/anna.txt >/dev/null && "
+         "cmp $PC/anna.txt $CF/LETTER.TXT && date -r $PC/anna.txt '+%F %T'",
+         0, "=2021-03-04 05:06:07\n"},
+        {"mkdir $PC/all && nimbrel -d Minnow get --all -o $PC/all && ls $PC/all", 0, "SHOPPING.TXT"},
+        {"ls $PC", 0, "=BOOK.BRF\nLETTER.TXT\nall\nanna.txt\n"},
         {"head -c 10 /dev/zero > $PC/short.tbl && nimbrel -d $C table $PC/short.tbl 3", 1},
         {"head -c 256 /dev/zero | tr '\\0' A > $PC/german.tbl && nimbrel -d $C table $PC/german.tbl 3", 0, "slot 3"},
         {"chmod 755 $D && chgrp dialout $(readlink $C) && setpriv --reuid=65534 --regid=65534 --clear-groups nimbrel "
@@ -94,11 +110,11 @@ TEST_F(CliTest, PutAsksBeforeReplacingAndRenameAndDeleteGuardSystemFiles) {
         {"head -c 100001 /dev/zero > $PC/BIG.BRF; nimbrel -d Minnow put $PC/BIG.BRF $PC/nothere $PC/REPORT.BRF", 1,
          "Copied " + dir_.file("pc/REPORT.BRF"), "not enough free space|nothere: it does not exist"},
         {"nimbrel -d $C put --as x/y.txt $PC/REPORT.BRF", 1, "", "cannot hold a slash"},
-        {"nimbrel -d $C mv BOOK.BRF 'OLD NOTES.BRF' && ls $CF", 0,
-         "=Renamed \"BOOK.BRF\" to \"OLD NOTES.BRF\" on " + corvia() +
+        {"nimbrel -d $C rm korvel.nsf", 1, "", "system file"},
+        {"nimbrel -d $C mv book.brf 'OLD NOTES.BRF' && ls $CF", 0,
+         "=Renamed \"book.brf\" to \"OLD NOTES.BRF\" on " + corvia() +
              "\nKORVEL.NSF\nLETTER.TXT\nOLD NOTES.BRF\nREPORT.BRF\n"},
         {"nimbrel -d $C mv 'OLD NOTES.BRF' LETTER.TXT", 1, "", "already exists"},
-        {"nimbrel -d $C rm KORVEL.NSF", 1, "", "system file"},
         {"nimbrel -d $C rm 'OLD NOTES.BRF' && ls $CF $MF", 0,
          "=Deleted \"OLD NOTES.BRF\" on " + corvia() + "\n" + dir_.file("corvia") +
              ":\nKORVEL.NSF\nLETTER.TXT\nREPORT.BRF\n\n" + dir_.file("minnow") + ":\nREPORT.BRF\nSHOPPING.TXT\n"},
@@ -132,8 +148,9 @@ TEST_F(CliTest, CtrlCOrAnUnpluggedDeviceEndsATransferWithoutPartialFilesAndMonit
     const std::string grown = "& waitfor '[ $(cat $PC/* 2>/dev/null | wc -c) -ge 800 ]'; ";
     const std::string unplugged = corvia() + "|!::";
     const Step cases[] = {
-        {"set -m; nimbrel -d $C get BOOK.BRF -o $PC " + grown + "kill -INT $!; wait $!", 130, "", "cancelled"},
-        {"nimbrel -d $C get BOOK.BRF -o $PC " + grown + "kill -9 $DEVSIM; wait $!", 1, "", unplugged},
+        {"set -m; nimbrel -d $C get --overwrite BOOK.BRF -o $PC " + grown + "kill -INT $!; wait $!", 130, "",
+         "cancelled"},
+        {"nimbrel -d $C get --overwrite BOOK.BRF -o $PC " + grown + "kill -9 $DEVSIM; wait $!", 1, "", unplugged},
         {"nimbrel -d $C put $XDG_CONFIG_HOME/NEW.BRF & sleep 4; kill -9 $DEVSIM; wait $!", 1, "", unplugged},
     };
     for (const Step& step : cases) {

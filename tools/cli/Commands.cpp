@@ -1,11 +1,14 @@
 #include "Commands.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
 
+#include "DeviceTime.h"
 #include "Interrupt.h"
 #include "Messages.h"
 #include "Ports.h"
@@ -125,6 +128,68 @@ std::optional<std::vector<std::string>> deviceNamesFromUser(const std::vector<st
     return names;
 }
 
+// A typed name reaches a system file whatever its case, as the device folds it.
+bool namesSystemFile(std::string_view typed) {
+    return typed.size() >= 4 && sameDeviceName(typed.substr(typed.size() - 4), ".NSF");
+}
+
+// Shell-style: * any run of characters, ? one, [a-z] or [!a-z] one of a set;
+// ASCII case ignored, as the device ignores it.
+bool matchesPattern(std::string_view pattern, std::string_view name) {
+    // The pattern position after the element at `p` if it takes `c`.
+    const auto takes = [&pattern](std::size_t p, char c) -> std::optional<std::size_t> {
+        if (pattern[p] == '?') return p + 1;
+        if (pattern[p] == '[') {
+            std::size_t q = p + 1;
+            const bool negated = q < pattern.size() && (pattern[q] == '!' || pattern[q] == '^');
+            if (negated) ++q;
+            bool found = false;
+            for (bool first = true; q < pattern.size() && (first || pattern[q] != ']'); first = false) {
+                char low = pattern[q], high = low;
+                if (q + 2 < pattern.size() && pattern[q + 1] == '-' && pattern[q + 2] != ']') {
+                    high = pattern[q + 2];
+                    q += 2;
+                }
+                ++q;
+                found = found || (asciiUpper(c) >= asciiUpper(low) && asciiUpper(c) <= asciiUpper(high)) ||
+                        (c >= low && c <= high);
+            }
+            if (q < pattern.size()) return found != negated ? std::optional(q + 1) : std::nullopt;
+        }
+        return asciiUpper(pattern[p]) == asciiUpper(c) ? std::optional(p + 1) : std::nullopt;
+    };
+    std::size_t p = 0, n = 0, star = std::string_view::npos, resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = n;
+        } else if (const std::optional<std::size_t> next = p < pattern.size() ? takes(p, name[n]) : std::nullopt) {
+            p = *next;
+            ++n;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+// The copy's modification time is the device's for the file; a date the
+// device cannot mean is left alone.
+void keepDeviceDate(const std::string& path, const FileListEntry& entry) {
+    if (entry.month < 1 || entry.month > 12 || entry.day < 1 || entry.day > 31 || entry.hour > 23 ||
+        entry.minute > 59 || entry.second > 59 || entry.year < 0 || entry.year > 99)
+        return;
+    const std::time_t when = deviceTime(entry);
+    if (when == static_cast<std::time_t>(-1)) return;
+    std::error_code unused;
+    std::filesystem::last_write_time(
+        localPath(path), std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(when)), unused);
+}
+
 }  // namespace
 
 std::vector<NamedDevice> scanAndName(const GlobalOptions& options, bool tellIfNone) {
@@ -229,7 +294,7 @@ int runFreeSpace(const GlobalOptions& options) {
     });
 }
 
-int runGet(const GlobalOptions& options, const std::vector<std::string>& files, const std::string& directory) {
+int runGet(const GlobalOptions& options, const std::vector<std::string>& files, const GetOptions& get) {
     const std::optional<std::vector<std::string>> names = deviceNamesFromUser(files);
     if (!names) return ExitCode::Failure;
     return withDevice(options, [&](SLVFamilyDevice& device) {
@@ -237,38 +302,76 @@ int runGet(const GlobalOptions& options, const std::vector<std::string>& files, 
         const std::vector<FileListEntry> listed = device.sendFileList(maximumListedFiles);
         int result = ExitCode::Success;
         std::vector<const FileListEntry*> wanted;
+        const auto want = [&wanted](const FileListEntry& entry) {
+            if (std::find(wanted.begin(), wanted.end(), &entry) == wanted.end()) wanted.push_back(&entry);
+        };
+        if (get.all)
+            for (const FileListEntry& entry : listed) want(entry);
         for (const std::string& name : *names) {
-            auto entry =
-                std::find_if(listed.begin(), listed.end(), [&](const FileListEntry& e) { return name == e.name; });
-            if (entry == listed.end()) {
-                reportProblem("cannot copy \"" + shownName(name) + "\" from " + label +
-                              ": the file does not exist on the device.");
+            const bool pattern = name.find_first_of("*?[") != std::string::npos;
+            const std::size_t before = wanted.size();
+            for (const FileListEntry& entry : listed)
+                if (pattern ? matchesPattern(name, entry.name) : sameDeviceName(name, entry.name)) want(entry);
+            if (wanted.size() == before && !std::any_of(listed.begin(), listed.end(), [&](const FileListEntry& e) {
+                    return pattern ? matchesPattern(name, e.name) : sameDeviceName(name, e.name);
+                })) {
+                reportProblem(
+                    "cannot copy \"" + shownName(name) + "\" from " + label +
+                    (pattern ? ": no file on the device matches it." : ": the file does not exist on the device."));
                 result = ExitCode::Failure;
-            } else if (std::find(wanted.begin(), wanted.end(), &*entry) == wanted.end()) {
-                wanted.push_back(&*entry);
             }
+        }
+        if (get.all && listed.empty()) std::printf("There are no files on %s.\n", label.c_str());
+        // A target that is not a folder is the name of the one file copied.
+        std::error_code unused;
+        const bool intoFolder = get.target.empty() || get.target.back() == '/' || get.target.back() == pathSeparator ||
+                                std::filesystem::is_directory(localPath(get.target), unused);
+        if (!intoFolder && wanted.size() > 1) {
+            reportProblem("cannot copy " + std::to_string(wanted.size()) + " files into " + printable(get.target) +
+                          ": it is not a folder.");
+            return ExitCode::Failure;
         }
         // Each device name becomes one safe file name in the folder, never a
         // path, and never the name another of these files gets.
         std::vector<std::string> shownNames;
         for (const FileListEntry* entry : wanted) shownNames.push_back(deviceNameForDisplay(entry->name));
         const std::vector<std::string> localNames = distinctNames(shownNames, safeLocalFileName);
+        bool yesToAll = get.overwrite == OverwriteChoice::Always;
         for (std::size_t i = 0; i < wanted.size(); ++i) {
             const FileListEntry& entry = *wanted[i];
             const std::string shown = shownName(entry.name);
-            std::string target = directory;
-            if (!directory.empty() && directory.back() != '/' && directory.back() != pathSeparator)
-                target += pathSeparator;
-            target += localNames[i];
+            std::string target = get.target;
+            if (intoFolder) {
+                if (!target.empty() && target.back() != '/' && target.back() != pathSeparator) target += pathSeparator;
+                target += localNames[i];
+            }
+            if (!yesToAll && std::filesystem::exists(localPath(target), unused)) {
+                const OverwriteAnswer answer = get.overwrite == OverwriteChoice::Never
+                                                   ? OverwriteAnswer::No
+                                                   : askAtTerminal(printable(target) + " already exists.");
+                if (answer == OverwriteAnswer::Cancel) {
+                    for (std::size_t rest = i; rest < wanted.size(); ++rest)
+                        std::printf("Skipped \"%s\"\n", shownName(wanted[rest]->name).c_str());
+                    return result == ExitCode::Success ? ExitCode::Skipped : result;
+                }
+                if (answer == OverwriteAnswer::No) {
+                    std::printf("Skipped \"%s\": %s already exists\n", shown.c_str(), printable(target).c_str());
+                    if (result == ExitCode::Success) result = ExitCode::Skipped;
+                    continue;
+                }
+                yesToAll = answer == OverwriteAnswer::YesToAll;
+            }
             try {
                 ProgressBar bar(shown);
                 InterruptAction cancel([&device] { device.cancelTransfer(); });
                 device.sendFile(entry.name, target, entry.size, bar.callback());
                 bar.finish();
+                keepDeviceDate(target, entry);
                 std::printf("Copied \"%s\" (%u bytes) from %s to %s\n", shown.c_str(), entry.size, label.c_str(),
                             printable(target).c_str());
             } catch (NBException error) {
-                reportFailure("cannot copy \"" + shown + "\" from " + label, error, options.verbose);
+                reportFailure("cannot copy \"" + shown + "\" from " + label + " to " + printable(target), error,
+                              options.verbose);
                 if (failureExit(error) == ExitCode::Interrupted) return ExitCode::Interrupted;
                 result = ExitCode::Failure;
             }
@@ -345,7 +448,7 @@ int runRemove(const GlobalOptions& options, const std::vector<std::string>& file
     const std::optional<std::vector<std::string>> names = deviceNamesFromUser(files);
     if (!names) return ExitCode::Failure;
     for (const std::string& name : *names) {
-        if (isSystemFileName(name) && !force) {
+        if (namesSystemFile(name) && !force) {
             reportProblem("\"" + shownName(name) +
                           "\" is a system file; deleting it may leave the device "
                           "unstable or unusable. Use --force to delete it all the same.");
@@ -376,7 +479,7 @@ int runRename(const GlobalOptions& options, const std::string& oldName, const st
         reportProblem("a file name on the device has 1 to 64 characters.");
         return ExitCode::Usage;
     }
-    if (isSystemFileName(from) && !force) {
+    if (namesSystemFile(from) && !force) {
         reportProblem("\"" + shownName(from) +
                       "\" is a system file; renaming it may leave the device "
                       "unstable or unusable. Use --force to rename it all the same.");
@@ -385,7 +488,13 @@ int runRename(const GlobalOptions& options, const std::string& oldName, const st
     return withDevice(options, [&](SLVFamilyDevice& device) {
         const std::string label = deviceLabel(device.deviceInfo());
         try {
-            device.renameFile(from, to);
+            // The device finds a file whatever the case of its name; a rename
+            // only under the name as it stores it.
+            const std::vector<FileListEntry> listed = device.sendFileList(maximumListedFiles);
+            const auto stored = std::find_if(listed.begin(), listed.end(), [&](const FileListEntry& entry) {
+                return sameDeviceName(from, entry.name);
+            });
+            device.renameFile(stored == listed.end() ? from : std::string(stored->name), to);
         } catch (NBException error) {
             reportFailure("cannot rename \"" + shownName(from) + "\" to \"" + shownName(to) + "\" on " + label, error,
                           options.verbose);

@@ -38,7 +38,12 @@ Selection selectDevice(const GlobalOptions& options);
 int runScan(const GlobalOptions& options);
 int runList(const GlobalOptions& options);
 int runFreeSpace(const GlobalOptions& options);
-int runGet(const GlobalOptions& options, const std::vector<std::string>& files, const std::string& directory);
+struct GetOptions {
+    std::string target;  // a folder, or the name of the one file copied
+    bool all = false;
+    OverwriteChoice overwrite = OverwriteChoice::Ask;
+};
+int runGet(const GlobalOptions& options, const std::vector<std::string>& files, const GetOptions& get);
 int runPut(const GlobalOptions& options, const std::vector<std::string>& files, const std::string& targetName,
            OverwriteChoice overwrite);
 int runRemove(const GlobalOptions& options, const std::vector<std::string>& files, bool force);

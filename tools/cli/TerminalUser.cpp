@@ -29,24 +29,8 @@ private:
 
 }  // namespace
 
-TerminalUser::TerminalUser(std::string deviceLabel, OverwriteChoice choice, bool verbose)
-    : deviceLabel_(std::move(deviceLabel)), choice_(choice), verbose_(verbose) {}
-
-// Both are only ever shown, as every name is: escaped, the device's in UTF-8.
-void TerminalUser::startFile(const std::string& path, const std::string& deviceName, std::uint32_t size) {
-    size_ = size;
-    path_ = printable(path);
-    deviceName_ = shownName(deviceName);
-}
-
-OverwriteAnswer TerminalUser::askOverwrite(const std::string&) {
-    if (choice_ == OverwriteChoice::Never) {
-        std::printf("Skipped %s: \"%s\" already exists on %s\n", path_.c_str(), deviceName_.c_str(),
-                    deviceLabel_.c_str());
-        return OverwriteAnswer::No;
-    }
-    std::fprintf(stderr, "\"%s\" already exists on %s. Overwrite? [y]es, [n]o, [a]ll, [q]uit: ", deviceName_.c_str(),
-                 deviceLabel_.c_str());
+OverwriteAnswer askAtTerminal(const std::string& question) {
+    std::fprintf(stderr, "%s Overwrite? [y]es, [n]o, [a]ll, [q]uit: ", question.c_str());
     std::fflush(stderr);
     std::string line;
     if (!std::getline(std::cin, line)) {
@@ -64,9 +48,29 @@ OverwriteAnswer TerminalUser::askOverwrite(const std::string&) {
         case 'q':
             return OverwriteAnswer::Cancel;
         default:
-            std::printf("Skipped %s\n", path_.c_str());
             return OverwriteAnswer::No;
     }
+}
+
+TerminalUser::TerminalUser(std::string deviceLabel, OverwriteChoice choice, bool verbose)
+    : deviceLabel_(std::move(deviceLabel)), choice_(choice), verbose_(verbose) {}
+
+// Both are only ever shown, as every name is: escaped, the device's in UTF-8.
+void TerminalUser::startFile(const std::string& path, const std::string& deviceName, std::uint32_t size) {
+    size_ = size;
+    path_ = printable(path);
+    deviceName_ = shownName(deviceName);
+}
+
+OverwriteAnswer TerminalUser::askOverwrite(const std::string&) {
+    if (choice_ == OverwriteChoice::Never) {
+        std::printf("Skipped %s: \"%s\" already exists on %s\n", path_.c_str(), deviceName_.c_str(),
+                    deviceLabel_.c_str());
+        return OverwriteAnswer::No;
+    }
+    const OverwriteAnswer answer = askAtTerminal("\"" + deviceName_ + "\" already exists on " + deviceLabel_ + ".");
+    if (answer == OverwriteAnswer::No) std::printf("Skipped %s\n", path_.c_str());
+    return answer;
 }
 
 void TerminalUser::tell(const TransferMessage& message) {

@@ -9,6 +9,10 @@
 #include "Commands.h"
 #include "transfer/TransferUser.h"
 
+// Asks `question` ("... already exists on ...") and whether to overwrite,
+// on stderr; the answer is read from stdin (none: Cancel).
+OverwriteAnswer askAtTerminal(const std::string& question);
+
 class TerminalUser final : public TransferUser {
 public:
     TerminalUser(std::string deviceLabel, OverwriteChoice choice, bool verbose);

@@ -47,6 +47,10 @@ CLI::App* command(CLI::App& app, const std::string& name, const std::string& des
                 "\nEvery command also takes --device, --ports and --verbose (see nimbrel --help).");
     return sub;
 }
+OverwriteChoice choiceFrom(bool overwrite, bool keep) {
+    return overwrite ? OverwriteChoice::Always : keep ? OverwriteChoice::Never : OverwriteChoice::Ask;
+}
+
 // The tool's own words for a command line it cannot take, with where to
 // read how it is written.
 std::string usageProblem(CLI::App& app, const CLI::ParseError& error) {
@@ -115,13 +119,25 @@ int main(int argc, char** argv) try {
         ->callback([&] { set(runFreeSpace(options)); });
 
     std::vector<std::string> getFiles;
-    std::string getDirectory;
+    GetOptions getOptions;
+    bool getOverwrite = false, getKeep = false;
     auto* get = command(app, "get", "Copy files from the device to this computer",
                         "  nimbrel get LETTER.TXT\n"
-                        "  nimbrel --device COM3 get LETTER.TXT NOTES.BRF -o Documents\n");
-    get->add_option("files", getFiles, "Names of files on the device")->required();
-    get->add_option("-o,--output", getDirectory, "Folder to copy them into (default: here)");
-    get->callback([&] { set(runGet(options, getFiles, getDirectory)); });
+                        "  nimbrel --device COM3 get LETTER.TXT NOTES.BRF -o Documents\n"
+                        "  nimbrel get letter.txt -o Documents/anna.txt\n"
+                        "  nimbrel get '*.BRF' -o Books\n"
+                        "  nimbrel get --all --no-overwrite -o Backup\n");
+    get->add_option("files", getFiles, "Names of files on the device, or patterns such as '*.TXT'");
+    get->add_flag("--all", getOptions.all, "Copy every file on the device");
+    get->add_option("-o,--output", getOptions.target, "Folder to copy them into (default: here), or a file name");
+    auto* getOverwriteFlag = get->add_flag("--overwrite", getOverwrite, "Replace files that exist here");
+    get->add_flag("--no-overwrite", getKeep, "Never replace files that exist here")->excludes(getOverwriteFlag);
+    get->callback([&] {
+        if (getFiles.empty() && !getOptions.all)
+            throw CLI::ValidationError("give the names of files on the device, or --all");
+        getOptions.overwrite = choiceFrom(getOverwrite, getKeep);
+        set(runGet(options, getFiles, getOptions));
+    });
 
     std::vector<std::string> putFiles;
     std::string putName;
@@ -134,11 +150,8 @@ int main(int argc, char** argv) try {
     auto* overwriteFlag = put->add_flag("--overwrite", putOverwrite, "Replace files that exist on the device");
     put->add_flag("--no-overwrite", putKeep, "Never replace files that exist on the device")->excludes(overwriteFlag);
     put->callback([&] {
-        if (!putName.empty() && putFiles.size() != 1) throw CLI::ValidationError("--as", "takes a single file");
-        set(runPut(options, putFiles, putName,
-                   putOverwrite ? OverwriteChoice::Always
-                   : putKeep    ? OverwriteChoice::Never
-                                : OverwriteChoice::Ask));
+        if (!putName.empty() && putFiles.size() != 1) throw CLI::ValidationError("--as takes a single file");
+        set(runPut(options, putFiles, putName, choiceFrom(putOverwrite, putKeep)));
     });
 
     std::vector<std::string> rmFiles;
