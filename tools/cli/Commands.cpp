@@ -38,18 +38,31 @@ void tellFirmwareTooOld(const DeviceInfo& device) {
                   "before its files can be used.");
 }
 
+// Characters, not bytes, of a UTF-8 text: what a terminal column takes.
+std::size_t characterCount(const std::string& text) {
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+std::string padded(const std::string& text, std::size_t width) {
+    const std::size_t count = characterCount(text);
+    return count >= width ? text : text + std::string(width - count, ' ');
+}
+
 void printDevices(const std::vector<NamedDevice>& devices) {
     // Columns as wide as their longest entry: device paths can be long.
-    int portWidth = 10, nameWidth = 20;
+    std::size_t portWidth = 4, nameWidth = 6;
     for (const NamedDevice& device : devices) {
-        portWidth = std::max(portWidth, static_cast<int>(portLabel(static_cast<int>(device.info.portNumber)).size()));
-        nameWidth = std::max(nameWidth, static_cast<int>(device.name.size()));
+        portWidth = std::max(portWidth, characterCount(portLabel(static_cast<int>(device.info.portNumber))));
+        nameWidth = std::max(nameWidth, characterCount(printable(device.name)));
     }
-    std::printf("%-*s  %-*s  %-10s  %s\n", portWidth, "Port", nameWidth, "Device", "Model", "Serial number");
+    std::printf("%s  %s  %-10s  %s\n", padded("Port", portWidth).c_str(), padded("Device", nameWidth).c_str(), "Model",
+                "Serial number");
     for (const NamedDevice& device : devices) {
         const char* model = modelName(device.info.typeCode);
-        std::printf("%-*s  %-*s  %-10s  %s\n", portWidth, portLabel(static_cast<int>(device.info.portNumber)).c_str(),
-                    nameWidth, printable(device.name).c_str(), model ? model : "?",
+        std::printf("%s  %s  %-10s  %s\n",
+                    padded(portLabel(static_cast<int>(device.info.portNumber)), portWidth).c_str(),
+                    padded(printable(device.name), nameWidth).c_str(), model ? model : "?",
                     printable(device.info.serial).c_str());
     }
 }
@@ -82,9 +95,9 @@ std::string widenedDate(const FileListEntry& entry) {
 
 // "97.7 KiB" for 100000: a size of 1024 bytes or more in the largest
 // binary unit it fills (1048575 bytes are "1.0 MiB", never "1024.0 KiB").
-std::string readableSize(std::uint32_t bytes) {
+std::string readableSize(std::uint64_t bytes) {
     const char* units[] = {"KiB", "MiB", "GiB"};
-    double size = bytes / 1024.0;
+    double size = static_cast<double>(bytes) / 1024.0;
     int unit = 0;
     for (; size >= 1023.95 && unit < 2; ++unit) size /= 1024;
     char text[32];
@@ -273,12 +286,33 @@ int runScan(const GlobalOptions& options) {
     return ExitCode::Success;
 }
 
-int runList(const GlobalOptions& options) {
+int runList(const GlobalOptions& options, bool humanSizes) {
     return withDevice(options, [&](SLVFamilyDevice& device) {
-        std::vector<FileListEntry> files = device.sendFileList(maximumListedFiles);
-        std::printf("%-40s %12s  %s\n", "File", "Size", "Modified");
-        for (const FileListEntry& file : files)
-            std::printf("%-40s %12u  %s\n", shownName(file.name).c_str(), file.size, widenedDate(file).c_str());
+        const std::string label = deviceLabel(device.deviceInfo());
+        const std::vector<FileListEntry> files = device.sendFileList(maximumListedFiles);
+        if (files.empty()) {
+            std::printf("There are no files on %s.\n", label.c_str());
+            return ExitCode::Success;
+        }
+        const auto sizeText = [humanSizes](std::uint64_t bytes) {
+            return !humanSizes    ? std::to_string(bytes)
+                   : bytes < 1024 ? std::to_string(bytes) + " B"
+                                  : readableSize(bytes);
+        };
+        std::vector<std::string> names;
+        std::size_t nameWidth = 4;
+        std::uint64_t total = 0;
+        for (const FileListEntry& file : files) {
+            names.push_back(shownName(file.name));
+            nameWidth = std::max(nameWidth, characterCount(names.back()));
+            total += file.size;
+        }
+        std::printf("%s  %12s  %s\n", padded("File", nameWidth).c_str(), "Size", "Modified");
+        for (std::size_t i = 0; i < files.size(); ++i)
+            std::printf("%s  %12s  %s\n", padded(names[i], nameWidth).c_str(), sizeText(files[i].size).c_str(),
+                        widenedDate(files[i]).c_str());
+        std::printf("%zu %s, %s in all\n", files.size(), files.size() == 1 ? "file" : "files",
+                    humanSizes ? sizeText(total).c_str() : (std::to_string(total) + " bytes").c_str());
         return ExitCode::Success;
     });
 }
@@ -546,6 +580,8 @@ int runName(const GlobalOptions& options, const std::string& newName) {
 
 int runMonitor(const GlobalOptions& options) {
     return withDevice(options, [&](SLVFamilyDevice& device) {
+        std::fprintf(stderr, "Waiting for text lines from %s; Ctrl+C ends.\n",
+                     deviceLabel(device.deviceInfo()).c_str());
         InterruptAction stop([&device] { device.stopMonitorMode(); });
         device.startMonitorMode([](const DeviceInfo*, const char* line, std::int32_t number, std::int32_t changed) {
             if (changed) std::printf("%3d: %s\n", number, shownName(line).c_str());

@@ -36,7 +36,7 @@ struct Selection {
 Selection selectDevice(const GlobalOptions& options);
 
 int runScan(const GlobalOptions& options);
-int runList(const GlobalOptions& options);
+int runList(const GlobalOptions& options, bool humanSizes);
 int runFreeSpace(const GlobalOptions& options);
 struct GetOptions {
     std::string target;  // a folder, or the name of the one file copied

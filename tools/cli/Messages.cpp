@@ -7,8 +7,16 @@
 #include "transfer/FileNames.h"
 
 std::string deviceLabel(const DeviceInfo& device) {
+    // The name the user knows it by and the port's own name, not its path.
+    DeviceCatalogue catalogue;
+    catalogue.loadCatalogue();
+    const auto remembered = catalogue.rememberedNames().find(device.serial);
     const char* model = modelName(device.typeCode);
-    return std::string(model ? model : "Korvel device") + " (" + portLabel(static_cast<int>(device.portNumber)) + ")";
+    const std::string name = remembered != catalogue.rememberedNames().end() && !remembered->second.empty()
+                                 ? printable(remembered->second)
+                                 : std::string(model ? model : "Korvel device");
+    const std::string port = portLabel(static_cast<int>(device.portNumber));
+    return name + " (" + port.substr(port.find_last_of('/') + 1) + ")";
 }
 
 std::string reasonFor(std::int32_t code) {

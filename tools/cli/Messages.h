@@ -8,7 +8,7 @@
 #include "protocol/DeviceInfo.h"
 #include "protocol/PrintableText.h"
 
-// "Corvia 80 (COM3)"
+// "Corvia 80 (COM3)", "Kitchen Minnow (ttyUSB0)": its remembered name and port
 std::string deviceLabel(const DeviceInfo& device);
 
 // A short reason for an error code, e.g. "the file does not exist on the device".

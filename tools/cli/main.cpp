@@ -109,10 +109,14 @@ int main(int argc, char** argv) try {
             "  nimbrel scan\n"
             "  NIMBREL_PORTS=/dev/ttyUSB0:/dev/ttyUSB1 nimbrel scan\n")
         ->callback([&] { set(runScan(options)); });
-    command(app, "ls", "List the files on a device",
-            "  nimbrel ls\n"
-            "  nimbrel --device COM3 ls\n")
-        ->callback([&] { set(runList(options)); });
+    bool humanSizes = false;
+    auto* ls = command(app, "ls", "List the files on a device",
+                       "  nimbrel ls\n"
+                       "  nimbrel --device COM3 ls -h\n");
+    // -h is the sizes here, as with ls and df; --help is still the help.
+    ls->set_help_flag("--help", "Print this help message and exit");
+    ls->add_flag("-h,--human-readable", humanSizes, "Sizes in KiB and MiB");
+    ls->callback([&] { set(runList(options, humanSizes)); });
     command(app, "df", "Show the free space on a device",
             "  nimbrel df\n"
             "  nimbrel --device \"Corvia 80\" df\n")
