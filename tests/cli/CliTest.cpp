@@ -72,6 +72,8 @@ TEST_F(CliTest, CommandsListAndCopyFilesAndFailWithPlainMessagesAndExitCodes) {
         {"touch -d '2021-03-04 05:06:07' $CF/LETTER.TXT && nimbrel -d $C get Letter.Txt -o $PC/anna.txt >/dev/null && "
          "cmp $PC/anna.txt $CF/LETTER.TXT && date -r $PC/anna.txt '+%F %T'",
          0, "=2021-03-04 05:06:07\n"},
+        {"nimbrel -d $C get LETTER.TXT -o $PC/none/x.txt", 1, "",
+         "=nimbrel: cannot copy to " + dir_.file("pc/none/x.txt") + ": there is no such folder.\n"},
         {"mkdir $PC/all && nimbrel -d Minnow get --all -o $PC/all && ls $PC/all", 0, "SHOPPING.TXT"},
         {"ls $PC", 0, "=BOOK.BRF\nLETTER.TXT\nall\nanna.txt\n"},
         {"head -c 10 /dev/zero > $PC/short.tbl && nimbrel -d $C table $PC/short.tbl 3", 1},

@@ -360,6 +360,12 @@ int runGet(const GlobalOptions& options, const std::vector<std::string>& files, 
         std::error_code unused;
         const bool intoFolder = get.target.empty() || get.target.back() == '/' || get.target.back() == pathSeparator ||
                                 std::filesystem::is_directory(localPath(get.target), unused);
+        const std::filesystem::path folder =
+            intoFolder ? localPath(get.target.empty() ? "." : get.target) : localPath(get.target).parent_path();
+        if (!wanted.empty() && !folder.empty() && !std::filesystem::is_directory(folder, unused)) {
+            reportProblem("cannot copy to " + printable(get.target) + ": there is no such folder.");
+            return ExitCode::Failure;
+        }
         if (!intoFolder && wanted.size() > 1) {
             reportProblem("cannot copy " + std::to_string(wanted.size()) + " files into " + printable(get.target) +
                           ": it is not a folder.");
