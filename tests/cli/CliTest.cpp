@@ -144,16 +144,6 @@ TEST_F(CliTest, EachCommandsHelpShowsItsOwnUsageAndExamplesAndTheVersionIsTheBui
             << help.out;
         EXPECT_EQ(help.out.find("Exit codes:"), std::string::npos) << "the general help again:\n" << help.out;
     }
-    // The man pages have a man page's sections, and name every command.
-    const std::string sections =
-        "=.SH NAME.SH SYNOPSIS.SH DESCRIPTION.SH COMMANDS.SH OPTIONS.SH EXIT STATUS.SH "
-        "ENVIRONMENT.SH FILES.SH EXAMPLES.SH SEE ALSO";
-    const std::string page = "zcat $(dirname $(command -v nimbrel))/../man/";
-    run({{page + "nimbrel.1.gz | grep '^.SH' | tr -d '\\n'", 0, sections},
-         {page + "nimbrel-devsim.1.gz | grep '^.SH' | tr -d '\\n'", 0, sections},
-         {"for c in $(nimbrel --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR > 1 && NF { print $1 }'); do " + page +
-              "nimbrel.1.gz | grep -q \"^\\.BR* $c\\b\" || echo $c; done",
-          0, "="}});
     run({{"nimbrel put --help", 0, "--overwrite"},
          {"nimbrel --help", 0, "Exit codes:"},
          {"nimbrel --version", 0, "=nimbrel " NIMBREL_VERSION_TEXT "\n"}});
