@@ -580,7 +580,7 @@ int runName(const GlobalOptions& options, const std::string& newName) {
         return ExitCode::Failure;
     }
     std::printf("\"%s\" (%s) is now called \"%s\"\n", printable(oldName).c_str(),
-                portLabel(static_cast<int>(selection.device->portNumber)).c_str(), printable(newName).c_str());
+                shortPortLabel(static_cast<int>(selection.device->portNumber)).c_str(), printable(newName).c_str());
     return ExitCode::Success;
 }
 

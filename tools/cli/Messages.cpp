@@ -15,8 +15,12 @@ std::string deviceLabel(const DeviceInfo& device) {
     const std::string name = remembered != catalogue.rememberedNames().end() && !remembered->second.empty()
                                  ? printable(remembered->second)
                                  : std::string(model ? model : "Korvel device");
-    const std::string port = portLabel(static_cast<int>(device.portNumber));
-    return name + " (" + port.substr(port.find_last_of('/') + 1) + ")";
+    return name + " (" + shortPortLabel(static_cast<int>(device.portNumber)) + ")";
+}
+
+std::string shortPortLabel(int number) {
+    const std::string port = portLabel(number);
+    return port.substr(port.find_last_of('/') + 1);
 }
 
 std::string reasonFor(std::int32_t code) {

@@ -45,9 +45,9 @@ void ProgressBar::draw(std::uint32_t total, std::uint32_t done) {
     const int filled = static_cast<int>((fraction > 1.0 ? 1.0 : fraction) * width);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     const double rate = seconds > 0.05 ? done / seconds : 0.0;
-    // The time left at the rate so far, once there is one.
+    // The time left at the rate of the first second and after.
     char left[32] = "";
-    if (rate > 0 && fraction > 0 && fraction < 1) {
+    if (seconds >= 1.0 && rate > 0 && fraction > 0 && fraction < 1) {
         const long seconds = std::lround((double(total) - double(done)) / rate);
         std::snprintf(left, sizeof left, "  %ld:%02ld left", seconds / 60, seconds % 60);
     }
