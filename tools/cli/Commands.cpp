@@ -120,12 +120,14 @@ std::string lastComponent(const std::string& path) {
 }
 
 // Names the user typed, as the device stores them; none, told already,
-// when one has a character the device's code page cannot hold.
-std::optional<std::vector<std::string>> deviceNamesFromUser(const std::vector<std::string>& typed) {
+// when one has a character the device's code page cannot hold, or, for a
+// name to be made, a slash (any name a device sends can be looked for).
+std::optional<std::vector<std::string>> deviceNamesFromUser(const std::vector<std::string>& typed,
+                                                            bool newNames = false) {
     std::vector<std::string> names;
     for (const std::string& name : typed) {
         // The device would refuse it with no reason given.
-        if (name.find_first_of("/\\") != std::string::npos) {
+        if (newNames && name.find_first_of("/\\") != std::string::npos) {
             reportProblem("\"" + printable(name) +
                           "\" cannot be a file name on the device: a name there cannot hold a slash or backslash.");
             return std::nullopt;
@@ -342,13 +344,20 @@ int runGet(const GlobalOptions& options, const std::vector<std::string>& files, 
         if (get.all)
             for (const FileListEntry& entry : listed) want(entry);
         for (const std::string& name : *names) {
+            // The name as the device stores it; else in another case, or as a pattern.
             const bool pattern = name.find_first_of("*?[") != std::string::npos;
-            const std::size_t before = wanted.size();
-            for (const FileListEntry& entry : listed)
-                if (pattern ? matchesPattern(name, entry.name) : sameDeviceName(name, entry.name)) want(entry);
-            if (wanted.size() == before && !std::any_of(listed.begin(), listed.end(), [&](const FileListEntry& e) {
-                    return pattern ? matchesPattern(name, e.name) : sameDeviceName(name, e.name);
-                })) {
+            const auto exact =
+                std::find_if(listed.begin(), listed.end(), [&](const FileListEntry& e) { return name == e.name; });
+            bool found = false;
+            for (const FileListEntry& entry : listed) {
+                if (exact != listed.end() ? &entry == &*exact
+                    : pattern             ? matchesPattern(name, entry.name)
+                                          : sameDeviceName(name, entry.name)) {
+                    want(entry);
+                    found = true;
+                }
+            }
+            if (!found) {
                 reportProblem(
                     "cannot copy \"" + shownName(name) + "\" from " + label +
                     (pattern ? ": no file on the device matches it." : ": the file does not exist on the device."));
@@ -422,7 +431,7 @@ int runGet(const GlobalOptions& options, const std::vector<std::string>& files, 
 
 int runPut(const GlobalOptions& options, const std::vector<std::string>& files, const std::string& targetName,
            OverwriteChoice overwrite) {
-    if (!targetName.empty() && !deviceNamesFromUser({targetName})) return ExitCode::Failure;
+    if (!targetName.empty() && !deviceNamesFromUser({targetName}, true)) return ExitCode::Failure;
     int result = ExitCode::Success;
     // Files that cannot be read are told before the device is looked for.
     std::vector<std::string> readable;
@@ -512,9 +521,11 @@ int runRemove(const GlobalOptions& options, const std::vector<std::string>& file
 }
 
 int runRename(const GlobalOptions& options, const std::string& oldName, const std::string& newName, bool force) {
-    const std::optional<std::vector<std::string>> names = deviceNamesFromUser({oldName, newName});
-    if (!names) return ExitCode::Failure;
-    const std::string &from = (*names)[0], &to = (*names)[1];
+    const std::optional<std::vector<std::string>> oldNames = deviceNamesFromUser({oldName});
+    const std::optional<std::vector<std::string>> newNames =
+        oldNames ? deviceNamesFromUser({newName}, true) : std::nullopt;
+    if (!newNames) return ExitCode::Failure;
+    const std::string &from = oldNames->front(), &to = newNames->front();
     if (to.empty() || to.size() > longestDeviceName) {
         reportProblem("a file name on the device has 1 to 64 characters.");
         return ExitCode::Usage;
@@ -531,9 +542,11 @@ int runRename(const GlobalOptions& options, const std::string& oldName, const st
             // The device finds a file whatever the case of its name; a rename
             // only under the name as it stores it.
             const std::vector<FileListEntry> listed = device.sendFileList(maximumListedFiles);
-            const auto stored = std::find_if(listed.begin(), listed.end(), [&](const FileListEntry& entry) {
-                return sameDeviceName(from, entry.name);
-            });
+            auto stored = std::find_if(listed.begin(), listed.end(),
+                                       [&](const FileListEntry& entry) { return from == entry.name; });
+            if (stored == listed.end())
+                stored = std::find_if(listed.begin(), listed.end(),
+                                      [&](const FileListEntry& entry) { return sameDeviceName(from, entry.name); });
             device.renameFile(stored == listed.end() ? from : std::string(stored->name), to);
         } catch (NBException error) {
             reportFailure("cannot rename \"" + shownName(from) + "\" to \"" + shownName(to) + "\" on " + label, error,
@@ -620,7 +633,7 @@ int runTable(const GlobalOptions& options, const std::string& tableFile, std::ui
         return ExitCode::Failure;
     }
     const std::optional<std::vector<std::string>> names =
-        deviceNamesFromUser({tableName.empty() ? lastComponent(tableFile) : tableName});
+        deviceNamesFromUser({tableName.empty() ? lastComponent(tableFile) : tableName}, true);
     if (!names) return ExitCode::Failure;
     const std::string& name = names->front();
     return withDevice(options, [&](SLVFamilyDevice& device) {
