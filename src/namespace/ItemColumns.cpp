@@ -68,24 +68,9 @@ std::string columnText(ItemRecord& record, int subItem) {
     return {};
 }
 
-// The dots per inch of the window's screen: Windows 10 tells each window's
-// own (asked for at run time, as older systems lack it), others the screen's.
-int dotsPerInch(HWND window) {
-    using DpiForWindow = UINT(WINAPI*)(HWND);
-    static const auto forWindow = reinterpret_cast<DpiForWindow>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (const UINT dpi = forWindow ? forWindow(window) : 0) return static_cast<int>(dpi);
-    const HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
-    if (screen) ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
-}
-
 }  // namespace
 
 void resetColumns(HWND list, bool showsDevices) {
-    // The widths are for 96 dots per inch.
-    const int dpi = dotsPerInch(list);
     while (SendMessageA(list, LVM_DELETECOLUMN, 0, 0)) {
     }
     int index = 0;
@@ -97,7 +82,7 @@ void resetColumns(HWND list, bool showsDevices) {
         LVCOLUMNA description{};
         description.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
         description.fmt = column.format;
-        description.cx = MulDiv(column.width, dpi, USER_DEFAULT_SCREEN_DPI);
+        description.cx = column.width;
         description.pszText = header.data();
         description.iSubItem = index;
         SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&description));

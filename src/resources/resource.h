@@ -47,6 +47,7 @@
 #define IDS_CONFIRM_MOVE_SYSFILES 46
 #define IDS_CONFIRM_RENAME_SYSFILE 47
 #define IDS_ERROR_DIRECTORY_DROPPED 48
+#define IDS_TRANSFER_FINISHED 49
 
 // Menus
 #define IDM_MERGED 105
@@ -94,6 +95,10 @@
 #define IDM_OPEN_DEVICE 274
 #define IDM_PARENT_FOLDER 275
 #define IDM_ABOUT 277
+// Sort by the list's first, second or third column
+#define IDM_SORT_FIRST 280
+#define IDM_SORT_SECOND 281
+#define IDM_SORT_THIRD 282
 
 // The list control inside the view window
 #define IDC_LIST 159

@@ -92,7 +92,7 @@ public:
     }
     void refreshTarget() override {
         location_.contentsChanged();
-        if (refreshWindow_) PostMessageW(refreshWindow_, WM_COMMAND, IDM_REFRESH, 0);
+        if (refreshWindow_) PostMessageW(refreshWindow_, WM_COMMAND, MAKEWPARAM(IDM_REFRESH, refreshAfterTransfer), 0);
     }
 
 private:

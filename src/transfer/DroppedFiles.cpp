@@ -101,7 +101,7 @@ bool uploadDroppedFiles(IDataObject* dataObject, const TransferTarget& target, b
     if (outcome.refreshView) target.location.contentsChanged();
     if (outcome.refreshView && target.windows.refresh) {
         pauseFor(refreshPause);
-        PostMessageW(target.windows.refresh, WM_COMMAND, IDM_REFRESH, 0);
+        PostMessageW(target.windows.refresh, WM_COMMAND, MAKEWPARAM(IDM_REFRESH, refreshAfterTransfer), 0);
     }
     return true;
 }

@@ -12,6 +12,10 @@
 
 // `owner` owns the transfer's messages; `refresh` hears Refresh (IDM_REFRESH)
 // once the device's files changed. Either may be null, or gone by then.
+// The Refresh a transfer posts carries this notification code (the high
+// word of WM_COMMAND's wParam), so the view can say the transfer ended.
+constexpr WORD refreshAfterTransfer = 2;
+
 struct ViewWindows {
     HWND owner = nullptr;
     HWND refresh = nullptr;

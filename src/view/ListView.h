@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
 #include <vector>
 
 class ListView {
@@ -18,6 +19,17 @@ public:
     int itemCount() const noexcept { return static_cast<int>(send(LVM_GETITEMCOUNT)); }
     int selectedCount() const noexcept { return static_cast<int>(send(LVM_GETSELECTEDCOUNT)); }
     int selectionMark() const noexcept { return static_cast<int>(send(LVM_GETSELECTIONMARK)); }
+    void setSelectionMark(int item) const noexcept { send(LVM_SETSELECTIONMARK, 0, item); }
+    void ensureVisible(int item) const noexcept { send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE); }
+    // The title of a column; empty past the last.
+    std::string columnTitle(int column) const {
+        char text[100] = {};
+        LVCOLUMNA description{};
+        description.mask = LVCF_TEXT;
+        description.pszText = text;
+        description.cchTextMax = sizeof text;
+        return send(LVM_GETCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&description)) ? text : "";
+    }
     // The next entry after `start` (-1: from the first) with the LVNI_ flags; -1 when none.
     int nextItem(int start, UINT flags) const noexcept {
         return static_cast<int>(send(LVM_GETNEXTITEM, static_cast<WPARAM>(start), MAKELPARAM(flags, 0)));

@@ -7,11 +7,16 @@
 #include "shell/Prompt.h"
 #include "shell/WaitCursor.h"
 #include "transfer/DeviceFileOperations.h"
+#include "devices/DeviceCatalogue.h"
+#include "shell/TextFormat.h"
 #include "view/AboutBox.h"
+#include "view/Announcer.h"
+#include "view/ViewCommandMenu.h"
 #include "view/ViewModes.h"
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -33,6 +38,31 @@ std::string windowClassName() {
     char name[classNameRoom] = {};
     LoadStringA(moduleState().resourceModule(), IDS_WINDOW_CLASS, name, classNameRoom);
     return name;
+}
+
+// The same device (by its serial, which outlives a new name) or file.
+bool sameItem(const ItemRecord& first, const ItemRecord& second) {
+    if (first.kind == ItemKind::Device || second.kind == ItemKind::Device) {
+        return first.kind == second.kind && fieldText(first.serial) == fieldText(second.serial);
+    }
+    return fieldText(first.name) == fieldText(second.name);
+}
+
+// The DPI of a window: GetDpiForWindow where the system has it (Windows 10
+// 1607 on), else the screen's.
+UINT windowDpi(HWND window) {
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (dpiForWindow) {
+        if (const UINT dpi = dpiForWindow(window)) {
+            return dpi;
+        }
+    }
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
 }
 
 // What LVM_SORTITEMS hands the comparison.
@@ -70,6 +100,7 @@ const QITAB* NamespaceView::interfaces() noexcept {
         interfaceEntry<NamespaceView, IShellView2>(),
         interfaceEntry<NamespaceView, IShellView, IShellView2>(),
         interfaceEntry<NamespaceView, IOleWindow, IShellView2>(),
+        interfaceEntry<NamespaceView, IFolderView>(),
         {},
     };
     return table;
@@ -91,16 +122,18 @@ HRESULT NamespaceView::TranslateAccelerator(MSG* message) noexcept {
     if (!message) {
         return E_POINTER;
     }
-    // Keys aimed at the browser's other windows (its address bar, its tree)
-    // are theirs: a Backspace there must not leave the folder, nor Del delete.
-    if (!viewWindow_ || (message->hwnd != viewWindow_ && !IsChild(viewWindow_, message->hwnd))) {
+    // Only keys aimed at the list or its label editor are ours; those aimed
+    // at the browser's other windows (its address bar, its tree) are theirs:
+    // a Backspace there must not leave the folder, nor Del delete.
+    const bool key = message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST;
+    if (!key || !list_ || (message->hwnd != list_.handle() && !IsChild(list_.handle(), message->hwnd))) {
         return S_FALSE;
     }
     if (!labelEditing_) {
         if (::TranslateAcceleratorA(viewWindow_, accelerators_.get(), message)) {
             return S_OK;
         }
-    } else if (message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST) {
+    } else {
         // While a label is edited every key belongs to the edit control.
         TranslateMessage(message);
         DispatchMessageA(message);
@@ -135,8 +168,7 @@ HRESULT NamespaceView::UIActivate(UINT state) noexcept {
 HRESULT NamespaceView::Refresh() noexcept {
     return comBoundary([&] {
         folder_->refresh(viewWindow_);
-        deleteAllEntries();
-        fillList();
+        relist();
         return S_OK;
     });
 }
@@ -175,6 +207,8 @@ HRESULT NamespaceView::CreateViewWindow(IShellView*, LPCFOLDERSETTINGS settings,
             }
         }
         browser->GetWindow(&browserWindow_);
+        // A common file dialog hosting the view says so through its browser.
+        browser->QueryInterface(IID_PPV_ARGS(&dialogHost_));
         if (!CreateWindowExA(WS_EX_CONTROLPARENT, className.c_str(), nullptr, viewStyle, rectangle->left,
                              rectangle->top, rectangle->right - rectangle->left, rectangle->bottom - rectangle->top,
                              browserWindow_, nullptr, codeModule(), this)) {
@@ -203,6 +237,7 @@ HRESULT NamespaceView::DestroyViewWindow() noexcept {
     return comBoundary([&] {
         UIActivate(SVUIA_DEACTIVATE);
         destroyWindows();
+        dialogHost_.Reset();
         browser_.Reset();
         return S_OK;
     });
@@ -240,14 +275,187 @@ HRESULT NamespaceView::SaveViewState() noexcept {
     return S_OK;
 }
 
-HRESULT NamespaceView::SelectItem(PCUITEMID_CHILD, SVSIF) noexcept {
+HRESULT NamespaceView::SelectItem(PCUITEMID_CHILD item, SVSIF flags) noexcept {
+    int entry = -1;
+    if (item) {
+        const auto record = readLastItemRecord(item);
+        entry = record ? findEntry(*record) : -1;
+        if (entry == -1) {
+            return E_INVALIDARG;
+        }
+    }
+    return selectEntry(entry, flags);
+}
+
+HRESULT NamespaceView::SelectItem(int item, DWORD flags) noexcept {
+    return selectEntry(item, flags);
+}
+
+HRESULT NamespaceView::selectEntry(int item, DWORD flags) {
+    if (!list_ || item < -1 || item >= list_.itemCount()) {
+        return E_INVALIDARG;
+    }
+    if (flags & SVSI_DESELECTOTHERS) {
+        list_.setItemState(-1, 0, LVIS_SELECTED);
+    }
+    if (item == -1) {
+        return S_OK;
+    }
+    UINT state = 0;
+    UINT mask = 0;
+    if (flags & SVSI_SELECT) {
+        state |= LVIS_SELECTED;
+        mask |= LVIS_SELECTED;
+    } else if (flags == SVSI_DESELECT) {
+        mask |= LVIS_SELECTED;
+    }
+    if (flags & SVSI_FOCUSED) {
+        state |= LVIS_FOCUSED;
+        mask |= LVIS_FOCUSED;
+        list_.setSelectionMark(item);
+    }
+    list_.setItemState(item, state, mask);
+    if (flags & SVSI_ENSUREVISIBLE) {
+        list_.ensureVisible(item);
+    }
+    // SVSI_EDIT includes SVSI_SELECT's bit.
+    if ((flags & SVSI_EDIT) == SVSI_EDIT) {
+        SetFocus(list_.handle());
+        list_.editLabel(item);
+    }
+    return S_OK;
+}
+
+HRESULT NamespaceView::GetItemObject(UINT item, REFIID riid, void** object) noexcept {
+    return itemObject(item, riid, object);
+}
+
+HRESULT NamespaceView::itemObject(UINT which, REFIID riid, void** object) {
+    if (!object) {
+        return E_POINTER;
+    }
+    *object = nullptr;
+    return comBoundary([&]() -> HRESULT {
+        const UINT kind = which & SVGIO_TYPE_MASK;
+        if (riid == IID_IContextMenu && (kind == SVGIO_SELECTION || kind == SVGIO_BACKGROUND)) {
+            MenuContext context = menuContext();
+            if (kind == SVGIO_BACKGROUND) {
+                context.selected = 0;
+            }
+            const auto menu =
+                makeComObject<ViewCommandMenu>(*static_cast<IShellView2*>(this), viewWindow_,
+                                               contextMenuId(showsDevices(), context.selected), std::move(context));
+            return menu->QueryInterface(riid, object);
+        }
+        if (riid != IID_IDataObject || (kind != SVGIO_SELECTION && kind != SVGIO_ALLVIEW)) {
+            return E_NOINTERFACE;
+        }
+        std::vector<PCUITEMID_CHILD> items;
+        if (kind == SVGIO_SELECTION) {
+            for (int entry : list_.selectedItems()) {
+                items.push_back(entryId(entry));
+            }
+        } else {
+            for (int entry = 0; entry < list_.itemCount(); ++entry) {
+                items.push_back(entryId(entry));
+            }
+        }
+        if (items.empty()) {
+            return E_FAIL;
+        }
+        return folder_->dataObjectOf(static_cast<UINT>(items.size()), items.data(), viewWindow_, browserWindow_,
+                                     reinterpret_cast<IDataObject**>(object));
+    });
+}
+
+HRESULT NamespaceView::GetCurrentViewMode(UINT* mode) noexcept {
+    if (!mode) {
+        return E_POINTER;
+    }
+    *mode = folderSettings_.ViewMode;
+    return S_OK;
+}
+
+HRESULT NamespaceView::SetCurrentViewMode(UINT mode) noexcept {
+    if (viewModeOf(mode).mode != mode) {
+        return E_INVALIDARG;
+    }
+    setViewMode(mode);
+    return S_OK;
+}
+
+HRESULT NamespaceView::GetFolder(REFIID riid, void** folder) noexcept {
+    if (!folder) {
+        return E_POINTER;
+    }
+    return folder_->QueryInterface(riid, folder);
+}
+
+HRESULT NamespaceView::Item(int index, PITEMID_CHILD* item) noexcept {
+    if (!item) {
+        return E_POINTER;
+    }
+    *item = nullptr;
+    if (index < 0 || index >= list_.itemCount()) {
+        return E_INVALIDARG;
+    }
+    *item = static_cast<PITEMID_CHILD>(ILClone(entryId(index)));
+    return *item ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT NamespaceView::ItemCount(UINT flags, int* count) noexcept {
+    if (!count) {
+        return E_POINTER;
+    }
+    switch (flags & SVGIO_TYPE_MASK) {
+        case SVGIO_SELECTION:
+            *count = list_.selectedCount();
+            return S_OK;
+        case SVGIO_ALLVIEW:
+            *count = list_.itemCount();
+            return S_OK;
+    }
+    *count = 0;
+    return S_OK;
+}
+
+HRESULT NamespaceView::Items(UINT flags, REFIID riid, void** object) noexcept {
+    return itemObject(flags, riid, object);
+}
+
+HRESULT NamespaceView::GetSelectionMarkedItem(int* item) noexcept {
+    if (!item) {
+        return E_POINTER;
+    }
+    *item = list_ ? list_.selectionMark() : -1;
+    return *item == -1 ? S_FALSE : S_OK;
+}
+
+HRESULT NamespaceView::GetFocusedItem(int* item) noexcept {
+    if (!item) {
+        return E_POINTER;
+    }
+    *item = list_ ? list_.nextItem(-1, LVNI_FOCUSED) : -1;
+    return *item == -1 ? S_FALSE : S_OK;
+}
+
+HRESULT NamespaceView::GetItemPosition(PCUITEMID_CHILD, POINT*) noexcept {
     return E_NOTIMPL;
 }
 
-HRESULT NamespaceView::GetItemObject(UINT, REFIID, void** object) noexcept {
-    if (object) {
-        *object = nullptr;
-    }
+HRESULT NamespaceView::GetSpacing(POINT*) noexcept {
+    return E_NOTIMPL;
+}
+
+HRESULT NamespaceView::GetDefaultSpacing(POINT*) noexcept {
+    return E_NOTIMPL;
+}
+
+HRESULT NamespaceView::GetAutoArrange() noexcept {
+    return E_NOTIMPL;
+}
+
+HRESULT NamespaceView::SelectAndPositionItems(UINT, PCUITEMID_CHILD_ARRAY, POINT*, DWORD) noexcept {
     return E_NOTIMPL;
 }
 
@@ -320,6 +528,9 @@ bool NamespaceView::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
             return true;
         case WM_COMMAND:
             command(LOWORD(wParam));
+            if (LOWORD(wParam) == IDM_REFRESH && HIWORD(wParam) == refreshAfterTransfer) {
+                announce(list_.handle(), prompt::loadText(IDS_TRANSFER_FINISHED), Outcome::Completed);
+            }
             return true;
         case WM_NOTIFY:
             result = notify(*reinterpret_cast<const NMHDR*>(lParam));
@@ -348,8 +559,8 @@ void NamespaceView::createList() {
         return;
     }
     SetWindowSubclass(list_.handle(), &listKeys, 0, reinterpret_cast<DWORD_PTR>(this));
+    nameList();
     deleteAllEntries();
-    resetColumns(list_.handle(), showsDevices());
     list_.setImageList(systemImageList(true), LVSIL_SMALL);
     list_.setImageList(systemImageList(false), LVSIL_NORMAL);
     fillList();
@@ -361,6 +572,7 @@ void NamespaceView::fillList() {
         return;
     }
     resetColumns(list_.handle(), showsDevices());
+    scaleColumns();
     std::size_t listed = 0;
     {
         const WaitCursor wait;
@@ -374,7 +586,8 @@ void NamespaceView::fillList() {
             const UniqueIdList item(enumerated);
             const auto record = readLastItemRecord(item.get());
             ++listed;  // hidden system files are counted, not shown
-            if (!record || (record->kind == ItemKind::SystemFile && hideSystemFiles_)) {
+            if (!record || (record->kind == ItemKind::SystemFile && hideSystemFiles_) ||
+                (dialogHost_ && dialogHost_->IncludeObject(this, item.get()) == S_FALSE)) {
                 continue;
             }
             LVITEMA entry{};
@@ -390,11 +603,107 @@ void NamespaceView::fillList() {
         list_.setRedraw(true);
         InvalidateRect(list_.handle(), nullptr, TRUE);
         UpdateWindow(list_.handle());
-        SortRequest request{folder_.Get(), 0, sort_.direction};
+        // The order the user chose stays over a relisting.
+        SortRequest request{folder_.Get(), sortedColumn(), sort_.direction};
         list_.sortItems(&compareEntries, reinterpret_cast<LPARAM>(&request));
+        markSortColumn();
     }
     const std::wstring status = prompt::formatText(showsDevices() ? IDS_STATUS_DEVICES : IDS_STATUS_FILES, {listed});
     setStatusText(&status);
+}
+
+void NamespaceView::relist() {
+    const int focused = list_.nextItem(-1, LVNI_FOCUSED);
+    const auto focusedRecord = readLastItemRecord(entryId(focused));
+    const bool focusedSelected = focused != -1 && list_.itemState(focused, LVIS_SELECTED);
+    std::vector<ItemRecord> selected;
+    for (int item : list_.selectedItems()) {
+        if (const auto record = readLastItemRecord(entryId(item))) {
+            selected.push_back(*record);
+        }
+    }
+    deleteAllEntries();
+    fillList();
+    for (const ItemRecord& record : selected) {
+        if (const int item = findEntry(record); item != -1) {
+            list_.setItemState(item, LVIS_SELECTED, LVIS_SELECTED);
+        }
+    }
+    const int count = list_.itemCount();
+    if (count == 0 || focused == -1) {
+        return;
+    }
+    int next = focusedRecord ? findEntry(*focusedRecord) : -1;
+    if (next == -1) {
+        next = std::min(focused, count - 1);
+        if (focusedSelected && list_.selectedCount() == 0) {
+            list_.setItemState(next, LVIS_SELECTED, LVIS_SELECTED);
+        }
+    }
+    selectEntry(next, SVSI_FOCUSED | SVSI_ENSUREVISIBLE);
+}
+
+int NamespaceView::findEntry(const ItemRecord& record) const {
+    for (int item = 0, count = list_.itemCount(); item < count; ++item) {
+        const auto shown = readLastItemRecord(entryId(item));
+        if (shown && sameItem(*shown, record)) {
+            return item;
+        }
+    }
+    return -1;
+}
+
+void NamespaceView::nameList() {
+    std::wstring name;
+    ComPtr<IPersistFolder2> persist;
+    PIDLIST_ABSOLUTE location = nullptr;
+    if (SUCCEEDED(folder_->QueryInterface(IID_PPV_ARGS(&persist))) && SUCCEEDED(persist->GetCurFolder(&location)) &&
+        location) {
+        PWSTR shown = nullptr;
+        if (SUCCEEDED(SHGetNameFromIDList(location, SIGDN_NORMALDISPLAY, &shown)) && shown) {
+            name = shown;
+            CoTaskMemFree(shown);
+        }
+        CoTaskMemFree(location);
+    }
+    if (name.empty()) {
+        // A folder that cannot say where it is: the name of its device.
+        if (const auto device = folder_->device()) {
+            DeviceCatalogue catalogue;
+            catalogue.loadCatalogue();
+            const auto remembered = catalogue.rememberedNames().find(device->serial);
+            if (remembered != catalogue.rememberedNames().end()) {
+                name = widen(remembered->second);
+            }
+        }
+    }
+    SetWindowTextW(list_.handle(), name.c_str());
+}
+
+void NamespaceView::markSortColumn() {
+    const HWND header = ListView_GetHeader(list_.handle());
+    for (int column = 0, count = Header_GetItemCount(header); column < count; ++column) {
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        Header_GetItem(header, column, &item);
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (column == sortedColumn()) {
+            item.fmt |= sort_.direction > 0 ? HDF_SORTUP : HDF_SORTDOWN;
+        }
+        Header_SetItem(header, column, &item);
+    }
+}
+
+void NamespaceView::scaleColumns() {
+    const UINT dpi = windowDpi(list_.handle());
+    if (dpi == USER_DEFAULT_SCREEN_DPI) {
+        return;
+    }
+    const HWND header = ListView_GetHeader(list_.handle());
+    for (int column = 0, count = Header_GetItemCount(header); column < count; ++column) {
+        const int width = ListView_GetColumnWidth(list_.handle(), column);
+        ListView_SetColumnWidth(list_.handle(), column, MulDiv(width, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI));
+    }
 }
 
 void NamespaceView::deleteAllEntries() {
@@ -438,6 +747,11 @@ void NamespaceView::sortBy(int column) {
     sort_.column = column;
     SortRequest request{folder_.Get(), column, sort_.direction};
     list_.sortItems(&compareEntries, reinterpret_cast<LPARAM>(&request));
+    markSortColumn();
+    const int focused = list_.nextItem(-1, LVNI_FOCUSED);
+    if (focused != -1) {
+        list_.ensureVisible(focused);
+    }
 }
 
 void NamespaceView::command(UINT id) {
@@ -467,8 +781,11 @@ void NamespaceView::command(UINT id) {
             return;
         case IDM_HIDE_SYSTEM_FILES:
             hideSystemFiles_ = !hideSystemFiles_;
-            deleteAllEntries();
-            return fillList();
+            return relist();
+        case IDM_SORT_FIRST:
+        case IDM_SORT_SECOND:
+        case IDM_SORT_THIRD:
+            return sortBy(static_cast<int>(id - IDM_SORT_FIRST));
         case IDM_CUT:
         case IDM_COPY:
             return clipboardCommand(id == IDM_CUT);
@@ -484,7 +801,10 @@ void NamespaceView::command(UINT id) {
                 // The browser releases this view before BrowseObject returns.
                 const ComPtr<NamespaceView> self(this);
                 const ComPtr<IShellBrowser> browser = browser_;
-                browser->BrowseObject(nullptr, SBSP_SAMEBROWSER | SBSP_PARENT);
+                const auto left = showsDevices() ? std::nullopt : folder_->device();
+                if (SUCCEEDED(browser->BrowseObject(nullptr, SBSP_SAMEBROWSER | SBSP_PARENT)) && left) {
+                    focusDeviceLeft(*browser.Get(), *left);
+                }
             }
             return;
         case IDM_ABOUT:
@@ -501,6 +821,10 @@ LRESULT NamespaceView::notify(const NMHDR& header) {
             mergeMenus(SVUIA_ACTIVATE_FOCUS);
             SetFocus(list_.handle());
             list_.setItemState(std::max(list_.selectionMark(), 0), LVIS_FOCUSED, LVIS_FOCUSED);
+            tellDialogHost(CDBOSC_SETFOCUS);
+            return 0;
+        case NM_KILLFOCUS:
+            tellDialogHost(CDBOSC_KILLFOCUS);
             return 0;
         case LVN_GETDISPINFOA: {
             auto& entry = const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)).item;
@@ -524,14 +848,32 @@ LRESULT NamespaceView::notify(const NMHDR& header) {
         case LVN_ITEMACTIVATE:
             activateSelection();
             return 0;
-        case LVN_ITEMCHANGED:
+        case LVN_ITEMCHANGED: {
+            const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+            if ((change.uChanged & LVIF_STATE) && ((change.uOldState ^ change.uNewState) & LVIS_SELECTED)) {
+                tellDialogHost(CDBOSC_SELCHANGE);
+            }
             updateToolbar();
             return 0;
+        }
         case LVN_DELETEITEM:
             allocator_.freeIdList(reinterpret_cast<ITEMIDLIST*>(reinterpret_cast<const NMLISTVIEW&>(header).lParam));
             return 0;
     }
     return 0;
+}
+
+void NamespaceView::focusDeviceLeft(IShellBrowser& browser, const DeviceInfo& device) {
+    ComPtr<IShellView> parent;
+    const UniqueIdList item(allocator_.createItemId(makeDeviceRecord("", device)));
+    if (item && SUCCEEDED(browser.QueryActiveShellView(&parent)) && parent) {
+        parent->SelectItem(item.get(), SVSI_SELECT | SVSI_FOCUSED | SVSI_DESELECTOTHERS | SVSI_ENSUREVISIBLE);
+    }
+}
+
+void NamespaceView::reportResult(const std::wstring& text) {
+    setStatusText(&text);
+    announce(list_.handle(), text, Outcome::Completed);
 }
 
 void NamespaceView::setStatusText(const std::wstring* text) {
@@ -593,7 +935,17 @@ void NamespaceView::setViewMode(UINT mode) {
     SetWindowLongPtrA(list_.handle(), GWL_STYLE, (style & ~LONG_PTR{LVS_TYPEMASK}) | viewModeOf(mode).listType);
 }
 
+void NamespaceView::tellDialogHost(ULONG change) {
+    if (dialogHost_) {
+        dialogHost_->OnStateChange(this, change);
+    }
+}
+
 void NamespaceView::activateSelection() {
+    // A file dialog may take the activation as its own (its Open button).
+    if (dialogHost_ && dialogHost_->OnDefaultCommand(this) == S_OK) {
+        return;
+    }
     if (list_.selectedCount() != 1 || !browser_) {
         return;
     }
@@ -618,9 +970,8 @@ void NamespaceView::clipboardCommand(bool cut) {
     const std::int64_t total = copyCutOrDrag(target(), cut ? Handover::Cut : Handover::Copy);
     updateToolbar();
     if (total > 0) {
-        const std::wstring status = prompt::formatText(cut ? IDS_STATUS_MOVED : IDS_STATUS_COPIED,
-                                                       {selected, formatSize(static_cast<std::uint64_t>(total))});
-        setStatusText(&status);
+        reportResult(prompt::formatText(cut ? IDS_STATUS_MOVED : IDS_STATUS_COPIED,
+                                        {selected, formatSize(static_cast<std::uint64_t>(total))}));
     }
 }
 
@@ -639,8 +990,7 @@ void NamespaceView::deleteSelected() {
         deleteSelection(folder_->device().value_or(DeviceInfo{}), viewWindow_, selected, folder_->location());
     if (deleted > 0) {
         Refresh();
-        const std::wstring status = prompt::formatText(IDS_STATUS_DELETED, {deleted});
-        setStatusText(&status);
+        reportResult(prompt::formatText(IDS_STATUS_DELETED, {deleted}));
     }
 }
 
@@ -693,9 +1043,7 @@ bool NamespaceView::endLabelEdit(const LVITEMA& edited) {
     }
     allocator_.freeIdList(current);
     list_.setItemData(edited.iItem, reinterpret_cast<LPARAM>(kept.release()));
-    const std::wstring status =
-        prompt::formatText(IDS_STATUS_RENAMED, {fieldText(before->name), fieldText(after.name)});
-    setStatusText(&status);
+    reportResult(prompt::formatText(IDS_STATUS_RENAMED, {fieldText(before->name), fieldText(after.name)}));
     list_.setItemState(edited.iItem, LVIS_FOCUSED, LVIS_FOCUSED);
     return true;
 }
@@ -707,6 +1055,14 @@ MenuContext NamespaceView::menuContext() const {
     context.viewMode = folderSettings_.ViewMode;
     context.hideSystemFiles = hideSystemFiles_;
     context.canPaste = !context.showsDevices && clipboardCanPaste();
+    context.sortColumn = sortedColumn();
+    for (int column = 0; column < 3; ++column) {
+        std::string title = list_.columnTitle(column);
+        if (title.empty()) {
+            break;
+        }
+        context.columns.push_back(std::move(title));
+    }
     return context;
 }
 

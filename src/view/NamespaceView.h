@@ -1,9 +1,10 @@
 #pragma once
 // The shell view of the root and of every device folder: a child window of
 // the browser holding a report list of the folder's items, the merged menus
-// and toolbar buttons, the status texts and the command handling. Made by
-// its folder, which it sees as a DeviceFolder. Runs on the browser's UI
-// thread only.
+// and toolbar buttons, the status texts and the command handling, and the
+// folder view that command bars and ribbons act through. Made by its
+// folder, which it sees as a DeviceFolder. Runs on the browser's UI thread
+// only.
 #include "namespace/DeviceFolder.h"
 #include "namespace/ItemIdAllocator.h"
 #include "shell/ComObject.h"
@@ -13,9 +14,11 @@
 
 #include <shlobj.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
-class NamespaceView final : public ComObject<NamespaceView, IShellView2> {
+class NamespaceView final : public ComObject<NamespaceView, IShellView2, IFolderView> {
 public:
     explicit NamespaceView(DeviceFolder& folder);
 
@@ -46,6 +49,23 @@ public:
     HRESULT STDMETHODCALLTYPE HandleRename(PCUITEMID_CHILD item) noexcept override;
     HRESULT STDMETHODCALLTYPE SelectAndPositionItem(PCUITEMID_CHILD item, UINT flags, POINT* point) noexcept override;
 
+    // IFolderView
+    HRESULT STDMETHODCALLTYPE GetCurrentViewMode(UINT* mode) noexcept override;
+    HRESULT STDMETHODCALLTYPE SetCurrentViewMode(UINT mode) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetFolder(REFIID riid, void** folder) noexcept override;
+    HRESULT STDMETHODCALLTYPE Item(int index, PITEMID_CHILD* item) noexcept override;
+    HRESULT STDMETHODCALLTYPE ItemCount(UINT flags, int* count) noexcept override;
+    HRESULT STDMETHODCALLTYPE Items(UINT flags, REFIID riid, void** object) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetSelectionMarkedItem(int* item) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetFocusedItem(int* item) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetItemPosition(PCUITEMID_CHILD item, POINT* point) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetSpacing(POINT* point) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetDefaultSpacing(POINT* point) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetAutoArrange() noexcept override;
+    HRESULT STDMETHODCALLTYPE SelectItem(int item, DWORD flags) noexcept override;
+    HRESULT STDMETHODCALLTYPE SelectAndPositionItems(UINT count, PCUITEMID_CHILD_ARRAY items, POINT* points,
+                                                     DWORD flags) noexcept override;
+
 private:
     ~NamespaceView() override;
 
@@ -60,16 +80,34 @@ private:
     bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void createList();
     void fillList();
+    // Lists the folder again; the focused entry keeps the focus and the
+    // selected ones their selection while they are still there, else the
+    // entry now in the focused one's place takes the focus.
+    void relist();
     void deleteAllEntries();
+    // The view's commands on the selection or the background (SVGIO_ flags).
+    HRESULT itemObject(UINT which, REFIID riid, void** object);
+    HRESULT selectEntry(int item, DWORD flags);
+    // The entry showing the same device or file as `record`; -1 when none.
+    int findEntry(const ItemRecord& record) const;
+    // The list's own name (what a screen reader says with it): the folder's.
+    void nameList();
+    void markSortColumn();
+    void scaleColumns();
     void sortBy(int column);
     void command(UINT id);
     LRESULT notify(const NMHDR& header);
     void setStatusText(const std::wstring* text);
+    // The status text of a finished command, also said by screen readers.
+    void reportResult(const std::wstring& text);
     void setupToolbar();
     void updateToolbar();
     void mergeMenus(UINT state);
     void setViewMode(UINT mode);
     void activateSelection();
+    void tellDialogHost(ULONG change);
+    // Back in the list of devices: the device just left takes the focus.
+    void focusDeviceLeft(IShellBrowser& browser, const DeviceInfo& device);
     void clipboardCommand(bool cut);
     void deleteSelected();
     void showContextMenu(LPARAM position);
@@ -92,8 +130,10 @@ private:
 
     ComPtr<DeviceFolder> folder_;
     SortOrder sort_;
+    int sortedColumn() const { return sort_.column < 0 ? 0 : sort_.column; }
     ItemIdAllocator allocator_;
     ComPtr<IShellBrowser> browser_;
+    ComPtr<ICommDlgBrowser> dialogHost_;  // the common file dialog that hosts the view, if one does
     HWND browserWindow_ = nullptr;
     FOLDERSETTINGS folderSettings_{FVM_DETAILS, 0};
     HWND viewWindow_ = nullptr;

@@ -4,6 +4,9 @@
 #include "shell/ModuleState.h"
 #include "view/ViewModes.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace {
 
 // The browser's popups and the popups of menu 105 that go into them.
@@ -54,6 +57,14 @@ void setMenuStates(HMENU menu, const MenuContext& context) {
     enable(IDM_PASTE, context.canPaste && !dev);
     CheckMenuRadioItem(menu, IDM_VIEW_LARGE_ICONS, IDM_VIEW_DETAILS, viewModeOf(context.viewMode).command,
                        MF_BYCOMMAND);
+    // The sort commands carry the titles of the columns they sort by.
+    for (std::size_t column = 0; column < context.columns.size() && column < 3; ++column) {
+        const UINT id = IDM_SORT_FIRST + static_cast<UINT>(column);
+        const std::string text = "&" + context.columns[column];
+        ModifyMenuA(menu, id, MF_BYCOMMAND | MF_STRING, id, text.c_str());
+    }
+    CheckMenuRadioItem(menu, IDM_SORT_FIRST, IDM_SORT_THIRD,
+                       IDM_SORT_FIRST + static_cast<UINT>(std::clamp(context.sortColumn, 0, 2)), MF_BYCOMMAND);
     enable(IDM_HIDE_SYSTEM_FILES, !dev);
     if (!dev) {
         CheckMenuItem(menu, IDM_HIDE_SYSTEM_FILES,
@@ -96,21 +107,88 @@ void insertMenuItems(HMENU target, HMENU source, int position) {
 }
 
 UINT contextMenuId(bool showsDevices, int selected) noexcept {
-    if (showsDevices) {
-        return IDM_DEVICE_POPUP;
+    if (selected == 0) {
+        return IDM_BACKGROUND_POPUP;
     }
-    return selected > 0 ? IDM_FILE_POPUP : IDM_BACKGROUND_POPUP;
+    return showsDevices ? IDM_DEVICE_POPUP : IDM_FILE_POPUP;
+}
+
+UniqueMenu loadContextMenu(UINT menuId, const MenuContext& context) {
+    UniqueMenu loaded = loadMenu(menuId);
+    if (const HMENU popup = GetSubMenu(loaded.get(), 0)) {
+        setMenuStates(popup, context);
+    }
+    return loaded;
 }
 
 void trackContextMenu(HWND owner, UINT menuId, POINT screen, const MenuContext& context) {
-    const UniqueMenu loaded = loadMenu(menuId);
+    const UniqueMenu loaded = loadContextMenu(menuId, context);
     const HMENU popup = GetSubMenu(loaded.get(), 0);
     if (!popup) {
         return;
     }
     SetForegroundWindow(owner);
-    setMenuStates(popup, context);
     TrackPopupMenu(popup, TPM_LEFTALIGN, screen.x, screen.y, 0, owner, nullptr);
+}
+
+UINT copyMenuWithOffset(HMENU target, UINT position, HMENU source, UINT firstId) {
+    UINT end = 0;
+    for (int index = 0, count = GetMenuItemCount(source); index < count; ++index, ++position) {
+        char text[itemTextRoom + 1] = {};
+        MENUITEMINFOA item{};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING | MIIM_SUBMENU;
+        item.dwTypeData = text;
+        item.cch = itemTextRoom;
+        if (!GetMenuItemInfoA(source, static_cast<UINT>(index), TRUE, &item)) {
+            continue;
+        }
+        if (item.hSubMenu) {
+            const HMENU copy = CreatePopupMenu();
+            end = std::max(end, copyMenuWithOffset(copy, 0, item.hSubMenu, firstId));
+            item.hSubMenu = copy;
+        } else if (!(item.fType & MFT_SEPARATOR)) {
+            const UINT offset = item.wID - firstViewCommand;
+            end = std::max(end, offset + 1);
+            item.wID = firstId + offset;
+        }
+        InsertMenuItemA(target, position, TRUE, &item);
+    }
+    return end;
+}
+
+namespace {
+
+struct Verb {
+    std::string_view verb;
+    UINT command;
+};
+constexpr Verb verbs[] = {
+    {"open", IDM_OPEN_DEVICE}, {"copy", IDM_COPY},     {"cut", IDM_CUT},
+    {"paste", IDM_PASTE},      {"delete", IDM_DELETE}, {"rename", IDM_RENAME},
+};
+
+}  // namespace
+
+UINT commandOfVerb(std::wstring_view verb) noexcept {
+    for (const Verb& row : verbs) {
+        // Verbs are compared as the shell compares them: without regard to case.
+        if (std::ranges::equal(row.verb, verb, [](char ours, wchar_t theirs) {
+                return theirs < 0x80 && ours == std::tolower(static_cast<unsigned char>(theirs));
+            })) {
+            return row.command;
+        }
+    }
+    return 0;
+}
+
+std::string_view verbOfCommand(UINT command) noexcept {
+    for (const Verb& row : verbs) {
+        if (row.command == command) {
+            return row.verb;
+        }
+    }
+    return {};
 }
 
 void MergedMenus::merge(IShellBrowser& browser, HWND viewWindow, UINT state) {

@@ -48,8 +48,9 @@ protected:
     CanUnloadNowFunction canUnloadNow = exported<CanUnloadNowFunction>("DllCanUnloadNow");
 };
 
-const std::set<UINT> tableIds = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 16, 17, 18, 19, 21, 22, 23, 24, 25,
-                                 26, 27, 28, 29, 30, 31, 32, 33, 34, 36, 37, 38, 39, 40, 41, 43, 44, 45, 46, 47, 48};
+const std::set<UINT> tableIds = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 16, 17,
+                                 18, 19, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33,
+                                 34, 36, 37, 38, 39, 40, 41, 43, 44, 45, 46, 47, 48, 49};
 
 // The printf fields of a text in order, e.g. "%2d|%s|".
 std::wstring fieldsOf(const std::wstring& text) {

@@ -90,9 +90,13 @@ std::string waitForTexts(HWND list, int columns, const std::string& expected) {
     return waitFor([&] { return listTexts(list, columns); }, [&](const std::string& rows) { return rows == expected; });
 }
 
+// A program on a desktop of its own, and its first visible top-level
+// window of class `windowClass`.
 class ExplorerSession {
 public:
-    ExplorerSession() {
+    explicit ExplorerSession(const std::string& program = "explorer.exe",
+                             const wchar_t* windowClass = L"ExplorerWClass")
+        : windowClass_(windowClass) {
         display_ = environment("NIMBREL_EXPLORER_DISPLAY");
         if (display_.empty()) startXvfb();
         // Wine hands its programs the X display from their Linux environment
@@ -102,9 +106,10 @@ public:
         const std::string loader = environment("WINELOADER");
         startNative({"/bin/sh", "-c",
                      "echo $$ > \"$0\"; DISPLAY=\"$1\" exec \"$3\" 'C:\\windows\\explorer.exe' "
-                     "\"/desktop=$2,1024x700,x11\" explorer.exe",
-                     folder_.file("desktop.pid"), display_, desktop, loader.empty() ? "/usr/bin/wine" : loader});
-        window_ = waitFor([] { return findExplorer(); }, [](HWND found) { return found != nullptr; }, 60s);
+                     "\"/desktop=$2,1024x700,x11\" \"$4\"",
+                     folder_.file("desktop.pid"), display_, desktop, loader.empty() ? "/usr/bin/wine" : loader,
+                     program});
+        window_ = waitFor([this] { return findWindow(); }, [](HWND found) { return found != nullptr; }, 60s);
     }
     ~ExplorerSession() {
         if (window_) {
@@ -137,24 +142,28 @@ public:
 private:
     // Looked for from outside: a thread of ours on the desktop might set it
     // up itself, without the display, before the Explorer does.
-    static HWND findExplorer() {
-        HWND found = nullptr;
+    HWND findWindow() const {
+        struct Search {
+            const wchar_t* windowClass;
+            HWND found = nullptr;
+        } search{windowClass_};
         if (const HDESK shown = OpenDesktopA(desktop, 0, FALSE, DESKTOP_READOBJECTS | DESKTOP_ENUMERATE)) {
             EnumDesktopWindows(
                 shown,
-                [](HWND window, LPARAM found) -> BOOL {
+                [](HWND window, LPARAM parameter) -> BOOL {
+                    auto& search = *reinterpret_cast<Search*>(parameter);
                     wchar_t name[32] = {};
                     GetClassNameW(window, name, 32);
                     // IsWindowVisible would ask for our own desktop.
-                    if (lstrcmpW(name, L"ExplorerWClass") || !(GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE))
+                    if (lstrcmpW(name, search.windowClass) || !(GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE))
                         return TRUE;
-                    *reinterpret_cast<HWND*>(found) = window;
+                    search.found = window;
                     return FALSE;
                 },
-                reinterpret_cast<LPARAM>(&found));
+                reinterpret_cast<LPARAM>(&search));
             CloseDesktop(shown);
         }
-        return found;
+        return search.found;
     }
     void startXvfb() {
         // Xvfb picks a free display and tells it on fd 3, once it is ready.
@@ -169,6 +178,7 @@ private:
         display_ = ":" + display_;
     }
 
+    const wchar_t* windowClass_;
     TempDir folder_;
     std::unique_ptr<ToolProcess> xvfb_;
     std::string display_;
@@ -232,6 +242,35 @@ TEST(ExplorerTest, NimbrelIsOnTheDesktopOpensToItsDevicesADeviceToItsFilesAndF2R
         std::fflush(stdout);
         while (IsWindow(explorer.window())) std::this_thread::sleep_for(500ms);
     }
+}
+
+// The common file dialog of another program hosts the Nimbrel view. The
+// dialog lists only file-system items (it answers IncludeObject so), and
+// the devices are none: the view comes up empty as its host asks, and
+// Escape closes the dialog.
+TEST(ExplorerTest, AProgramsOpenDialogHostsTheViewWhichListsWhatTheDialogIncludes) {
+    if (environment("NIMBREL_EXPLORER_DISPLAY").empty() && !pathExists("/usr/bin/Xvfb")) GTEST_SKIP() << "no Xvfb";
+    const RegisteredModule server;
+    ASSERT_TRUE(server.registered());
+    TempDir folder;
+    const auto devices = startDevices(folder, {{5, "model=CV8,serial=CV8-10423,text=LETTER.TXT:Dear Anna"},
+                                               {6, "model=MN2,serial=MN2-20077,text=SHOPPING.TXT:bread"}});
+    std::string program(MAX_PATH, '\0');
+    program.resize(GetModuleFileNameA(nullptr, program.data(), MAX_PATH));
+    program = program.substr(0, program.rfind('\\') + 1) + "nimbrel-file-dialog.exe";
+    ExplorerSession dialog(program, L"#32770");
+    ASSERT_NE(dialog.window(), nullptr) << "the Open dialog did not come up";
+
+    const HWND view = childOf(dialog.window(), L"KorvelNameSpace");
+    ASSERT_NE(view, nullptr) << "the dialog did not show the Nimbrel folder";
+    const HWND list = GetDlgItem(view, IDC_LIST);
+    std::this_thread::sleep_for(2s);  // the scan of the ports
+    EXPECT_EQ(listTexts(list, 1), "");
+    dialog.screenshot("file-dialog");
+
+    windows::pressKey(list, VK_ESCAPE);
+    EXPECT_FALSE(waitFor([&] { return IsWindow(dialog.window()) != FALSE; }, [](bool shown) { return !shown; }, 10s))
+        << "Escape did not close the dialog";
 }
 
 }  // namespace

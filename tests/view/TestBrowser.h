@@ -14,11 +14,12 @@
 #include <shlobj.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
 
-class TestBrowser final : public ComObject<TestBrowser, IShellBrowser> {
+class TestBrowser final : public ComObject<TestBrowser, IShellBrowser, ICommDlgBrowser> {
 public:
     explicit TestBrowser(bool frameCalls = true)
         : ComObject(LiveCount::notCounted),
@@ -27,9 +28,37 @@ public:
           addressBar_(CreateWindowW(L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 300, 20, window_.get(), nullptr, nullptr,
                                     nullptr)) {}
     static const QITAB* interfaces() noexcept {
-        static const QITAB table[] = {
-            interfaceEntry<TestBrowser, IShellBrowser>(), interfaceEntry<TestBrowser, IOleWindow, IShellBrowser>(), {}};
+        static const QITAB table[] = {interfaceEntry<TestBrowser, IShellBrowser>(),
+                                      interfaceEntry<TestBrowser, IOleWindow, IShellBrowser>(),
+                                      interfaceEntry<TestBrowser, ICommDlgBrowser>(),
+                                      {}};
         return table;
+    }
+    // A file dialog's browser only when `dialog` is set.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override {
+        if (riid == IID_ICommDlgBrowser && !dialog) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        return ComObject::QueryInterface(riid, object);
+    }
+    struct Dialog {
+        std::string hidden;               // the name IncludeObject leaves out
+        std::vector<ULONG> stateChanges;  // OnStateChange's CDBOSC_ codes
+        int defaultCommands = 0;          // OnDefaultCommand, each answered S_OK
+    };
+    std::optional<Dialog> dialog;
+    HRESULT STDMETHODCALLTYPE OnDefaultCommand(IShellView*) noexcept override {
+        ++dialog->defaultCommands;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnStateChange(IShellView*, ULONG change) noexcept override {
+        dialog->stateChanges.push_back(change);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE IncludeObject(IShellView*, PCUITEMID_CHILD item) noexcept override {
+        const auto record = readLastItemRecord(item);
+        return record && fieldText(record->name) == dialog->hidden ? S_FALSE : S_OK;
     }
 
     // Shows the view of `folder` in place of the current one, activated with
@@ -188,7 +217,11 @@ public:
         if (result) *result = message == TB_ADDBITMAP ? 20 * ++addedBitmaps : 0;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE QueryActiveShellView(IShellView**) noexcept override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryActiveShellView(IShellView** view) noexcept override {
+        *view = view_.Get();
+        if (*view) (*view)->AddRef();
+        return *view ? S_OK : E_FAIL;
+    }
     HRESULT STDMETHODCALLTYPE OnViewWindowActive(IShellView*) noexcept override {
         if (!frameCalls_) return E_NOTIMPL;
         ++activations;

@@ -11,10 +11,13 @@
 #include "protocol/ProtocolBytes.h"
 #include "shell/Prompt.h"
 #include "transfer/BackgroundWork.h"
+#include "view/Announcer.h"
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
+#include <functional>
 #include <optional>
 #include <set>
 
@@ -133,6 +136,13 @@ TEST_F(ViewTest, MenuStatesAndTheContextMenuFollowTheSelectionTheFolderAndTheVie
          {IDM_OPEN_DEVICE, IDM_RENAME, IDM_DELETE, IDM_CUT, IDM_COPY, IDM_PASTE},
          {IDM_VIEW_DETAILS, IDM_HIDE_SYSTEM_FILES},
          L"popup &View{"},
+        {"device list, nothing selected",
+         true,
+         {},
+         {},
+         {IDM_OPEN_DEVICE, IDM_RENAME, IDM_DELETE, IDM_CUT, IDM_COPY, IDM_PASTE, IDM_HIDE_SYSTEM_FILES},
+         {IDM_VIEW_DETAILS, IDM_HIDE_SYSTEM_FILES},
+         L"popup &View{"},
         {"files, two selected",
          false,
          {0, 1},
@@ -190,20 +200,37 @@ TEST_F(ViewTest, ToolbarStatusSortingHiddenSystemFilesAndCutMarksOnlyTheSelectio
     EXPECT_EQ(browser.entries(), hidden);
     EXPECT_EQ(browser.statusTexts.back(), L"Found 4 file(s).");
     browser.command(IDM_HIDE_SYSTEM_FILES);
-    EXPECT_EQ(browser.entries(), (Names{"BOOK.BRF", "KORVEL.NSF", "LETTER.TXT", "NOTES.TXT"}));
+    EXPECT_EQ(browser.entries(), (Names{"BOOK.BRF", "KORVEL.NSF", "*LETTER.TXT", "NOTES.TXT"}));
     EXPECT_EQ(browser.statusTexts.back(), L"Found 4 file(s).");
     browser.command(IDM_HIDE_SYSTEM_FILES);
-    browser.select({1});
     EXPECT_EQ(browser.entries(), hidden);
 
+    // The header shows the order: ^ ascending, v descending; the Sort by
+    // commands of the background menu sort as a click on the header does.
+    const auto sortMarks = [&] {
+        std::string marks;
+        const HWND header = ListView_GetHeader(browser.list());
+        for (int column = 0; column < Header_GetItemCount(header); ++column) {
+            HDITEMW item{.mask = HDI_FORMAT};
+            Header_GetItem(header, column, &item);
+            marks += item.fmt & HDF_SORTUP ? '^' : item.fmt & HDF_SORTDOWN ? 'v' : '-';
+        }
+        return marks;
+    };
+    EXPECT_EQ(sortMarks(), "^--");
     clickHeader(0);
     EXPECT_EQ(browser.entries(), hidden) << "a first click sorts ascending";
     clickHeader(0);
     EXPECT_EQ(browser.entries(), (Names{"NOTES.TXT", "*LETTER.TXT", "BOOK.BRF"})) << "a second click reverses";
-    clickHeader(1);
+    EXPECT_EQ(sortMarks(), "v--");
+    browser.command(IDM_SORT_SECOND);
     EXPECT_EQ(browser.entries(), (Names{"NOTES.TXT", "*LETTER.TXT", "BOOK.BRF"})) << "sizes 5, 120, 2000 ascending";
+    EXPECT_EQ(sortMarks(), "-^-");
     clickHeader(1);
     EXPECT_EQ(browser.entries(), (Names{"BOOK.BRF", "*LETTER.TXT", "NOTES.TXT"}));
+    browser.command(IDM_REFRESH);
+    EXPECT_EQ(browser.entries(), (Names{"BOOK.BRF", "*LETTER.TXT", "NOTES.TXT"})) << "the order outlives a relisting";
+    EXPECT_EQ(sortMarks(), "-v-");
 
     browser.command(IDM_CUT);
     EXPECT_EQ(browser.statusTexts.back(), L"Moved 1 file(s) (120 B) to clipboard.");
@@ -363,6 +390,8 @@ TEST_F(ViewTest, KeyboardOnlyOpenDeleteRenamePasteContextMenusBackAndRefresh) {
     browser.press(VK_BACK);
     browser.press(VK_DELETE);
     EXPECT_EQ(browser.browsed.size(), 1u) << "Backspace in the address bar left the folder";
+    MSG aimedAtTheViewWindow{GetParent(browser.list()), WM_KEYDOWN, VK_DELETE, 0, 0, {}};
+    EXPECT_EQ(browser.view()->TranslateAccelerator(&aimedAtTheViewWindow), S_FALSE) << "only the list's keys";
     SetFocus(browser.list());
 
     browser.press('A', {VK_CONTROL});
@@ -423,15 +452,18 @@ TEST_F(ViewTest, KeyboardOnlyOpenDeleteRenamePasteContextMenusBackAndRefresh) {
     browser.press(VK_BACK);
     ASSERT_EQ(browser.browsed.size(), 2u);
     EXPECT_EQ(browser.browsed[1], std::make_pair(std::string(), UINT{SBSP_SAMEBROWSER | SBSP_PARENT}));
-    EXPECT_EQ(browser.entries(), (Names{"Corvia 80", "Minnow"}));
+    EXPECT_EQ(browser.entries(), (Names{"*Corvia 80", "Minnow"})) << "the device left has the focus";
     browser.select({});
     browser.press('V', {VK_CONTROL});
     finishTransfers();
     EXPECT_FALSE(bus_.device(4).hasFile("MEMO.TXT")) << "pasted with no device selected";
     browser.select({1});
+    const AnnouncementRecorder spoken;
     browser.press('V', {VK_CONTROL});
     finishTransfers();
     EXPECT_EQ(bus_.device(4).fileData("MEMO.TXT"), std::optional<devsim::Bytes>(devsim::Bytes(5, 'x')));
+    ASSERT_EQ(spoken.announcements().size(), 1u);
+    EXPECT_EQ(spoken.announcements()[0].text, L"Transfer finished.");
     SetFocus(browser.list());  // back from the job's progress dialog
     browser.select({1});       // the job's refresh relisted the devices
     browser.press(VK_RETURN);
@@ -456,7 +488,7 @@ TEST_F(ViewTest, KeyboardOnlyOpenDeleteRenamePasteContextMenusBackAndRefresh) {
     browser.press(VK_BACK);
     bus_.attach(9, {.typeCode = 0x74, .serial = "CV4-0009"});
     browser.press(VK_F5);
-    EXPECT_EQ(browser.entries(), (Names{"Corvia 40", "Corvia 80", "Minnow"}));
+    EXPECT_EQ(browser.entries(), (Names{"Corvia 40", "Corvia 80", "*Minnow"})) << "F5 keeps the focus";
     EXPECT_EQ(browser.statusTexts.back(), L"Found 3 device(s).");
 }
 
@@ -485,7 +517,194 @@ TEST_F(ViewTest, ARefreshWhileARenameAsksLeavesTheListRight) {
     EXPECT_TRUE(corvia.hasFile("KORVEL2.NSF"));
     EXPECT_EQ(browser.statusTexts.back(), L"Renamed \"KORVEL.NSF\" to \"KORVEL2.NSF\".");
     browser.command(IDM_REFRESH);
-    EXPECT_EQ(browser.entries(), (Names{"BOOK.BRF", "KORVEL2.NSF", "LETTER.TXT", "NOTES.TXT"}));
+    EXPECT_EQ(browser.entries(), (Names{"BOOK.BRF", "*KORVEL2.NSF", "LETTER.TXT", "NOTES.TXT"}));
+}
+
+// The calls today's Explorer makes on a view: its command bar and ribbon
+// read the selection through IFolderView and act through the objects of
+// GetItemObject, by canonical verbs or by the menu's own commands.
+TEST_F(ViewTest, ExplorersCommandBarActsThroughTheFolderViewAndTheItemObjects) {
+    auto& corvia = attachDevices(true);
+    TestBrowser& browser = browse();
+    browser.select({0});
+    browser.press(VK_RETURN);
+    EXPECT_EQ(windows::text(browser.list()), L"Corvia 80") << "the list carries the folder's name";
+    ComPtr<IFolderView> view;
+    ASSERT_EQ(browser.view()->QueryInterface(IID_PPV_ARGS(&view)), S_OK);
+    ComPtr<IShellFolder> folder;
+    EXPECT_EQ(view->GetFolder(IID_PPV_ARGS(&folder)), S_OK);
+    ComPtr<IContextMenu> background;
+    ASSERT_EQ(browser.view()->GetItemObject(SVGIO_BACKGROUND, IID_PPV_ARGS(&background)), S_OK);
+    const UniqueMenu backgroundMenu(CreatePopupMenu());
+    EXPECT_EQ(background->QueryContextMenu(backgroundMenu.get(), 0, 1, 0x7FFF, CMF_NORMAL), 27) << "offsets to 26";
+    EXPECT_EQ(menuItems(backgroundMenu.get()),
+              L"popup &View{1 &Large icons|2 &Small icons|3 L&ist|4 &Details checked|}|"
+              L"popup Sort &by{25 &File checked|26 &Size|27 &Modified|}|16 R&efresh|-|14 &Paste grayed|-|"
+              L"8 Sellect &all\tCtrl+A|9 &Invert selection|-|10 Hide system &files checked|-|22 About Ni&mbrel...|");
+
+    EXPECT_EQ(view->SelectItem(2, SVSI_SELECT | SVSI_FOCUSED | SVSI_DESELECTOTHERS), S_OK);
+    EXPECT_EQ(browser.entries(), (Names{"BOOK.BRF", "LETTER.TXT", "*NOTES.TXT"}));
+    int all = 0, selected = 0, focused = -1, marked = -1;
+    UINT mode = 0;
+    view->ItemCount(SVGIO_ALLVIEW, &all);
+    view->ItemCount(SVGIO_SELECTION, &selected);
+    view->GetFocusedItem(&focused);
+    view->GetSelectionMarkedItem(&marked);
+    view->GetCurrentViewMode(&mode);
+    EXPECT_EQ(std::vector<int>({all, selected, focused, marked, static_cast<int>(mode)}),
+              std::vector<int>({3, 1, 2, 2, FVM_DETAILS}));
+    ComPtr<IDataObject> data;
+    ASSERT_EQ(view->Items(SVGIO_SELECTION, IID_PPV_ARGS(&data)), S_OK);
+    FORMATETC descriptor{static_cast<CLIPFORMAT>(RegisterClipboardFormatA(CFSTR_FILEDESCRIPTORA)), nullptr,
+                         DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    ASSERT_EQ(data->GetData(&descriptor, &medium), S_OK);
+    const auto* group = static_cast<const FILEGROUPDESCRIPTORA*>(GlobalLock(medium.hGlobal));
+    EXPECT_EQ(std::make_pair(group->cItems, std::string(group->fgd[0].cFileName)),
+              std::make_pair(UINT{1}, std::string("NOTES.TXT")));
+    GlobalUnlock(medium.hGlobal);
+    ReleaseStgMedium(&medium);
+
+    ComPtr<IContextMenu> selection;
+    ASSERT_EQ(browser.view()->GetItemObject(SVGIO_SELECTION, IID_PPV_ARGS(&selection)), S_OK);
+    const UniqueMenu selectionMenu(CreatePopupMenu());
+    selection->QueryContextMenu(selectionMenu.get(), 0, 0, 0x7FFF, CMF_NORMAL);
+    std::string verbs;
+    for (int i = 0; i < GetMenuItemCount(selectionMenu.get()); ++i) {
+        char verb[16] = {};
+        if (selection->GetCommandString(GetMenuItemID(selectionMenu.get(), i), GCS_VERBA, nullptr, verb, sizeof verb) ==
+            S_OK)
+            verbs += verb + std::string(" ");
+    }
+    EXPECT_EQ(verbs, "cut copy paste delete rename ");
+
+    const AnnouncementRecorder spoken;
+    const auto invoke = [&](const char* verb, const wchar_t* wideVerb = nullptr) {
+        CMINVOKECOMMANDINFOEX info{.cbSize = sizeof info, .lpVerb = verb, .lpVerbW = wideVerb};
+        if (wideVerb) info.fMask = CMIC_MASK_UNICODE;
+        const HRESULT result = selection->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info));
+        browser.pump();
+        return result;
+    };
+    EXPECT_EQ(invoke("copy"), S_OK);
+    EXPECT_EQ(browser.statusTexts.back(), L"Copied 1 file(s) (5 B) to clipboard.");
+    EXPECT_EQ(invoke("rename", L"Rename"), S_OK);
+    browser.type(L"MEMO.TXT");
+    browser.press(VK_RETURN);
+    EXPECT_TRUE(corvia.hasFile("MEMO.TXT"));
+    recorder_->setAnswer(IDYES);
+    EXPECT_EQ(invoke(MAKEINTRESOURCEA(IDM_DELETE - IDM_VIEW_LARGE_ICONS)), S_OK);
+    EXPECT_FALSE(corvia.hasFile("MEMO.TXT"));
+    EXPECT_EQ(invoke("properties"), E_INVALIDARG);
+    std::vector<std::wstring> said;
+    for (const Announcement& announcement : spoken.announcements()) {
+        EXPECT_EQ(announcement.window, browser.list());
+        said.push_back(announcement.text);
+    }
+    EXPECT_EQ(said, (std::vector<std::wstring>{L"Copied 1 file(s) (5 B) to clipboard.",
+                                               L"Renamed \"NOTES.TXT\" to \"MEMO.TXT\".", L"Deleted 1 files(s)."}));
+}
+
+// A common file dialog hosting the view: it chooses what is listed, hears
+// of the selection and the focus, and takes the activation as its own.
+TEST_F(ViewTest, AFileDialogHostChoosesTheItemsHearsTheChangesAndTakesTheActivation) {
+    attachDevices(true);
+    browser_ = makeComObject<TestBrowser>();
+    browser_->dialog.emplace(TestBrowser::Dialog{.hidden = "Minnow"});
+    ASSERT_EQ(browser_->open(makeComObject<NamespaceFolder>()), S_OK);
+    EXPECT_EQ(browser_->entries(), Names{"Corvia 80"});
+    browser_->dialog->stateChanges.clear();
+    browser_->select({0});
+    browser_->press(VK_RETURN);
+    EXPECT_EQ(browser_->dialog->stateChanges, std::vector<ULONG>{CDBOSC_SELCHANGE});
+    EXPECT_EQ(browser_->dialog->defaultCommands, 1);
+    EXPECT_TRUE(browser_->browsed.empty()) << "the dialog opened it, not the view";
+    SetFocus(browser_->addressBar());
+    EXPECT_EQ(browser_->dialog->stateChanges.back(), ULONG{CDBOSC_KILLFOCUS});
+}
+
+// Where the focus is after the list is drawn anew: on the same entry while
+// it is there, else on its neighbour; back in the devices on the one left.
+TEST_F(ViewTest, FocusStaysWhereTheWorkIs) {
+    const struct {
+        const char* what;
+        bool twoDevices;
+        int focused;  // the entry given focus and selection first
+        std::function<void(TestBrowser&, devsim::SimulatedDevice&)> act;
+        Names after;  // selected ones marked '*'
+        std::string focusedAfter;
+    } cases[] = {
+        {"F5 with a new file before it",
+         false,
+         1,
+         [](TestBrowser& browser, devsim::SimulatedDevice& device) {
+             device.putFile("ALPHA.TXT", "a");
+             browser.press(VK_F5);
+         },
+         {"ALPHA.TXT", "BOOK.BRF", "*LETTER.TXT", "NOTES.TXT"},
+         "LETTER.TXT"},
+        {"a transfer's posted refresh",
+         false,
+         2,
+         [](TestBrowser& browser, devsim::SimulatedDevice& device) {
+             device.putFile("ALPHA.TXT", "a");
+             PostMessageW(GetParent(browser.list()), WM_COMMAND, IDM_REFRESH, 0);
+             browser.pump();
+         },
+         {"ALPHA.TXT", "BOOK.BRF", "LETTER.TXT", "*NOTES.TXT"},
+         "NOTES.TXT"},
+        {"delete",
+         false,
+         1,
+         [](TestBrowser& browser, devsim::SimulatedDevice&) { browser.press(VK_DELETE); },
+         {"BOOK.BRF", "*NOTES.TXT"},
+         "NOTES.TXT"},
+        {"delete of the last",
+         false,
+         2,
+         [](TestBrowser& browser, devsim::SimulatedDevice&) { browser.press(VK_DELETE); },
+         {"BOOK.BRF", "*LETTER.TXT"},
+         "LETTER.TXT"},
+        {"rename",
+         false,
+         0,
+         [](TestBrowser& browser, devsim::SimulatedDevice&) {
+             browser.press(VK_F2);
+             browser.type(L"ZEBRA.TXT");
+             browser.press(VK_RETURN);
+         },
+         {"*ZEBRA.TXT", "LETTER.TXT", "NOTES.TXT"},
+         "ZEBRA.TXT"},
+        {"system files shown",
+         false,
+         2,
+         [](TestBrowser& browser, devsim::SimulatedDevice&) { browser.command(IDM_HIDE_SYSTEM_FILES); },
+         {"BOOK.BRF", "KORVEL.NSF", "LETTER.TXT", "*NOTES.TXT"},
+         "NOTES.TXT"},
+        {"Backspace from the Minnow",
+         true,
+         1,
+         [](TestBrowser& browser, devsim::SimulatedDevice&) {
+             browser.press(VK_RETURN);
+             browser.press(VK_BACK);
+         },
+         {"Corvia 80", "*Minnow"},
+         "Minnow"},
+    };
+    for (const auto& c : cases) {
+        auto& corvia = attachDevices(c.twoDevices);
+        TestBrowser& browser = browse();
+        browser.select({c.focused});
+        recorder_->setAnswer(IDYES);
+        c.act(browser, corvia);
+        EXPECT_EQ(browser.entries(), c.after) << c.what;
+        ComPtr<IFolderView> view;
+        browser.view()->QueryInterface(IID_PPV_ARGS(&view));
+        int focused = -1;
+        view->GetFocusedItem(&focused);
+        const std::string name = focused < 0 ? "" : browser.entries()[static_cast<std::size_t>(focused)];
+        EXPECT_EQ(name.substr(name.starts_with('*') ? 1 : 0), c.focusedAfter) << c.what;
+    }
 }
 
 }  // namespace
