@@ -46,13 +46,15 @@ inline double upload(std::uint32_t size, std::size_t nameLength) {
 // Confirmations the PC waits for, each a round trip on the line: taking
 // the port, the command, the name, two per package, giving the port back.
 inline double downloadRoundTrips(std::uint32_t size) {
-    return 4 + 2.0 * ((size + 79) / 80);
+    const std::uint32_t packages = (size + 79) / 80;
+    return 4 + 2.0 * packages;
 }
 
 // The free-space check (three), then taking the port, the command, the
 // header, two per package, the end and giving the port back.
 inline double uploadRoundTrips(std::uint32_t size) {
-    return 3 + 5 + 2.0 * ((size + 77) / 78);
+    const std::uint32_t packages = (size + 77) / 78;
+    return 3 + 5 + 2.0 * packages;
 }
 
 // A device-to-device job: the files received one after the other, each
