@@ -50,20 +50,15 @@ include(GNUInstallDirs)
 
 install(TARGETS nimbrel nimbrel-devsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# Man pages made from the programs' own --help.
+# The man pages, written as such, with the version filled in.
 set(man_pages)
 foreach(program nimbrel nimbrel-devsim)
-  if(program STREQUAL "nimbrel")
-    set(description "the files of Korvel braille displays and notetakers")
-  else()
-    set(description "plays Korvel braille devices on pseudo-terminals")
-  endif()
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/linux/${program}.1.in ${PROJECT_BINARY_DIR}/man/${program}.1 @ONLY)
   set(page ${PROJECT_BINARY_DIR}/man/${program}.1.gz)
   add_custom_command(
     OUTPUT ${page}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
-    COMMAND ${PROJECT_SOURCE_DIR}/packaging/linux/man-page.sh $<TARGET_FILE:${program}> ${description} ${page}
-    DEPENDS ${program} ${PROJECT_SOURCE_DIR}/packaging/linux/man-page.sh
+    COMMAND sh -c "gzip -9n -c '${PROJECT_BINARY_DIR}/man/${program}.1' > '${page}'"
+    DEPENDS ${PROJECT_BINARY_DIR}/man/${program}.1
     COMMENT "Man page of ${program}"
     VERBATIM)
   list(APPEND man_pages ${page})

@@ -6,6 +6,8 @@ endif()
 
 enable_testing()
 set(NIMBREL_PORT_DIR ${CMAKE_BINARY_DIR}/ports)
+# The simulator makes its links only in a folder that exists.
+file(MAKE_DIRECTORY ${NIMBREL_PORT_DIR})
 if(CMAKE_CROSSCOMPILING)
   # The pseudo-terminal peers and the device simulator are Linux programs
   # from the native build; Wine starts them like any other program.

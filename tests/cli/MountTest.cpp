@@ -103,8 +103,9 @@ const HostileDevice hostileDevices[] = {
      {{"cat $MNT/LETTER.TXT", -1, "", "Input/output error"},
       {"cat \"$MNT/_]0;t_.TXT\"", -1, "", "Input/output error"},
       {"find $D/tmp -type f | wc -l; cat $D/reports", 0, "0\n|cannot read \"\\x1B]0;t\\x07.TXT\"|!\x1B"},
-      {"echo mine > $PC/LETTER.TXT; nimbrel -d $C get LETTER.TXT -o $PC; r=$?; ls $PC; cat $PC/LETTER.TXT; exit $r", 1,
-       "=LETTER.TXT\nmine\n", "cannot copy \"LETTER.TXT\""}}},
+      {"echo mine > $PC/LETTER.TXT; nimbrel -d $C get --overwrite LETTER.TXT -o $PC; r=$?; ls $PC; cat $PC/LETTER.TXT; "
+       "exit $r",
+       1, "=LETTER.TXT\nmine\n", "cannot copy \"LETTER.TXT\""}}},
     {"a serial number that drives the terminal, on firmware too old",
      "version=0,serial=%1B]0;pwned%07",
      {{"nimbrel scan", 1, "", "(serial \\x1B]0;pwned\\x07)|!\x1B"}},

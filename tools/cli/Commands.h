@@ -11,6 +11,7 @@ namespace ExitCode {
 inline constexpr int Success = 0;
 inline constexpr int Failure = 1;  // a device or file error
 inline constexpr int Usage = 2;
+inline constexpr int Skipped = 3;  // files left out: they exist and were not replaced
 inline constexpr int Interrupted = 130;
 }  // namespace ExitCode
 
@@ -23,8 +24,8 @@ struct GlobalOptions {
 enum class OverwriteChoice { Ask, Always, Never };
 
 // The connected devices with their remembered names; tells about devices
-// whose firmware is too old.
-std::vector<NamedDevice> scanAndName(const GlobalOptions& options);
+// whose firmware is too old, and that none is connected if `tellIfNone`.
+std::vector<NamedDevice> scanAndName(const GlobalOptions& options, bool tellIfNone);
 
 // The device a command works on (--device, or the only one connected), or
 // the exit code that ends the command; the reason is told already.
@@ -35,9 +36,14 @@ struct Selection {
 Selection selectDevice(const GlobalOptions& options);
 
 int runScan(const GlobalOptions& options);
-int runList(const GlobalOptions& options);
+int runList(const GlobalOptions& options, bool humanSizes);
 int runFreeSpace(const GlobalOptions& options);
-int runGet(const GlobalOptions& options, const std::vector<std::string>& files, const std::string& directory);
+struct GetOptions {
+    std::string target;  // a folder, or the name of the one file copied
+    bool all = false;
+    OverwriteChoice overwrite = OverwriteChoice::Ask;
+};
+int runGet(const GlobalOptions& options, const std::vector<std::string>& files, const GetOptions& get);
 int runPut(const GlobalOptions& options, const std::vector<std::string>& files, const std::string& targetName,
            OverwriteChoice overwrite);
 int runRemove(const GlobalOptions& options, const std::vector<std::string>& files, bool force);

@@ -7,8 +7,20 @@
 #include "transfer/FileNames.h"
 
 std::string deviceLabel(const DeviceInfo& device) {
+    // The name the user knows it by and the port's own name, not its path.
+    DeviceCatalogue catalogue;
+    catalogue.loadCatalogue();
+    const auto remembered = catalogue.rememberedNames().find(device.serial);
     const char* model = modelName(device.typeCode);
-    return std::string(model ? model : "Korvel device") + " (" + portLabel(static_cast<int>(device.portNumber)) + ")";
+    const std::string name = remembered != catalogue.rememberedNames().end() && !remembered->second.empty()
+                                 ? printable(remembered->second)
+                                 : std::string(model ? model : "Korvel device");
+    return name + " (" + shortPortLabel(static_cast<int>(device.portNumber)) + ")";
+}
+
+std::string shortPortLabel(int number) {
+    const std::string port = portLabel(number);
+    return port.substr(port.find_last_of('/') + 1);
 }
 
 std::string reasonFor(std::int32_t code) {

@@ -8,8 +8,10 @@
 #include "protocol/DeviceInfo.h"
 #include "protocol/PrintableText.h"
 
-// "Corvia 80 (COM3)"
+// "Corvia 80 (COM3)", "Kitchen Minnow (ttyUSB0)": its remembered name and port
 std::string deviceLabel(const DeviceInfo& device);
+// "COM3", "ttyUSB0": a port's own name, without its folder.
+std::string shortPortLabel(int number);
 
 // A short reason for an error code, e.g. "the file does not exist on the device".
 std::string reasonFor(std::int32_t code);

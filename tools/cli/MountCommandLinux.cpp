@@ -1,4 +1,6 @@
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <memory>
 
 #include "FuseMount.h"
@@ -12,9 +14,26 @@ struct MountArguments {
     std::string mountPoint;
     bool foreground = false;
     bool allowSystemFiles = false;
+    bool nonEmpty = false;
 };
 
+// Why the folder cannot take the mount, if it cannot: told before any
+// device is looked for.
+std::optional<std::string> mountPointProblem(const MountArguments& arguments) {
+    const std::filesystem::path folder(arguments.mountPoint);
+    std::error_code error;
+    if (!std::filesystem::exists(folder, error)) return "it does not exist";
+    if (!std::filesystem::is_directory(folder, error)) return "it is not a folder";
+    if (!arguments.nonEmpty && !std::filesystem::is_empty(folder, error))
+        return "it is not empty, and its files would be hidden while mounted (--nonempty mounts all the same)";
+    return std::nullopt;
+}
+
 int runMount(const GlobalOptions& options, const MountArguments& arguments) {
+    if (const std::optional<std::string> problem = mountPointProblem(arguments)) {
+        reportProblem("cannot mount at " + printable(arguments.mountPoint) + ": " + *problem + ".");
+        return ExitCode::Failure;
+    }
     MountRequest request;
     request.mountPoint = arguments.mountPoint;
     if (!options.device.empty()) {
@@ -23,11 +42,8 @@ int runMount(const GlobalOptions& options, const MountArguments& arguments) {
         request.devices.push_back({*selection.device, {}});
         request.deviceAtRoot = true;
     } else {
-        request.devices = scanAndName(options);
-        if (request.devices.empty()) {
-            reportProblem("No supported devices connected.");
-            return ExitCode::Failure;
-        }
+        request.devices = scanAndName(options, true);
+        if (request.devices.empty()) return ExitCode::Failure;
     }
     request.settings.allowSystemFiles = arguments.allowSystemFiles;
     request.settings.report = [verbose = options.verbose](const DeviceInfo& device, const std::string& what,
@@ -65,6 +81,7 @@ void addMountCommand(const CommandMaker& makeCommand, const GlobalOptions& optio
                               "  fusermount3 -u ~/Korvel      (unmounts)\n");
     mount->add_option("mountpoint", arguments->mountPoint, "An empty folder")->required();
     mount->add_flag("-f,--foreground", arguments->foreground, "Stay in the foreground; Ctrl+C unmounts");
+    mount->add_flag("--nonempty", arguments->nonEmpty, "Mount on a folder that has files, hiding them meanwhile");
     mount->add_flag("--allow-system-files", arguments->allowSystemFiles, "Let system files (.NSF) be changed");
     mount->callback([&options, arguments, setExitCode] { setExitCode(runMount(options, *arguments)); });
 }

@@ -14,3 +14,8 @@ std::optional<int> portFromText(const std::string& text);
 
 // The user's name for port `number`.
 std::string portLabel(int number);
+
+// Why port `number` cannot hold a device ("it does not exist", "it is not a
+// serial port", permission denied with the way to get it), or none when it
+// can be opened as a serial port.
+std::optional<std::string> portProblem(int number);

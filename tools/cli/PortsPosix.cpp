@@ -1,7 +1,12 @@
+#include <fcntl.h>
 #include <glob.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "Ports.h"
@@ -70,4 +75,31 @@ std::optional<int> portFromText(const std::string& text) {
 
 std::string portLabel(int number) {
     return portPathFor(number);
+}
+
+std::optional<std::string> portProblem(int number) {
+    const std::string path = portPathFor(number);
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? "it does not exist" : std::strerror(errno);
+    if (!S_ISCHR(info.st_mode)) return "it is not a serial port";
+    // Opened without waiting for a carrier and closed at once; the probe
+    // opens it again for real.
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == EBUSY) return "another program is using it";
+        if (errno != EACCES && errno != EPERM) return std::string("it cannot be opened: ") + std::strerror(errno);
+        const group* owner = info.st_gid == 0 ? nullptr : getgrgid(info.st_gid);
+        if (!owner)
+            return std::string(
+                "permission denied; serial ports usually belong to the dialout group "
+                "(sudo usermod -aG dialout $USER, then log in again), this one to root alone");
+        const std::string name = owner->gr_name;
+        return "permission denied; the port belongs to the " + name + " group: sudo usermod -aG " + name +
+               " $USER, then log in again";
+    }
+    const bool serial = isatty(fd) != 0;
+    close(fd);
+    if (!serial) return "it is not a serial port";
+    return std::nullopt;
 }

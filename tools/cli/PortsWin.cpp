@@ -2,6 +2,7 @@
 
 #include "Ports.h"
 #include "devices/Discovery.h"
+#include "link/WinHandle.h"
 
 std::vector<int> candidatePorts(const std::vector<std::string>& explicitPorts) {
     std::vector<int> numbers;
@@ -25,4 +26,14 @@ std::optional<int> portFromText(const std::string& text) {
 
 std::string portLabel(int number) {
     return "COM" + std::to_string(number);
+}
+
+// Only a port that is not there is named here: one that is denied may be
+// lent by the program that holds it, which the probe asks for.
+std::optional<std::string> portProblem(int number) {
+    const std::string path = "\\\\.\\COM" + std::to_string(number);
+    const UniqueFileHandle port(
+        ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!port.valid() && ::GetLastError() == ERROR_FILE_NOT_FOUND) return "it does not exist";
+    return std::nullopt;
 }

@@ -27,3 +27,4 @@ private:
 };
 
 bool stderrIsTerminal();
+bool stdinIsTerminal();

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <exception>
 
@@ -11,6 +12,7 @@
 #include "Interrupt.h"
 #include "MountCommand.h"
 #include "NimbrelVersion.h"
+#include "protocol/PrintableText.h"
 
 namespace {
 constexpr const char* generalHelp = R"(A device is chosen with --device: its port (COM3 on Windows, a device path
@@ -30,7 +32,8 @@ Examples:
   nimbrel table german.tbl 3
   nimbrel mount ~/Korvel      (Linux; fusermount3 -u ~/Korvel unmounts)
 
-Exit codes: 0 success, 1 a device or file error, 2 bad usage, 130 interrupted.
+Exit codes: 0 success, 1 a device or file error, 2 bad usage, 3 files skipped
+(they exist and were not replaced), 130 interrupted.
 On Linux the ports to scan are /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*,
 or those given with --ports or in NIMBREL_PORTS (separated by colons).
 There the device's file names are read in the Windows-1252 code page, or in
@@ -43,6 +46,44 @@ CLI::App* command(CLI::App& app, const std::string& name, const std::string& des
     sub->footer("Examples:\n" + examples +
                 "\nEvery command also takes --device, --ports and --verbose (see nimbrel --help).");
     return sub;
+}
+OverwriteChoice choiceFrom(bool overwrite, bool keep) {
+    return overwrite ? OverwriteChoice::Always : keep ? OverwriteChoice::Never : OverwriteChoice::Ask;
+}
+
+// The tool's own words for a command line it cannot take, with where to
+// read how it is written.
+std::string usageProblem(CLI::App& app, const CLI::ParseError& error) {
+    const std::vector<CLI::App*> parsed = app.get_subcommands();
+    if (parsed.empty()) {
+        std::string commands;
+        for (const CLI::App* sub : app.get_subcommands({}))
+            commands += (commands.empty() ? "" : ", ") + sub->get_name();
+        const std::vector<std::string> extra = app.remaining();
+        const std::string what = extra.empty() || extra.front().starts_with('-')
+                                     ? "a command is missing"
+                                     : "there is no command \"" + printable(extra.front()) + "\"";
+        return "nimbrel: " + what + "; the commands are " + commands + " (see nimbrel --help).";
+    }
+    CLI::App& sub = *parsed.front();
+    const std::string name = "nimbrel " + sub.get_name();
+    std::string what;
+    if (dynamic_cast<const CLI::RequiredError*>(&error)) {
+        for (const CLI::Option* option : sub.get_options())
+            if (option->get_required() && option->count() == 0) {
+                what = option->get_description();
+                what[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(what[0])));
+                for (const char* article : {"the ", "an ", "a "})
+                    if (what.starts_with(article)) what.erase(0, std::string(article).size());
+                what = "give the " + what;
+                break;
+            }
+    }
+    if (what.empty()) {
+        what = error.what();
+        if (!what.empty()) what[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(what[0])));
+    }
+    return name + ": " + printable(what) + " (see " + name + " --help).";
 }
 }  // namespace
 
@@ -68,23 +109,39 @@ int main(int argc, char** argv) try {
             "  nimbrel scan\n"
             "  NIMBREL_PORTS=/dev/ttyUSB0:/dev/ttyUSB1 nimbrel scan\n")
         ->callback([&] { set(runScan(options)); });
-    command(app, "ls", "List the files on a device",
-            "  nimbrel ls\n"
-            "  nimbrel --device COM3 ls\n")
-        ->callback([&] { set(runList(options)); });
+    bool humanSizes = false;
+    auto* ls = command(app, "ls", "List the files on a device",
+                       "  nimbrel ls\n"
+                       "  nimbrel --device COM3 ls -h\n");
+    // -h is the sizes here, as with ls and df; --help is still the help.
+    ls->set_help_flag("--help", "Print this help message and exit");
+    ls->add_flag("-h,--human-readable", humanSizes, "Sizes in KiB and MiB");
+    ls->callback([&] { set(runList(options, humanSizes)); });
     command(app, "df", "Show the free space on a device",
             "  nimbrel df\n"
             "  nimbrel --device \"Corvia 80\" df\n")
         ->callback([&] { set(runFreeSpace(options)); });
 
     std::vector<std::string> getFiles;
-    std::string getDirectory;
+    GetOptions getOptions;
+    bool getOverwrite = false, getKeep = false;
     auto* get = command(app, "get", "Copy files from the device to this computer",
                         "  nimbrel get LETTER.TXT\n"
-                        "  nimbrel --device COM3 get LETTER.TXT NOTES.BRF -o Documents\n");
-    get->add_option("files", getFiles, "Names of files on the device")->required();
-    get->add_option("-o,--output", getDirectory, "Folder to copy them into (default: here)");
-    get->callback([&] { set(runGet(options, getFiles, getDirectory)); });
+                        "  nimbrel --device COM3 get LETTER.TXT NOTES.BRF -o Documents\n"
+                        "  nimbrel get letter.txt -o Documents/anna.txt\n"
+                        "  nimbrel get '*.BRF' -o Books\n"
+                        "  nimbrel get --all --no-overwrite -o Backup\n");
+    get->add_option("files", getFiles, "Names of files on the device, or patterns such as '*.TXT'");
+    get->add_flag("--all", getOptions.all, "Copy every file on the device");
+    get->add_option("-o,--output", getOptions.target, "Folder to copy them into (default: here), or a file name");
+    auto* getOverwriteFlag = get->add_flag("--overwrite", getOverwrite, "Replace files that exist here");
+    get->add_flag("--no-overwrite", getKeep, "Never replace files that exist here")->excludes(getOverwriteFlag);
+    get->callback([&] {
+        if (getFiles.empty() && !getOptions.all)
+            throw CLI::ValidationError("give the names of files on the device, or --all");
+        getOptions.overwrite = choiceFrom(getOverwrite, getKeep);
+        set(runGet(options, getFiles, getOptions));
+    });
 
     std::vector<std::string> putFiles;
     std::string putName;
@@ -92,16 +149,13 @@ int main(int argc, char** argv) try {
     auto* put = command(app, "put", "Copy files from this computer to the device",
                         "  nimbrel put report.brf\n"
                         "  nimbrel --device \"Corvia 80\" put --overwrite *.brf\n");
-    put->add_option("files", putFiles, "Local files")->required()->check(CLI::ExistingFile);
+    put->add_option("files", putFiles, "Local files")->required();
     put->add_option("--as", putName, "Name on the device (for a single file)");
     auto* overwriteFlag = put->add_flag("--overwrite", putOverwrite, "Replace files that exist on the device");
     put->add_flag("--no-overwrite", putKeep, "Never replace files that exist on the device")->excludes(overwriteFlag);
     put->callback([&] {
-        if (!putName.empty() && putFiles.size() != 1) throw CLI::ValidationError("--as", "takes a single file");
-        set(runPut(options, putFiles, putName,
-                   putOverwrite ? OverwriteChoice::Always
-                   : putKeep    ? OverwriteChoice::Never
-                                : OverwriteChoice::Ask));
+        if (!putName.empty() && putFiles.size() != 1) throw CLI::ValidationError("--as takes a single file");
+        set(runPut(options, putFiles, putName, choiceFrom(putOverwrite, putKeep)));
     });
 
     std::vector<std::string> rmFiles;
@@ -141,8 +195,16 @@ int main(int argc, char** argv) try {
     auto* table = command(app, "table", "Load a braille table (256 bytes) into a slot",
                           "  nimbrel table german.tbl 3\n"
                           "  nimbrel --device COM3 table --name GERMAN --backward german.tbl 3\n");
-    table->add_option("file", tableFile, "The table file")->required()->check(CLI::ExistingFile);
-    table->add_option("slot", tableSlot, "Slot number")->required()->check(CLI::Range(1, 9));
+    table->add_option("file", tableFile, "The table file")->required();
+    table->add_option("slot", tableSlot, "Slot number (1 to 9)")
+        ->required()
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                return text.size() == 1 && text[0] >= '1' && text[0] <= '9'
+                           ? std::string()
+                           : "braille table slots are numbered 1 to 9, not " + printable(text);
+            },
+            "1-9"));
     table->add_flag("--backward", tableBackward, "Ask for backward search");
     table->add_option("--name", tableName, "Name of the table on the device");
     table->callback([&] { set(runTable(options, tableFile, tableSlot, tableBackward, tableName)); });
@@ -159,8 +221,9 @@ int main(int argc, char** argv) try {
         if (!arguments.empty()) arguments.pop_back();
         app.parse(arguments);
     } catch (const CLI::ParseError& error) {
-        const int code = app.exit(error);
-        return code == 0 ? ExitCode::Success : ExitCode::Usage;
+        if (error.get_exit_code() == 0) return app.exit(error);
+        std::fprintf(stderr, "%s\n", usageProblem(app, error).c_str());
+        return ExitCode::Usage;
     }
     return exitCode;
 } catch (const std::exception& error) {

@@ -115,7 +115,17 @@ DeviceOptions parseDeviceOptions(const std::string& text) {
                     setup.config.typeCode = model.typeCode;
                     modelCode = model.code;
                 }
-            if (modelCode.empty()) setup.config.typeCode = byteValue(key, value);
+            if (modelCode.empty()) {
+                try {
+                    setup.config.typeCode = byteValue(key, value);
+                } catch (const std::invalid_argument&) {
+                    std::string known;
+                    for (const Model& model : models)
+                        known += std::string(known.empty() ? "" : ", ") + model.code + " (" + model.name + ")";
+                    throw std::invalid_argument("model=" + value + ": the models are " + known +
+                                                "; or give a type code up to 255");
+                }
+            }
         } else if (key == "serial") {
             serial = unescaped(value);
         } else if (key == "version") {

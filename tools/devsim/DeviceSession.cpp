@@ -198,8 +198,8 @@ void DeviceSession::confirm(std::uint8_t confirmed, const Check& check) {
     }
     if (refusal) {
         send({NAK, *refusal});
-        device_.record("refused with NAK " + std::to_string(*refusal) + " where " + hexText(confirmed) +
-                       " was to be confirmed");
+        device_.record(std::string("refused ") + (confirmed == SYNC ? "the request" : "byte " + hexText(confirmed)) +
+                       " with error " + std::to_string(*refusal));
         throw Abort{};
     }
     if (confirmed == SYNC)

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -47,10 +48,26 @@ void forgetOddParity(int slave) {
     }
 }
 
+// Never another simulator's link: one whose terminal that simulator holds
+// is refused; one left by a simulator that was killed is replaced.
+void refuseLinkInUse(const std::filesystem::path& link) {
+    const std::filesystem::path folder = link.has_parent_path() ? link.parent_path() : ".";
+    if (!std::filesystem::is_directory(folder))
+        throw std::runtime_error("the folder " + folder.string() + " of the link does not exist");
+    std::error_code unused;
+    if (!std::filesystem::is_symlink(link, unused)) return;
+    const int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno != EBUSY) return;
+    const bool held = fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    if (fd >= 0) ::close(fd);
+    if (held) throw std::runtime_error(link.string() + " is the link of a device that another simulator runs");
+}
+
 }  // namespace
 
 PtyLine::PtyLine(std::filesystem::path linkPath, const std::atomic<bool>& stopping)
     : linkPath_(std::move(linkPath)), stopping_(stopping), lastActivity_(Clock::now()) {
+    refuseLinkInUse(linkPath_);
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (master_ < 0) throw systemError("posix_openpt");
     try {
@@ -67,8 +84,9 @@ PtyLine::PtyLine(std::filesystem::path linkPath, const std::atomic<bool>& stoppi
         slave_ = ::open(name, O_RDWR | O_NOCTTY);
         if (slave_ < 0) throw systemError(std::string("open ") + name);
         makeRaw(slave_);
+        // Held while we run, so that another simulator leaves our link alone.
+        ::flock(slave_, LOCK_EX | LOCK_NB);
 
-        if (linkPath_.has_parent_path()) std::filesystem::create_directories(linkPath_.parent_path());
         std::filesystem::path temporary = linkPath_;
         temporary += ".devsim-" + std::to_string(::getpid());
         ::unlink(temporary.c_str());

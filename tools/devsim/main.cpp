@@ -66,7 +66,17 @@ int main(int argc, char** argv) try {
     app.add_flag("--pace", pace, "Send at the real line rate on every device");
     app.add_flag("-q,--quiet", quiet, "Print nothing but errors");
     app.footer(deviceOptionsHelp);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        if (error.get_exit_code() == 0) return app.exit(error);
+        if (deviceOptions.empty())
+            std::cerr << "nimbrel-devsim: give at least one device with --device 'link=PATH' "
+                         "(see nimbrel-devsim --help).\n";
+        else
+            std::cerr << "nimbrel-devsim: " << error.what() << " (see nimbrel-devsim --help).\n";
+        return 2;
+    }
 
     std::vector<DeviceOptions> setups;
     try {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "../DeviceTime.h"
 #include "MountNames.h"
 #include "protocol/PrintableText.h"
 #include "transfer/FileNames.h"
@@ -15,19 +16,6 @@ using Clock = std::chrono::steady_clock;
 
 // More than a folder of the Explorer shows: the mount lists what the device sends.
 constexpr std::uint32_t mostListedFiles = 4096;
-
-// The device's clock runs on the PC's local time.
-std::time_t deviceTime(const FileListEntry& entry) {
-    std::tm when{};
-    when.tm_year = (entry.year > 90 ? 1900 + entry.year : 2000 + entry.year) - 1900;
-    when.tm_mon = entry.month - 1;
-    when.tm_mday = entry.day;
-    when.tm_hour = entry.hour;
-    when.tm_min = entry.minute;
-    when.tm_sec = entry.second;
-    when.tm_isdst = -1;
-    return std::mktime(&when);
-}
 
 std::uint32_t localSize(const std::string& path) {
     struct stat local {};
