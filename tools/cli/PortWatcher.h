@@ -11,7 +11,8 @@
 // The folder the ports are in, absolute: NIMBREL_PORT_FOLDER or /dev.
 std::string portFolder();
 
-// Names of the serial ports devices are attached to: ttyUSB*, ttyACM*, rfcomm*.
+// Names of the serial ports devices are attached to: ttyUSB, ttyACM or
+// rfcomm and a number.
 bool isSerialPortName(std::string_view name);
 
 struct PortChange {

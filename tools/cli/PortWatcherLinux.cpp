@@ -22,8 +22,11 @@ std::string portFolder() {
 }
 
 bool isSerialPortName(std::string_view name) {
+    // The number alone follows: "ttyUSB0.tmp", a link being made, is no port yet.
     for (const std::string_view prefix : {"ttyUSB", "ttyACM", "rfcomm"})
-        if (name.size() > prefix.size() && name.starts_with(prefix)) return true;
+        if (name.size() > prefix.size() && name.starts_with(prefix) &&
+            name.find_first_not_of("0123456789", prefix.size()) == std::string_view::npos)
+            return true;
     return false;
 }
 
