@@ -8,6 +8,7 @@
 #include "protocol/SLVFamilyDevice.h"
 #include "transfer/BackgroundWork.h"
 #include "transfer/FileNames.h"
+#include "transfer/PortTurn.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -169,11 +170,13 @@ private:
                 failure = 0;
             } else {
                 try {
-                    sourceDevice_.sendFile(entry.name, temporary, entry.size,
-                                           [this, report = progress_->receiveReport()](auto... figures) {
-                                               report(figures...);
-                                               if (cancelled()) sourceDevice_.cancelTransfer();
-                                           });
+                    const PortTurn turn(request_.source.portNumber);
+                    if (!cancelled())
+                        sourceDevice_.sendFile(entry.name, temporary, entry.size,
+                                               [this, report = progress_->receiveReport()](auto... figures) {
+                                                   report(figures...);
+                                                   if (cancelled()) sourceDevice_.cancelTransfer();
+                                               });
                 } catch (const NBException& error) {
                     failure = error.code;
                 }
@@ -251,6 +254,7 @@ private:
             overwrite = overwrite || yesToAll_;
         }
         for (;;) {
+            const PortTurn turn(request_.target.portNumber);
             if (cancelled()) return false;
             std::optional<std::int32_t> failure;
             try {

@@ -5,6 +5,7 @@
 #include "link/NBException.h"
 #include "protocol/SLVFamilyDevice.h"
 #include "transfer/FileNames.h"
+#include "transfer/PortTurn.h"
 
 #include <algorithm>
 
@@ -88,6 +89,7 @@ UploadOutcome uploadFiles(const DeviceInfo& target, const std::vector<UploadSour
     std::uint32_t unused = 0;
     std::uint32_t freeBytes = 0;
     try {
+        const PortTurn turn(target.portNumber);
         SLVFamilyDevice(target).sendDiskSpace(unused, freeBytes);
     } catch (const NBException&) {
         user.tell(messageAbout(TransferNotice::UploadFailed, files.front().localPath, target));
@@ -134,6 +136,11 @@ bool uploadOneFile(const DeviceInfo& target, const UploadSource& source, std::ui
         return false;
     }
     const CancelTarget cancelTarget(progress, *device);
+    const PortTurn turn(target.portNumber);
+    if (progress.aborted()) {
+        fileDone = false;
+        return false;
+    }
 
     // The user's answer to the overwrite question: true to try again.
     bool overwrite = yesToAll;
@@ -205,7 +212,8 @@ bool downloadOneFile(const DeviceInfo& source, const std::string& deviceName, co
     try {
         SLVFamilyDevice device(source);
         const CancelTarget cancelTarget(progress, device);
-        device.sendFile(deviceName, localPath, size, progress.report());
+        const PortTurn turn(source.portNumber);
+        if (!progress.aborted()) device.sendFile(deviceName, localPath, size, progress.report());
     } catch (const NBException& error) {
         failure = error.code;
     }

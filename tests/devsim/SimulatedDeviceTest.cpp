@@ -162,8 +162,7 @@ TEST(SimulatedDevice, ExistingNamesMissingFilesAndCancelledUploadsAreRefusedAsTh
     f.device->putFile("KEEP.TXT", "keep");
     f.device->putFile("OTHER.TXT", "other");
     // Flag 0 does not replace (NAK 19); deleting or renaming a missing file: 24.
-    f.pc.play("take cmd:03 > " + package(Bytes{0x1C} + bytesOf("KEEP.TXT") + Bytes{0x05, 0x00, 0x0F}) +
-              " < 15 13 give");
+    f.pc.play(header("KEEP.TXT", 0x00, "15 13") + " give");
     f.pc.play("take cmd:23 > 09 00 'GONE.TXT' 23 16 < 15 18 give take cmd:22 > 09 00 'GONE.TXT' 22 16 < 15 18 give");
     f.pc.play("take cmd:22 name:22:KEEP.TXT cmd:22 > 0A 00 'OTHER.TXT' 22 16 < 15 13 give");
     // The PC cancels an upload: ACK 0x43 and the partial file is dropped.

@@ -18,7 +18,8 @@ inline bool keyExists(HKEY root, const std::string& path, REGSAM view = 0) {
 }
 
 // A key with all it holds as one line: values in order of their names as
-// name="text" (strings, which must end in one NUL) or name=0x... (numbers),
+// name="text" (strings; "text"(no NUL) for one stored without its end) or
+// name=0x... (numbers),
 // then subkeys as Name{...}; "(absent)" when there is no such key.
 inline std::string describeKey(HKEY root, const std::string& path, REGSAM view = 0) {
     HKEY raw = nullptr;
@@ -35,7 +36,7 @@ inline std::string describeKey(HKEY root, const std::string& path, REGSAM view =
         values[*name ? name : "(default)"] = type == REG_DWORD         ? hex
                                              : type != REG_SZ          ? "type " + std::to_string(type)
                                              : size && !data[size - 1] ? "\"" + std::string(data, size - 1) + "\""
-                                                                       : "unterminated";
+                                                                       : "\"" + std::string(data, size) + "\"(no NUL)";
     }
     for (DWORD i = 0;; ++i) {
         char name[256];

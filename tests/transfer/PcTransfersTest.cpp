@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -124,6 +126,32 @@ TEST_F(PcTransfersTest, FailuresAndAbortStopTheUploadAndAreToldOnce) {
     EXPECT_FALSE(device_.hasFile("G") || device_.hasFile("H"));
     EXPECT_FALSE(outcome.allSucceeded || outcome.refreshView);
     EXPECT_GE(aborting->closes, 1) << "the dialog stayed";
+}
+
+TEST_F(PcTransfersTest, TwoDropsOnOneDeviceTakeTurnsOnItsPort) {
+    // The second drop comes while the first one's file is on its way: it
+    // waits, so no exchange of the device ever has a second line open.
+    std::atomic<unsigned> mostLines{0};
+    device_.setEventObserver([&](const std::string&) {
+        for (unsigned lines = device_.servedLines(), most = mostLines; lines > most;)
+            if (mostLines.compare_exchange_weak(most, lines)) break;
+    });
+    std::thread second;
+    ScriptedUser first;
+    first->onUpdate = [&](TransferProgress&) {
+        if (second.joinable() || device_.servedLines() == 0) return;
+        second = std::thread([&] {
+            ScriptedUser user;
+            uploadFiles(deviceOn(port), localFiles(dir_, filesOf("B=500")), {}, user);
+        });
+        // Time enough for the second drop to run, were it not waiting.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    };
+    uploadFiles(deviceOn(port), localFiles(dir_, filesOf("A=500")), {}, first);
+    second.join();
+    device_.setEventObserver(nullptr);
+    EXPECT_EQ(mostLines, 1u);
+    EXPECT_EQ(contentsOf(device_), withFiles({}, "A=500 B=500", 'p'));
 }
 
 TEST_F(PcTransfersTest, DownloadsWriteTheDevicesBytesAndLeaveNoFileWhenTheyFail) {

@@ -7,6 +7,7 @@
 #include "WindowDriver.h"
 #include "resources/resource.h"
 #include "shell/NimbrelClassId.h"
+#include "shell/TextFormat.h"
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
@@ -255,10 +256,7 @@ TEST(ExplorerTest, AProgramsOpenDialogHostsTheViewWhichListsWhatTheDialogInclude
     TempDir folder;
     const auto devices = startDevices(folder, {{5, "model=CV8,serial=CV8-10423,text=LETTER.TXT:Dear Anna"},
                                                {6, "model=MN2,serial=MN2-20077,text=SHOPPING.TXT:bread"}});
-    std::string program(MAX_PATH, '\0');
-    program.resize(GetModuleFileNameA(nullptr, program.data(), MAX_PATH));
-    program = program.substr(0, program.rfind('\\') + 1) + "nimbrel-file-dialog.exe";
-    ExplorerSession dialog(program, L"#32770");
+    ExplorerSession dialog(narrow(builtModulePath(L"nimbrel-file-dialog.exe")), L"#32770");
     ASSERT_NE(dialog.window(), nullptr) << "the Open dialog did not come up";
 
     const HWND view = childOf(dialog.window(), L"KorvelNameSpace");

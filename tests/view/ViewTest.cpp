@@ -26,6 +26,7 @@ namespace {
 using namespace std::chrono_literals;
 using windows::menuItems;
 using Names = std::vector<std::string>;
+using Columns = std::vector<std::tuple<std::string, int, int>>;  // header text, width, alignment
 
 class ViewTest : public ::testing::Test {
 protected:
@@ -191,7 +192,6 @@ TEST_F(ViewTest, ToolbarStatusSortingHiddenSystemFilesAndCutMarksOnlyTheSelectio
     EXPECT_EQ(browser.buttons, (Buttons{{IDM_DELETE, false}, {IDM_CUT, false}, {IDM_COPY, false}, {IDM_PASTE, false}}));
     browser.select({1});
     EXPECT_EQ(browser.buttons, (Buttons{{IDM_DELETE, true}, {IDM_CUT, true}, {IDM_COPY, true}, {IDM_PASTE, false}}));
-    using Columns = std::vector<std::tuple<std::string, int, int>>;
     EXPECT_EQ(browser.columns(),
               (Columns{{"File", 210, LVCFMT_LEFT}, {"Size", 80, LVCFMT_RIGHT}, {"Modified", 130, LVCFMT_LEFT}}));
 
@@ -328,7 +328,6 @@ TEST_F(ViewTest, ABrowserWithoutMenusToolbarOrStatusStillShowsTheListAndTheAbout
     EXPECT_EQ(empty.entries(), Names{});
     EXPECT_EQ(empty.statusTexts, std::vector<std::wstring>{}) << "no device: no status text";
     EXPECT_EQ(shownTexts(), std::vector<UINT>{IDS_NO_DEVICES});
-    using Columns = std::vector<std::tuple<std::string, int, int>>;
     EXPECT_EQ(empty.columns(),
               (Columns{{"Device", 210, LVCFMT_LEFT}, {"Port", 60, LVCFMT_LEFT}, {"Serial number", 140, LVCFMT_LEFT}}));
 
@@ -407,6 +406,8 @@ TEST_F(ViewTest, KeyboardOnlyOpenDeleteRenamePasteContextMenusBackAndRefresh) {
     }
     EXPECT_FALSE(corvia.hasFile("BOOK.BRF"));
     EXPECT_EQ(browser.statusTexts.back(), L"Deleted 1 files(s).");
+    EXPECT_EQ(browser.entries(), (Names{"*LETTER.TXT", "NOTES.TXT"})) << "selection and focus move on to the next";
+    EXPECT_EQ(ListView_GetNextItem(browser.list(), -1, LVNI_FOCUSED), 0);
 
     SetFocus(browser.list());  // back from the message box (Wine leaves the focus with the frame)
     browser.select({1});
@@ -587,7 +588,6 @@ TEST_F(ViewTest, ExplorersCommandBarActsThroughTheFolderViewAndTheItemObjects) {
         return result;
     };
     EXPECT_EQ(invoke("copy"), S_OK);
-    EXPECT_EQ(browser.statusTexts.back(), L"Copied 1 file(s) (5 B) to clipboard.");
     EXPECT_EQ(invoke("rename", L"Rename"), S_OK);
     browser.type(L"MEMO.TXT");
     browser.press(VK_RETURN);
@@ -652,12 +652,6 @@ TEST_F(ViewTest, FocusStaysWhereTheWorkIs) {
              browser.pump();
          },
          {"ALPHA.TXT", "BOOK.BRF", "LETTER.TXT", "*NOTES.TXT"},
-         "NOTES.TXT"},
-        {"delete",
-         false,
-         1,
-         [](TestBrowser& browser, devsim::SimulatedDevice&) { browser.press(VK_DELETE); },
-         {"BOOK.BRF", "*NOTES.TXT"},
          "NOTES.TXT"},
         {"delete of the last",
          false,

@@ -1,19 +1,27 @@
 // Moves a 64 KiB file each way between this PC side and nimbrel-devsim on a
-// pseudo-terminal, paced at the real line rate, and prints the throughput
-// against the protocol's wire-time floor at 19200 baud; then copies four
-// 16 KiB files from that device to a second one and prints the time
-// against doing it one step after the other and against the pipelined
-// ideal. Usage: nimbrel-transfer-bench [nimbrel-devsim]
+// pseudo-terminal, paced at the real line rate, then copies four 16 KiB
+// files from that device to a second one, and prints for each path its
+// floor (the bytes on the line and the protocol's set waits), the time
+// measured and the overhead beyond the floor, with the share of it that the
+// pseudo-terminal itself takes: every confirmation is a round trip through
+// it, whose time is measured beside each path.
+// Usage: nimbrel-transfer-bench [nimbrel-devsim [download|upload|job...]]
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdlib.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -53,13 +61,66 @@ std::optional<DeviceInfo> identify(int number) {
     return identifyDevice(*port, number, true, false);
 }
 
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
+// Waits for one byte as the port and the simulator do: a non-blocking
+// read, and poll when nothing is there.
+bool readOne(int fd, std::uint8_t& byte) {
+    for (;;) {
+        if (::read(fd, &byte, 1) == 1) return true;
+        pollfd entry{fd, POLLIN, 0};
+        if (::poll(&entry, 1, 1000) <= 0 || (entry.revents & POLLIN) == 0) return false;
+    }
 }
 
-void report(const char* what, double measured, double floor) {
-    std::printf("%-9s %6.2f s measured, %6.2f s floor: %5.1f %% of the floor's throughput, host overhead %+.2f %%\n",
-                what, measured, floor, 100.0 * floor / measured, 100.0 * (measured - floor) / floor);
+// Mean time of a byte to a peer process that answers at once and of the
+// answer back, over a pseudo-terminal of its own.
+double ptyRoundTrip() {
+    constexpr int trips = 500;
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return 0;
+    const int slave = ::open(ptsname(master), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    for (const int fd : {master, slave}) {
+        termios settings{};
+        tcgetattr(fd, &settings);
+        cfmakeraw(&settings);
+        tcsetattr(fd, TCSANOW, &settings);
+    }
+    const pid_t peer = fork();
+    if (peer == 0) {
+        for (std::uint8_t byte = 0; readOne(master, byte) && ::write(master, &byte, 1) == 1;) {
+        }
+        _exit(0);
+    }
+    const auto start = Clock::now();
+    std::uint8_t byte = 0;
+    int done = 0;
+    while (done < trips && ::write(slave, &byte, 1) == 1 && readOne(slave, byte)) ++done;
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count() / std::max(done, 1);
+    kill(peer, SIGKILL);
+    waitpid(peer, nullptr, 0);
+    ::close(slave);
+    ::close(master);
+    return seconds;
+}
+
+// Runs one path and prints its figures; `roundTrips` counts its confirmations.
+template <typename Path>
+void measure(const char* what, double floor, double roundTrips, Path&& path) {
+    const double before = ptyRoundTrip();
+    const auto start = Clock::now();
+    path();
+    const double measured = std::chrono::duration<double>(Clock::now() - start).count();
+    const double roundTrip = (before + ptyRoundTrip()) / 2;
+    std::printf("%-30s %8.2f s %8.2f s %+9.2f %% %+9.2f %% (%.0f x %.0f us)\n", what, floor, measured,
+                100.0 * (measured - floor) / floor, 100.0 * roundTrips * roundTrip / floor, roundTrips,
+                roundTrip * 1e6);
+    std::fflush(stdout);
+}
+
+std::string loadAverage() {
+    std::ifstream file("/proc/loadavg");
+    std::string oneMinute;
+    file >> oneMinute;
+    return oneMinute.empty() ? "?" : oneMinute;
 }
 }  // namespace
 
@@ -96,47 +157,59 @@ int main(int argc, char** argv) {
     setPortPath(portNumber, link);
     setPortPath(secondPortNumber, secondLink);
 
+    std::set<std::string> paths(argv + std::min(argc, 2), argv + argc);
+    const auto runs = [&paths](const char* path) { return paths.empty() || paths.count(path) != 0; };
     int status = 0;
     try {
         const std::optional<DeviceInfo> info = identify(portNumber);
         const std::optional<DeviceInfo> second = identify(secondPortNumber);
         if (!info || !second) throw std::runtime_error("the simulator did not answer");
         SLVFamilyDevice device(*info);
-        std::printf("64 KiB each way through nimbrel-devsim, paced at 19200 baud (11 bits a byte)\n");
+        std::printf("At 19200 baud (11 bits a byte) against nimbrel-devsim, paced; load average %s\n",
+                    loadAverage().c_str());
+        std::printf("%-30s %10s %10s %11s %11s\n", "path", "floor", "measured", "overhead", "pty's share");
 
-        auto start = Clock::now();
-        device.sendFile("BOOK.BRF", (work / "pc" / "BOOK.BRF").string(), fileSize, {});
-        report("download", secondsSince(start), floor19200::download(fileSize, 8));
+        if (runs("download") || runs("upload")) {
+            const auto download = [&] {
+                device.sendFile("BOOK.BRF", (work / "pc" / "BOOK.BRF").string(), fileSize, {});
+            };
+            if (runs("download"))
+                measure("download, 64 KiB", floor19200::download(fileSize, 8), floor19200::downloadRoundTrips(fileSize),
+                        download);
+            else
+                download();
+        }
+        if (runs("upload")) {
+            measure("upload, 64 KiB", floor19200::upload(fileSize, 8), floor19200::uploadRoundTrips(fileSize),
+                    [&] { device.receiveFile((work / "pc" / "BOOK.BRF").string(), {}, 1, "COPY.BRF"); });
+            if (fs::file_size(work / "device" / "COPY.BRF") != fileSize) throw std::runtime_error("the copy differs");
+        }
 
-        start = Clock::now();
-        device.receiveFile((work / "pc" / "BOOK.BRF").string(), {}, 1, "COPY.BRF");
-        report("upload", secondsSince(start), floor19200::upload(fileSize, 8));
-
-        if (fs::file_size(work / "device" / "COPY.BRF") != fileSize) throw std::runtime_error("the copy differs");
-
-        SilentUser user;
-        DeviceCopyRequest request{*info, *second, {}, {}, false};
-        for (int n = 0; n < jobFiles; ++n) request.files.push_back({"PART" + std::to_string(n) + ".BRF", jobFileSize});
-        const auto progress = TransferProgress::create(user, TransferMode::DeviceToDevice, jobFiles,
-                                                       std::uint64_t{jobFiles} * jobFileSize);
-        start = Clock::now();
-        if (!startDeviceCopyJob(request, progress, std::make_unique<SilentUser>(),
-                                std::make_unique<DeviceCopySource>()))
-            throw std::runtime_error("the job did not start");
-        waitForBackgroundWork();
-        const double measured = secondsSince(start);
-        const double down = floor19200::download(jobFileSize, 9);
-        const double up = floor19200::upload(jobFileSize, 9);
-        const double oneAfterTheOther = jobFiles * (down + up) + jobRefreshWait;
-        const double pipelined = jobFiles * down + up + jobRefreshWait;
-        std::printf(
-            "device to device, %d files of 16 KiB: %.2f s measured; one after the other %.2f s (%.0f %% of "
-            "it), pipelined ideal %.2f s (%.1f %% of it)\n",
-            jobFiles, measured, oneAfterTheOther, 100.0 * measured / oneAfterTheOther, pipelined,
-            100.0 * measured / pipelined);
-        for (int n = 0; n < jobFiles; ++n)
-            if (fs::file_size(work / "second" / ("PART" + std::to_string(n) + ".BRF")) != jobFileSize)
-                throw std::runtime_error("a job's copy differs");
+        if (runs("job")) {
+            SilentUser user;
+            DeviceCopyRequest request{*info, *second, {}, {}, false};
+            for (int n = 0; n < jobFiles; ++n)
+                request.files.push_back({"PART" + std::to_string(n) + ".BRF", jobFileSize});
+            const auto progress = TransferProgress::create(user, TransferMode::DeviceToDevice, jobFiles,
+                                                           std::uint64_t{jobFiles} * jobFileSize);
+            // The sends take longer than the receives: the first receive and
+            // every send are on the job's critical path.
+            const std::vector<double> receives(jobFiles, floor19200::download(jobFileSize, 9));
+            const std::vector<double> sends(jobFiles, floor19200::upload(jobFileSize, 9));
+            const double roundTrips =
+                floor19200::downloadRoundTrips(jobFileSize) + jobFiles * floor19200::uploadRoundTrips(jobFileSize);
+            measure("device to device, 4 x 16 KiB", floor19200::pipelined(receives, sends) + jobRefreshWait, roundTrips,
+                    [&] {
+                        if (!startDeviceCopyJob(request, progress, std::make_unique<SilentUser>(),
+                                                std::make_unique<DeviceCopySource>()))
+                            throw std::runtime_error("the job did not start");
+                        waitForBackgroundWork();
+                    });
+            for (int n = 0; n < jobFiles; ++n)
+                if (fs::file_size(work / "second" / ("PART" + std::to_string(n) + ".BRF")) != jobFileSize)
+                    throw std::runtime_error("a job's copy differs");
+        }
+        std::printf("load average at the end %s\n", loadAverage().c_str());
     } catch (const NBException& error) {
         std::fprintf(stderr, "transfer failed: %s (%d)\n", error.description, error.code);
         status = 1;

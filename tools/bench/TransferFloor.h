@@ -1,8 +1,10 @@
 #pragma once
 // The least time a transfer can take at 19200 baud: the bytes of its
 // exchanges on the line (11 bits each) and the protocol's own fixed waits.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace floor19200 {
 
@@ -39,6 +41,32 @@ inline double upload(std::uint32_t size, std::size_t nameLength) {
     }
     bytes += 3;  // 04, 06 04
     return 0.500 + diskSpace() + 0.100 + bytes * byteSeconds + portOpenSeconds + 0.050;
+}
+
+// Confirmations the PC waits for, each a round trip on the line: taking
+// the port, the command, the name, two per package, giving the port back.
+inline double downloadRoundTrips(std::uint32_t size) {
+    const std::uint32_t packages = (size + 79) / 80;
+    return 4 + 2.0 * packages;
+}
+
+// The free-space check (three), then taking the port, the command, the
+// header, two per package, the end and giving the port back.
+inline double uploadRoundTrips(std::uint32_t size) {
+    const std::uint32_t packages = (size + 77) / 78;
+    return 3 + 5 + 2.0 * packages;
+}
+
+// A device-to-device job: the files received one after the other, each
+// sent once it is in and the one before it is sent.
+inline double pipelined(const std::vector<double>& receives, const std::vector<double>& sends) {
+    double received = 0;
+    double sent = 0;
+    for (std::size_t i = 0; i < receives.size() && i < sends.size(); ++i) {
+        received += receives[i];
+        sent = std::max(sent, received) + sends[i];
+    }
+    return sent;
 }
 
 }  // namespace floor19200

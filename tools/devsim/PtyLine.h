@@ -23,6 +23,7 @@ public:
 
     std::optional<std::uint8_t> read(Milliseconds timeout) override;
     void write(const std::uint8_t* bytes, std::size_t count) override;
+    std::chrono::steady_clock::time_point arrivedAt() const override { return lastActivity_.load(); }
 
     const std::string& slavePath() const { return slavePath_; }
     // When the PC last sent a byte (or when the line was opened).

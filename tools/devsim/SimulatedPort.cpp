@@ -25,8 +25,12 @@ public:
         if (!arrived) return std::nullopt;
         const std::uint8_t byte = toDevice_.front();
         toDevice_.pop_front();
+        arrivedAt_ = sentAt_.front();
+        sentAt_.pop_front();
         return byte;
     }
+
+    Clock::time_point arrivedAt() const override { return arrivedAt_; }
 
     void write(const std::uint8_t* bytes, std::size_t count) override {
         std::lock_guard lock(mutex_);
@@ -39,6 +43,7 @@ public:
     void send(const std::uint8_t* bytes, std::size_t count) {
         std::lock_guard lock(mutex_);
         toDevice_.insert(toDevice_.end(), bytes, bytes + count);
+        sentAt_.insert(sentAt_.end(), count, Clock::now());
         changed_.notify_all();
     }
 
@@ -73,6 +78,8 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::uint8_t> toDevice_;
+    std::deque<Clock::time_point> sentAt_;  // beside toDevice_
+    Clock::time_point arrivedAt_;           // device thread only
     std::deque<std::uint8_t> toPc_;
     bool deviceWaiting_ = false;
     bool deviceGone_ = false;
