@@ -65,6 +65,10 @@ foreach(program nimbrel nimbrel-devsim)
 endforeach()
 add_custom_target(man_pages ALL DEPENDS ${man_pages})
 install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# For the user to copy: the mount at login, the ports for the user at the computer.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/nimbrel-mount.service
+              ${PROJECT_SOURCE_DIR}/packaging/linux/70-nimbrel.rules
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/nimbrel/examples)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME nimbrel)

@@ -34,6 +34,16 @@ TEST_F(CliTest, CommandsListAndCopyFilesAndFailWithPlainMessagesAndExitCodes) {
          {"nimbrel -d /dev/null ls", 1, "", "/dev/null: it is not a serial port."},
          {"nimbrel -v --ports $D/ttyUSB9:/dev/null scan", 1, "",
           dir_.file("ttyUSB9") + ": passed over: it does not exist.|/dev/null: passed over: it is not a serial port."},
+         // Devices coming and going in the ports folder, one line each; other names there are no ports.
+         {"mkdir $D/dev; export NIMBREL_PORT_FOLDER=$D/dev XDG_CONFIG_HOME=$D/own; set -m; nimbrel scan --watch "
+          ">$D/said & w=$!; waitfor "
+          "'grep -q Watching $D/said'; nimbrel-devsim -q --device link=$D/dev/ttyUSB0,model=MN2,serial=MN2-4711 "
+          "--device link=$D/dev/COM3 --pid-file $D/pid & waitfor 'grep -q connected $D/said'; kill $(cat $D/pid); "
+          "waitfor 'grep -q disconnected $D/said'; kill -INT $w; wait $w; r=$?; cat $D/said; exit $r",
+          0,
+          "=Watching " + dir_.file("dev") + " for devices; Ctrl+C stops.\nMinnow connected on " +
+              dir_.file("dev/ttyUSB0") + " (Minnow, serial MN2-4711).\nMinnow disconnected from " +
+              dir_.file("dev/ttyUSB0") + ".\n"},
          // A mount never hides files, nor guesses at a folder.
          {"nimbrel mount $D", 1, "", "cannot mount at " + dir_.path() + ": it is not empty|--nonempty"},
          {"nimbrel mount $D/nowhere", 1, "",

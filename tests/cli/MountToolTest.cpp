@@ -29,6 +29,20 @@ TEST_F(MountToolTest, TheToolMountsUntilCtrlCOrFusermountAndNamesDevicesFromItsC
           "waitfor 'find $TMPDIR -name \"~NB_*\" -size +1k | grep -q .'; kill -INT $m; wait $m; r=$?; wait; "
           "ls -A $TMPDIR; grep -c 'broke off sending BOOK.BRF' $LOG; exit $r",
           0, "=1\n"}});
+    // Without --device the folder follows plugging: a device's folder comes
+    // and goes with its link, a file open on it then fails, and the same
+    // device coming back shows its files again.
+    run(
+        {{"unset NIMBREL_PORTS; export NIMBREL_PORT_FOLDER=$D/dev; mkdir $D/dev; sim() { nimbrel-devsim -q --device "
+          "link=$D/dev/ttyUSB0,model=CV8,serial=CV8-1001,files=$CF --pid-file $D/pid & waitfor '[ -d \"$cv\" ]'; }; "
+          "set -m; nimbrel mount -f $MNT >$PC/said & m=$!; waitfor 'mountpoint -q $MNT'; ls $MNT; sim; ls \"$cv\"; "
+          "exec 3<\"$cv/LETTER.TXT\"; kill $(cat $D/pid); waitfor '[ ! -d \"$cv\" ]'; cat <&3 2>/dev/null; echo "
+          "read $?; exec 3<&-; ls $MNT; sim; ls $MNT; kill $(cat $D/pid); kill -INT $m; wait $m; r=$?; cat $PC/said; "
+          "exit $r",
+          0,
+          "=BOOK.BRF\nLETTER.TXT\nread 1\nCorvia 80\nNo device yet; folders come as devices are plugged in, "
+          "mounted at " +
+              dir_.file("mnt") + "; Ctrl+C unmounts.\n"}});
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package as a user gets it: made by CPack from the Linux build,
-# named after the version, holding exactly the two programs and their man
-# pages, and the packaged programs run and tell the build's version.
+# named after the version, holding exactly the two programs, their man
+# pages and the examples for mounting at login, and the packaged programs
+# run and tell the build's version.
 # Usage: deb-package-test.sh <Linux build dir> <version>
 set -uo pipefail
 build=$1 version=$2
@@ -21,7 +22,9 @@ check "package name" nimbrel "$(dpkg-deb -f "$deb" Package)"
 check "package version" "$version" "$(dpkg-deb -f "$deb" Version)"
 check "packages it needs" "fuse3 libc6 libfuse3-3 libgcc-s1 libstdc++6" \
   "$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | awk '{print $1}' | sort | xargs)"
-check "files" "./usr/bin/nimbrel ./usr/bin/nimbrel-devsim ./usr/share/man/man1/nimbrel-devsim.1.gz ./usr/share/man/man1/nimbrel.1.gz" \
+check "files" "./usr/bin/nimbrel ./usr/bin/nimbrel-devsim ./usr/share/doc/nimbrel/examples/70-nimbrel.rules \
+./usr/share/doc/nimbrel/examples/nimbrel-mount.service ./usr/share/man/man1/nimbrel-devsim.1.gz \
+./usr/share/man/man1/nimbrel.1.gz" \
   "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort | xargs)"
 
 dpkg-deb -x "$deb" "$work/root"

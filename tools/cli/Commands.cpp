@@ -207,12 +207,12 @@ void keepDeviceDate(const std::string& path, const FileListEntry& entry) {
 
 }  // namespace
 
-std::vector<NamedDevice> scanAndName(const GlobalOptions& options, bool tellIfNone) {
+std::vector<NamedDevice> scanAndName(const GlobalOptions& options, bool tellIfNone, const std::vector<int>& ports) {
     // Ports that cannot hold a device are passed over before the probe; -v
     // says why for each port tried, and a denied port is named even without.
     std::vector<int> usable;
     std::vector<std::string> denied;
-    for (const int port : candidatePorts(options.ports)) {
+    for (const int port : ports.empty() ? candidatePorts(options.ports) : ports) {
         const std::optional<std::string> problem = portProblem(port);
         if (!problem) {
             usable.push_back(port);

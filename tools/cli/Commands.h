@@ -25,7 +25,8 @@ enum class OverwriteChoice { Ask, Always, Never };
 
 // The connected devices with their remembered names; tells about devices
 // whose firmware is too old, and that none is connected if `tellIfNone`.
-std::vector<NamedDevice> scanAndName(const GlobalOptions& options, bool tellIfNone);
+// `ports` replaces the ports the options give when not empty.
+std::vector<NamedDevice> scanAndName(const GlobalOptions& options, bool tellIfNone, const std::vector<int>& ports = {});
 
 // The device a command works on (--device, or the only one connected), or
 // the exit code that ends the command; the reason is told already.
@@ -36,6 +37,8 @@ struct Selection {
 Selection selectDevice(const GlobalOptions& options);
 
 int runScan(const GlobalOptions& options);
+// Prints the devices as they come and go until Ctrl+C (Linux).
+int runScanWatch(const GlobalOptions& options);
 int runList(const GlobalOptions& options, bool humanSizes);
 int runFreeSpace(const GlobalOptions& options);
 struct GetOptions {

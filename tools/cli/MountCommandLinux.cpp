@@ -3,6 +3,9 @@
 #include <optional>
 #include <memory>
 
+#include <thread>
+
+#include "DeviceWatch.h"
 #include "FuseMount.h"
 #include "Interrupt.h"
 #include "Messages.h"
@@ -36,14 +39,21 @@ int runMount(const GlobalOptions& options, const MountArguments& arguments) {
     }
     MountRequest request;
     request.mountPoint = arguments.mountPoint;
+    // Without --device the folder follows the devices as they come and go.
+    std::unique_ptr<DeviceWatch> watch;
     if (!options.device.empty()) {
         const Selection selection = selectDevice(options);
         if (!selection.device) return selection.exitCode;
         request.devices.push_back({*selection.device, {}});
         request.deviceAtRoot = true;
     } else {
-        request.devices = scanAndName(options, true);
-        if (request.devices.empty()) return ExitCode::Failure;
+        try {
+            watch = std::make_unique<DeviceWatch>(options);
+        } catch (const std::runtime_error& error) {
+            reportProblem(std::string(error.what()) + ".");
+            return ExitCode::Failure;
+        }
+        request.devices = watch->devices();
     }
     request.settings.allowSystemFiles = arguments.allowSystemFiles;
     request.settings.report = [verbose = options.verbose](const DeviceInfo& device, const std::string& what,
@@ -53,7 +63,9 @@ int runMount(const GlobalOptions& options, const MountArguments& arguments) {
     try {
         const std::size_t count = request.devices.size();
         FuseMount mount(request);
-        const std::string devices = count == 1 ? "One device" : std::to_string(count) + " devices";
+        const std::string devices = count == 0   ? "No device yet; folders come as devices are plugged in,"
+                                    : count == 1 ? "One device"
+                                                 : std::to_string(count) + " devices";
         const std::string how = arguments.foreground ? "Ctrl+C" : "fusermount3 -u " + mount.mountPoint();
         std::printf("%s mounted at %s; %s unmounts.\n", devices.c_str(), mount.mountPoint().c_str(), how.c_str());
         std::fflush(stdout);
@@ -62,8 +74,21 @@ int runMount(const GlobalOptions& options, const MountArguments& arguments) {
             // The thread that takes the signals stayed behind in the parent.
             installInterruptHandling();
         }
+        // Threads do not cross into the background process: started here.
+        std::thread follower;
+        if (watch) {
+            follower = std::thread([&mount, &watch] {
+                std::vector<NamedDevice> arrived, left;
+                while (watch->next(arrived, left)) mount.showDevices(watch->devices());
+            });
+        }
         const InterruptAction unmount([&mount] { mount.requestUnmount(); });
-        return mount.serve() ? ExitCode::Success : ExitCode::Failure;
+        const bool served = mount.serve();
+        if (watch) {
+            watch->stop();
+            follower.join();
+        }
+        return served ? ExitCode::Success : ExitCode::Failure;
     } catch (const std::runtime_error& error) {
         reportProblem(std::string(error.what()) + ".");
         return ExitCode::Failure;

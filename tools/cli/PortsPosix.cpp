@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <glob.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,8 +6,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <filesystem>
 #include <map>
+#include <tuple>
 
+#include "PortWatcher.h"
 #include "Ports.h"
 #include "link/PosixSerialPort.h"
 
@@ -40,16 +43,23 @@ std::vector<std::string> splitList(const std::string& text) {
 }
 
 std::vector<std::string> defaultPorts() {
-    // USB serial adapters and modems: where the devices are attached today.
-    // Built-in UARTs are left out, so a scan never writes to unknown hardware.
-    std::vector<std::string> paths;
-    for (const char* pattern : {"/dev/ttyUSB*", "/dev/ttyACM*", "/dev/rfcomm*"}) {
-        glob_t found{};
-        if (glob(pattern, 0, nullptr, &found) == 0) {
-            for (std::size_t i = 0; i < found.gl_pathc; ++i) paths.emplace_back(found.gl_pathv[i]);
-        }
-        globfree(&found);
+    // USB serial adapters, modems and Bluetooth: where the devices are
+    // attached today. Built-in UARTs are left out, so a scan never writes to
+    // unknown hardware.
+    const std::string folder = portFolder();
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (isSerialPortName(name)) names.push_back(name);
     }
+    // ttyUSB first, then ttyACM, then rfcomm, each in number order.
+    const auto key = [](const std::string& name) {
+        return std::make_tuple(name.starts_with("rfcomm") ? 2 : name.starts_with("ttyACM") ? 1 : 0, name.size(), name);
+    };
+    std::sort(names.begin(), names.end(), [&key](const auto& a, const auto& b) { return key(a) < key(b); });
+    std::vector<std::string> paths;
+    for (const std::string& name : names) paths.push_back(folder + "/" + name);
     return paths;
 }
 }  // namespace

@@ -35,7 +35,9 @@ Examples:
 Exit codes: 0 success, 1 a device or file error, 2 bad usage, 3 files skipped
 (they exist and were not replaced), 130 interrupted.
 On Linux the ports to scan are /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*,
-or those given with --ports or in NIMBREL_PORTS (separated by colons).
+or those given with --ports or in NIMBREL_PORTS (separated by colons); scan
+--watch and mount follow devices coming and going in /dev (or in the folder
+NIMBREL_PORT_FOLDER names).
 There the device's file names are read in the Windows-1252 code page, or in
 the one given with --codepage or in NIMBREL_CODEPAGE (such as CP437).)";
 
@@ -105,10 +107,21 @@ int main(int argc, char** argv) try {
     int exitCode = ExitCode::Success;
     auto set = [&exitCode](int code) { exitCode = code; };
 
-    command(app, "scan", "List the connected devices",
-            "  nimbrel scan\n"
-            "  NIMBREL_PORTS=/dev/ttyUSB0:/dev/ttyUSB1 nimbrel scan\n")
-        ->callback([&] { set(runScan(options)); });
+    auto* scan = command(app, "scan", "List the connected devices",
+                         "  nimbrel scan\n"
+                         "  NIMBREL_PORTS=/dev/ttyUSB0:/dev/ttyUSB1 nimbrel scan\n"
+#ifndef _WIN32
+                         "  nimbrel scan --watch\n"
+#endif
+    );
+#ifndef _WIN32
+    bool watch = false;
+    scan->add_flag("-w,--watch", watch,
+                   "Then tell of devices as they come and go, until Ctrl+C (ports in /dev, or in NIMBREL_PORT_FOLDER)");
+    scan->callback([&] { set(watch ? runScanWatch(options) : runScan(options)); });
+#else
+    scan->callback([&] { set(runScan(options)); });
+#endif
     bool humanSizes = false;
     auto* ls = command(app, "ls", "List the files on a device",
                        "  nimbrel ls\n"

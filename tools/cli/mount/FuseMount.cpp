@@ -7,12 +7,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <shared_mutex>
 #include <filesystem>
 #include <mutex>
 #include <stdexcept>
@@ -28,12 +30,28 @@ namespace fs = std::filesystem;
 struct MountedFolders {
     std::string mountPoint;
     std::string cacheFolder;
-    std::vector<std::unique_ptr<MountedDevice>> devices;
+    MountSettings settings;
+    // Devices come and go while libfuse's threads serve; an open file keeps
+    // its device alive.
+    mutable std::shared_mutex devicesMutex;
+    std::vector<std::shared_ptr<MountedDevice>> devices;
     std::vector<std::string> folderNames;  // one per device, unless deviceAtRoot
+    unsigned devicesMade = 0;
     bool deviceAtRoot = false;
     std::time_t mountedAt = 0;
     fuse* session = nullptr;
     bool mounted = false;
+
+    std::shared_ptr<MountedDevice> makeDevice(const DeviceInfo& info) {
+        const std::string folder = cacheFolder + "/" + std::to_string(++devicesMade);
+        std::error_code error;
+        std::filesystem::create_directory(folder, error);
+        return std::make_shared<MountedDevice>(info, folder, settings);
+    }
+    std::vector<std::shared_ptr<MountedDevice>> snapshot() const {
+        std::shared_lock lock(devicesMutex);
+        return devices;
+    }
 };
 
 namespace {
@@ -55,34 +73,35 @@ int guarded(Call&& call) noexcept {
 // What a path names in the folder.
 struct Place {
     enum Kind { Root, Folder, File, Missing } kind = Missing;
-    MountedDevice* device = nullptr;
+    std::shared_ptr<MountedDevice> device;
     std::string name;
 };
 
 Place resolve(const char* path) {
     const MountedFolders& mount = served();
+    std::shared_lock lock(mount.devicesMutex);
     std::string_view rest(path);
     if (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
-    if (rest.empty()) return {Place::Root, mount.deviceAtRoot ? mount.devices.front().get() : nullptr, {}};
+    if (rest.empty()) return {Place::Root, mount.deviceAtRoot ? mount.devices.front() : nullptr, {}};
     if (mount.deviceAtRoot) {
         if (rest.find('/') != std::string_view::npos) return {};
-        return {Place::File, mount.devices.front().get(), std::string(rest)};
+        return {Place::File, mount.devices.front(), std::string(rest)};
     }
     const std::size_t slash = rest.find('/');
     const std::string_view folder = rest.substr(0, slash);
     for (std::size_t i = 0; i < mount.folderNames.size(); ++i) {
         if (mount.folderNames[i] != folder) continue;
-        if (slash == std::string_view::npos) return {Place::Folder, mount.devices[i].get(), {}};
+        if (slash == std::string_view::npos) return {Place::Folder, mount.devices[i], {}};
         const std::string_view name = rest.substr(slash + 1);
         if (name.empty() || name.find('/') != std::string_view::npos) return {};
-        return {Place::File, mount.devices[i].get(), std::string(name)};
+        return {Place::File, mount.devices[i], std::string(name)};
     }
     return {};
 }
 
 // An open file and the device it belongs to.
 struct Opened {
-    MountedDevice* device;
+    std::shared_ptr<MountedDevice> device;
     MountedDevice::OpenFile* file;
 };
 
@@ -113,7 +132,9 @@ void* initialize(fuse_conn_info*, fuse_config* config) {
     return fuse_get_context()->private_data;
 }
 
-int getAttributes(const char* path, struct stat* attributes, fuse_file_info*) {
+int getAttributes(const char* path, struct stat* attributes, fuse_file_info* info) {
+    // An open file whose folder went with its device is not missing: it failed.
+    if (info && opened(info).device->left()) return -EIO;
     return guarded([&] {
         const Place place = resolve(path);
         switch (place.kind) {
@@ -140,6 +161,7 @@ int readFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse
         fill(buffer, ".", nullptr, 0, none);
         fill(buffer, "..", nullptr, 0, none);
         if (!place.device) {
+            std::shared_lock lock(served().devicesMutex);
             for (const std::string& name : served().folderNames) fill(buffer, name.c_str(), nullptr, 0, none);
             return 0;
         }
@@ -178,7 +200,11 @@ int createFile(const char* path, mode_t, fuse_file_info* info) {
 
 template <typename Call>
 int withOpened(fuse_file_info* info, Call&& call) {
-    return guarded([&] { return call(*opened(info).device, *opened(info).file); });
+    return guarded([&] {
+        // Nothing on a device that left can be trusted, not even a copy read before.
+        if (opened(info).device->left()) return -EIO;
+        return call(*opened(info).device, *opened(info).file);
+    });
 }
 
 int readFile(const char*, char* buffer, size_t size, off_t offset, fuse_file_info* info) {
@@ -191,7 +217,9 @@ int writeFile(const char*, const char* buffer, size_t size, off_t offset, fuse_f
 }
 
 int flushFile(const char*, fuse_file_info* info) {
-    return withOpened(info, [](MountedDevice& device, auto& file) { return device.flush(file); });
+    // Closing what was only read succeeds even once the device left; what
+    // was written fails then, as it cannot reach the device.
+    return guarded([info] { return opened(info).device->flush(*opened(info).file); });
 }
 
 int syncFile(const char*, int, fuse_file_info* info) {
@@ -238,24 +266,20 @@ int renameFile(const char* from, const char* to, unsigned int flags) {
     });
 }
 
-int touchFile(const char* path, const timespec*, fuse_file_info*) {
+int touchFile(const char* path, const timespec*, fuse_file_info* info) {
     // The device stamps its files itself; asking for another time is not an error.
     struct stat ignored {};
-    return getAttributes(path, &ignored, nullptr);
+    return getAttributes(path, &ignored, info);
 }
 
 int freeSpace(const char* path, struct statvfs* space) {
     return guarded([&] {
         const Place place = resolve(path);
         if (place.kind == Place::Missing) return -ENOENT;
-        std::vector<MountedDevice*> devices;
-        if (place.device) {
-            devices.push_back(place.device);
-        } else {
-            for (const auto& device : served().devices) devices.push_back(device.get());
-        }
+        const std::vector<std::shared_ptr<MountedDevice>> devices =
+            place.device ? std::vector{place.device} : served().snapshot();
         std::uint64_t freeBytes = 0, usedBytes = 0;
-        for (MountedDevice* device : devices) {
+        for (const auto& device : devices) {
             std::uint64_t deviceFree = 0, deviceUsed = 0;
             if (const int result = device->freeSpace(deviceFree, deviceUsed)) return result;
             freeBytes += deviceFree;
@@ -342,11 +366,10 @@ FuseMount::FuseMount(const MountRequest& request) : served_(std::make_unique<Mou
     served_->deviceAtRoot = request.deviceAtRoot;
     served_->mountedAt = std::time(nullptr);
     served_->cacheFolder = makeCacheFolder();
+    served_->settings = request.settings;
     std::vector<std::string> names;
     for (const NamedDevice& device : request.devices) {
-        const std::string folder = served_->cacheFolder + "/" + std::to_string(served_->devices.size() + 1);
-        fs::create_directory(folder, error);
-        served_->devices.push_back(std::make_unique<MountedDevice>(device.info, folder, request.settings));
+        served_->devices.push_back(served_->makeDevice(device.info));
         names.push_back(device.name);
     }
     if (!request.deviceAtRoot) served_->folderNames = shownNames(names);
@@ -388,7 +411,7 @@ bool FuseMount::serve() {
         std::unique_lock lock(stopMutex);
         fuse_session* session = fuse_get_session(served_->session);
         while (!done && !fuse_session_exited(session)) stopped.wait_for(lock, std::chrono::milliseconds(100));
-        for (const auto& device : served_->devices) device->abandon();
+        for (const auto& device : served_->snapshot()) device->abandon();
     });
     fuse_loop_config* config = fuse_loop_cfg_create();
     const int result = fuse_loop_mt(served_->session, config);
@@ -412,7 +435,34 @@ void FuseMount::requestUnmount() {
         ::waitpid(child, &status, 0);
     }
     // A file being read keeps the folder in use until its transfer ends.
-    for (const auto& device : served_->devices) device->abandon();
+    for (const auto& device : served_->snapshot()) device->abandon();
+}
+
+void FuseMount::showDevices(const std::vector<NamedDevice>& devices) {
+    std::vector<std::string> changed{""};
+    {
+        std::unique_lock lock(served_->devicesMutex);
+        std::vector<std::shared_ptr<MountedDevice>> kept;
+        std::vector<std::string> names;
+        for (const NamedDevice& device : devices) {
+            const auto same = std::find_if(served_->devices.begin(), served_->devices.end(), [&](const auto& shown) {
+                return shown->deviceInfo().portNumber == device.info.portNumber &&
+                       std::strcmp(shown->deviceInfo().serial, device.info.serial) == 0;
+            });
+            kept.push_back(same != served_->devices.end() ? *same : served_->makeDevice(device.info));
+            names.push_back(device.name);
+        }
+        for (std::size_t i = 0; i < served_->devices.size(); ++i) {
+            if (std::find(kept.begin(), kept.end(), served_->devices[i]) != kept.end()) continue;
+            served_->devices[i]->leave();
+            changed.push_back(served_->folderNames[i]);
+        }
+        served_->devices = std::move(kept);
+        served_->folderNames = shownNames(names);
+    }
+    // The kernel forgets what it knew of the root and of the folders gone;
+    // a path it never looked at is not an error.
+    for (const std::string& name : changed) fuse_invalidate_path(served_->session, ("/" + name).c_str());
 }
 
 const std::string& FuseMount::mountPoint() const {

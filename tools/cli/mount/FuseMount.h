@@ -37,6 +37,11 @@ public:
     // runs is ended at its next package.
     void requestUnmount();
 
+    // From any thread, with the devices connected now: a folder appears for
+    // each one that arrived and goes with each one that left, whose open
+    // files answer EIO from then on. Not for a device shown at the root.
+    void showDevices(const std::vector<NamedDevice>& devices);
+
     const std::string& mountPoint() const;
 
 private:

@@ -5,6 +5,7 @@
 // turn). Every operation answers 0 or a negative errno, as FUSE expects.
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -71,6 +72,12 @@ public:
     // The mount is going away: the device's running transaction ends at its
     // next package and no other one starts.
     void abandon() { device_.abandon(); }
+    // The device was unplugged: its open files answer EIO from now on.
+    void leave() {
+        left_ = true;
+        abandon();
+    }
+    bool left() const { return left_; }
 
 private:
     struct Listed {
@@ -121,4 +128,5 @@ private:
     std::map<std::string, std::shared_ptr<CachedFile>> files_;  // by device name
     std::vector<Shown> view_;
     unsigned nextCacheNumber_ = 0;
+    std::atomic<bool> left_{false};
 };
