@@ -4,6 +4,7 @@
 #include "namespace/ItemColumns.h"
 #include "namespace/ItemFormat.h"
 #include "resources/resource.h"
+#include "shell/ActivationContext.h"
 #include "shell/Prompt.h"
 #include "shell/WaitCursor.h"
 #include "transfer/DeviceFileOperations.h"
@@ -180,6 +181,9 @@ HRESULT NamespaceView::CreateViewWindow(IShellView*, LPCFOLDERSETTINGS settings,
     }
     *window = nullptr;
     return comBoundary([&]() -> HRESULT {
+        // The list and its header come from version 6 of the common
+        // controls, whatever the host's own manifest asks for.
+        const ScopedActivation activation;
         browser_ = browser;
         if (settings) {
             folderSettings_ = *settings;
