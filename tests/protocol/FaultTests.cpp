@@ -92,8 +92,6 @@ TEST_F(ScriptedFaultTest, EachFaultRaisesItsErrorReleasesThePortAndDeletesOnlyTh
         std::int32_t code;
         std::string text;
     } faults[] = {
-        {"confirmation with another byte", wire("take > 23 < 06 22 give"), deleteA, 29,
-         "SLVFamilyDevice::deleteFile-- Wrong command byte received."},
         {"confirmation without ACK or NAK", wire("take > 23 < 16 give"), deleteA, 15,
          "SLVFamilyDevice::deleteFile-- Missing ACK and NAK"},
         {"list with an unexpected marker", wire("take cmd:20 < 15 11 > 0B 00"), list, 15,
