@@ -15,7 +15,7 @@ protected:
         };
     }
     // Runs the loop on this thread until the device has nothing more to say.
-    void runUntilSilent(SLVFamilyDevice& device, MonitorCallback callback = nullptr) {
+    void runUntilSilent(SLVFamilyDevice& device, const MonitorCallback& callback = nullptr) {
         ScopedPause stopWhenSilent([&device](std::uint32_t milliseconds) {
             if (milliseconds == 200) device.stopMonitorMode();
         });
