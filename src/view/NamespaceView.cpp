@@ -11,7 +11,7 @@
 #include "devices/DeviceCatalogue.h"
 #include "shell/TextFormat.h"
 #include "view/AboutBox.h"
-#include "view/Announcer.h"
+#include "transfer/Announcer.h"
 #include "view/ViewCommandMenu.h"
 #include "view/ViewModes.h"
 
@@ -347,7 +347,7 @@ HRESULT NamespaceView::itemObject(UINT which, REFIID riid, void** object) {
                 context.selected = 0;
             }
             const auto menu =
-                makeComObject<ViewCommandMenu>(*static_cast<IShellView2*>(this), viewWindow_,
+                makeComObject<ViewCommandMenu>(*static_cast<IShellView2*>(this), commandsToWindow(viewWindow_),
                                                contextMenuId(showsDevices(), context.selected), std::move(context));
             return menu->QueryInterface(riid, object);
         }
