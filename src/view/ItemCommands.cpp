@@ -34,7 +34,8 @@ ComPtr<IShellBrowser> browserOf(HWND owner) {
     return frame ? reinterpret_cast<IShellBrowser*>(SendMessageW(frame, getShellBrowser, 0, 0)) : nullptr;
 }
 
-// Opens the device in a window of the shell's, as a folder's "open" does.
+// Opens the device where the owner is: in its Explorer window, else in a
+// window of the shell's, as a folder's "open" does.
 HRESULT openDevice(const Selection& selection, bool quiet) {
     ComPtr<IPersistFolder2> persisted;
     UniqueIdList folder;
@@ -43,6 +44,8 @@ HRESULT openDevice(const Selection& selection, bool quiet) {
     folder.reset(here);
     const UniqueIdList device(ILCombine(folder.get(), selection.items[0].get()));
     if (!device) return E_OUTOFMEMORY;
+    if (const ComPtr<IShellBrowser> browser = browserOf(selection.owner))
+        return browser->BrowseObject(device.get(), SBSP_SAMEBROWSER | SBSP_ABSOLUTE);
     SHELLEXECUTEINFOW open{};
     open.cbSize = sizeof open;
     open.fMask = SEE_MASK_IDLIST | SEE_MASK_CLASSNAME | (quiet ? SEE_MASK_FLAG_NO_UI : 0);

@@ -607,8 +607,8 @@ TEST_F(ViewTest, ExplorersCommandBarActsThroughTheFolderViewAndTheItemObjects) {
 }
 
 // The navigation pane and the address bar ask the folder itself for its
-// items' menu (no view in between) and act through its verbs; a failure is
-// said by screen readers as well as shown.
+// items' menu (no view in between) and act through its verbs in the owner's
+// Explorer window; a failure is said by screen readers as well as shown.
 TEST_F(ViewTest, TheFoldersItemMenusRunTheViewsCommandsOnTheGivenItems) {
     recorder_.reset();  // the real message boxes
     auto& corvia = attachDevices(true);
@@ -653,8 +653,9 @@ TEST_F(ViewTest, TheFoldersItemMenusRunTheViewsCommandsOnTheGivenItems) {
     browser.press(VK_RETURN);
     EXPECT_EQ(browser.entries(), (Names{"Corvia 80", "*Shopping list"}));
 
-    browser.select({0});
-    browser.press(VK_RETURN);
+    EXPECT_EQ(invoke(*menuOf(owner, {devices.named("Corvia 80")}).Get(), "open"), S_OK);
+    ASSERT_EQ(browser.browsed.size(), 1u);
+    EXPECT_EQ(browser.browsed[0], std::make_pair(std::string("Corvia 80"), UINT{SBSP_SAMEBROWSER | SBSP_ABSOLUTE}));
     browser.view()->QueryInterface(IID_PPV_ARGS(&view));
     view->GetFolder(IID_PPV_ARGS(&folder));
     const Listing files = listFolder(folder);
