@@ -662,7 +662,7 @@ TEST_F(ViewTest, TheFoldersItemMenusRunTheViewsCommandsOnTheGivenItems) {
     const ComPtr<IContextMenu> two = menuOf(owner, {files.named("LETTER.TXT"), files.named("NOTES.TXT")});
     EXPECT_EQ(verbs(*two.Get(), CMF_NORMAL), "cut copy paste delete rename ");
 
-    // Copied, then pasted into a PC folder as Explorer pastes virtual files.
+    // Copied, then read as Explorer reads virtual files when it pastes them into a PC folder.
     EXPECT_EQ(invoke(*two.Get(), "copy"), S_OK);
     ComPtr<IDataObject> pasted;
     ASSERT_EQ(OleGetClipboard(&pasted), S_OK);
@@ -675,15 +675,8 @@ TEST_F(ViewTest, TheFoldersItemMenusRunTheViewsCommandsOnTheGivenItems) {
     medium.pstm->Read(bytes, sizeof bytes, &read);
     ReleaseStgMedium(&medium);
     EXPECT_EQ(std::string(bytes, read), "xxxxx") << "NOTES.TXT";
-    FORMATETC performed = contents;
-    performed.cfFormat = static_cast<CLIPFORMAT>(RegisterClipboardFormatA(CFSTR_PERFORMEDDROPEFFECT));
-    performed.lindex = -1;
-    performed.tymed = TYMED_HGLOBAL;
-    STGMEDIUM effect{TYMED_HGLOBAL, {.hGlobal = GlobalAlloc(GMEM_MOVEABLE, sizeof(DWORD))}, nullptr};
-    *static_cast<DWORD*>(GlobalLock(effect.hGlobal)) = DROPEFFECT_COPY;
-    GlobalUnlock(effect.hGlobal);
-    pasted->SetData(&performed, &effect, TRUE);  // the consumer is done: the progress dialog closes
     pasted.Reset();
+    OleSetClipboard(nullptr);  // the data object goes, and its progress dialog with it
 
     // Without an owner nobody could be asked: nothing is deleted.
     const ComPtr<IContextMenu> letter = menuOf(nullptr, {files.named("LETTER.TXT")});
