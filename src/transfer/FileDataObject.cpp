@@ -232,8 +232,10 @@ HRESULT FileDataObject::fileContents(const FORMATETC& format, STGMEDIUM& medium)
     const std::string temporary = makeTemporaryFile();
     if (temporary.empty()) return E_FAIL;
     if (!downloadOneFile(device_, deviceName, temporary, item.size, *progress, user_)) {
-        // Abort ends this paste only: the next one starts with a progress of its own.
-        if (progress->aborted()) endDownloads();
+        // An abort or a failure ends this paste and its dialog, which would
+        // otherwise stay up for as long as the clipboard holds this object;
+        // the next paste starts with a progress of its own.
+        endDownloads();
         return E_ABORT;
     }
     ComPtr<IStream> stream = TempFileStream::open(temporary);

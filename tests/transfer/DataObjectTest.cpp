@@ -236,6 +236,10 @@ TEST_F(RealTimingDataObjectTest, DownloadsShowTheirProgressAndAbortOrAnUnplugged
     std::printf("the unplugged device was reported %.1f s after the download began\n",
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     EXPECT_EQ(temporaryTransferFiles(), before) << "a broken download left its temporary file";
+    const auto singleProgress = [](HWND window) {
+        return GetDlgItem(window, IDC_ABORT) && !GetDlgItem(window, IDC_TOTAL_BAR);
+    };
+    EXPECT_EQ(windows::waitForWindow(singleProgress, 0s), nullptr) << "its progress stayed up";
     ASSERT_EQ(environment_.shownTexts(), std::vector<UINT>{IDS_ERROR_DOWNLOAD});
     const std::wstring text = environment_.prompts.prompts()[0].text;
     EXPECT_NE(text.find(L"\"LONG.BIN\" from device Corvia 80 (COM 7)"), std::wstring::npos) << narrow(text);
