@@ -36,3 +36,13 @@ if waitfor 'mountpoint -q "$work/mnt"'; then
 else
   echo "the mount: cannot mount here (it needs /dev/fuse)"
 fi
+
+# The Windows half, under Wine (needs the Windows build): an open root view
+# lists a simulated device whose arrival the system announced, without F5.
+win="${NIMBREL_BUILD_ROOT:-$PWD/build}/windows"
+if [ -f "$win/bin/server_device_watch_test.exe" ]; then
+  scripts/wine-run.sh "$win" "$win/bin/server_device_watch_test.exe" --gtest_repeat=3 \
+    --gtest_filter='*ARootViewListsAnArrivingDevice*' | tr -d '\r' | grep '^Windows:' || echo "Windows: the test failed"
+else
+  echo "Windows: no Windows build here"
+fi

@@ -1,0 +1,150 @@
+// Devices that come and go while Nimbrel windows are open, under Wine:
+// nimbrel-devsim behind COM port links made at run time, the arrival and
+// the removal announced as the system does (the WM_DEVICECHANGE broadcast of
+// the port), views hosted by the recording browser.
+#include "EndToEnd.h"
+#include "FolderTestSupport.h"
+#include "TestBrowser.h"
+#include "folder/NamespaceFolder.h"
+#include "namespace/ShellChanges.h"
+#include "server/ServerModule.h"
+#include "shell/DeviceWatcher.h"
+#include "shell/Prompt.h"
+#include "view/Announcer.h"
+
+#include <dbt.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Names = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
+
+// What the system broadcasts to top-level windows when port `port` comes or goes.
+void announcePort(int port, bool arrived) {
+    const std::wstring name = L"COM" + std::to_wstring(port);
+    std::vector<BYTE> message(offsetof(DEV_BROADCAST_PORT_W, dbcp_name) + (name.size() + 1) * sizeof(wchar_t));
+    auto* header = reinterpret_cast<DEV_BROADCAST_PORT_W*>(message.data());
+    header->dbcp_size = static_cast<DWORD>(message.size());
+    header->dbcp_devicetype = DBT_DEVTYP_PORT;
+    std::copy(name.begin(), name.end() + 1, header->dbcp_name);
+    SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, arrived ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
+                        reinterpret_cast<LPARAM>(message.data()), SMTO_ABORTIFHUNG, 5000, nullptr);
+}
+
+class DeviceWatchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(com_.textsLoaded()) << "Nimbrel.dll is not beside the test";
+        std::vector<std::string> remove = {"/bin/rm", "-f"};
+        for (int port = 1; port <= 31; ++port) remove.push_back(portLink(port));
+        runNative(remove);
+    }
+    // The view and its browser hold each other until the view's window goes.
+    void TearDown() override {
+        if (browser_) browser_->close();
+    }
+    // One simulator process per port, so each can be unplugged alone.
+    void plug(int port, const std::string& keys) {
+        const std::string pidFile = folder_.file("devsim" + std::to_string(port) + ".pid");
+        devices_[port] = std::make_unique<ToolProcess>(devsimLaunch(portLink(port), keys, pidFile));
+    }
+    void unplug(int port) { devices_.erase(port); }
+    TestBrowser& browse() {
+        browser_ = makeComObject<TestBrowser>(true);
+        const ComPtr<NamespaceFolder> root = makeComObject<NamespaceFolder>();
+        const ITEMIDLIST desktop{};  // a place, so the shell hears of changes
+        root->Initialize(&desktop);
+        EXPECT_EQ(browser_->open(root), S_OK);
+        return *browser_.Get();
+    }
+    // Pumps the browser's messages until `done`; false when it never is.
+    bool pumpUntil(const std::function<bool()>& done) {
+        for (const auto end = Clock::now() + 30s; Clock::now() < end; Sleep(5)) {
+            browser_->pump();
+            if (done()) return true;
+        }
+        return false;
+    }
+    std::string focused() {
+        const int item = ListView_GetNextItem(browser_->list(), -1, LVNI_FOCUSED);
+        return item < 0 ? "" : browser_->entries()[static_cast<std::size_t>(item)];
+    }
+
+    ComAndTexts com_;
+    TempDir folder_;
+    std::map<int, std::unique_ptr<ToolProcess>> devices_;
+    prompt::Recorder prompts_{IDOK};
+    AnnouncementRecorder announcements_;
+    ComPtr<TestBrowser> browser_;
+};
+
+TEST_F(DeviceWatchTest, ARootViewListsAnArrivingDeviceWithoutRefreshAndDropsItWithTheFocusOnItsNeighbour) {
+    plug(3, "model=CV8,serial=CV8-0003");
+    plug(4, "model=MN2,serial=MN2-0004");
+    TestBrowser& browser = browse();
+    ASSERT_EQ(browser.entries(), (Names{"Corvia 80", "Minnow"}));
+    const shellchange::Recorder notices;
+
+    plug(7, "model=CV4,serial=CV4-0007");
+    const auto announced = Clock::now();
+    announcePort(7, true);
+    ASSERT_TRUE(pumpUntil([&] { return browser.entries().size() == 3; }));
+    std::printf("Windows: a device listed %lld ms after its arrival was announced\n",
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - announced).count()));
+    EXPECT_EQ(browser.entries(), (Names{"Corvia 40", "Corvia 80", "Minnow"}));
+    ASSERT_FALSE(notices.notices().empty());
+    EXPECT_EQ(notices.notices().back().event, SHCNE_UPDATEDIR);
+
+    browser.select({0});
+    unplug(7);
+    announcePort(7, false);
+    ASSERT_TRUE(pumpUntil([&] { return browser.entries().size() == 2; }));
+    EXPECT_EQ(browser.entries(), (Names{"*Corvia 80", "Minnow"}));
+    EXPECT_EQ(focused(), "*Corvia 80");
+    EXPECT_TRUE(prompts_.prompts().empty()) << "the watcher asked or told the user something";
+}
+
+TEST_F(DeviceWatchTest, ADeviceFolderSaysOnceThatItsDeviceLeftAndListsItsFilesWhenTheSameDeviceIsBack) {
+    plug(3, "model=CV8,serial=CV8-0003");
+    plug(4, "model=MN2,serial=MN2-0004,text=SHOP.TXT:milk");
+    TestBrowser& browser = browse();
+    browser.select({1});
+    browser.press(VK_RETURN);
+    ASSERT_EQ(browser.entries(), (Names{"SHOP.TXT"}));
+
+    unplug(4);
+    announcePort(4, false);
+    ASSERT_TRUE(pumpUntil([&] { return browser.entries().empty(); }));
+    announcePort(4, false);  // said once, however often the system tells
+    browser.pump();
+    const std::wstring left = L"No communication with Minnow possible.";
+    EXPECT_EQ(browser.statusTexts.back(), left);
+    ASSERT_EQ(announcements_.announcements().size(), 1u);
+    EXPECT_EQ(announcements_.announcements()[0].text, left);
+
+    plug(4, "model=MN2,serial=MN2-0004,text=SHOP.TXT:milk");
+    announcePort(4, true);
+    EXPECT_TRUE(pumpUntil([&] { return browser.entries() == Names{"SHOP.TXT"}; }));
+    EXPECT_TRUE(prompts_.prompts().empty()) << "the watcher asked or told the user something";
+}
+
+TEST_F(DeviceWatchTest, TheWatcherRunsWhileAViewIsOpenAndIsJoinedBeforeDllCanUnloadNowSaysYes) {
+    browse();
+    EXPECT_NE(FindWindowW(deviceWatchClass, nullptr), nullptr);
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    browser_->close();
+    browser_.Reset();
+    HRESULT unload = S_FALSE;
+    for (const auto end = Clock::now() + 30s; unload != S_OK && Clock::now() < end; Sleep(5)) unload = canUnloadNow();
+    EXPECT_EQ(unload, S_OK);
+    EXPECT_EQ(FindWindowW(deviceWatchClass, nullptr), nullptr) << "the watcher's window outlived it";
+}
+
+}  // namespace
