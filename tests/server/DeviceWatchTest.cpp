@@ -37,6 +37,34 @@ void announcePort(int port, bool arrived) {
                         reinterpret_cast<LPARAM>(message.data()), SMTO_ABORTIFHUNG, 5000, nullptr);
 }
 
+// The COM name of `port` listed by the system, as its driver writes it (and
+// Wine's mount manager does for the prefix's ports), or not.
+void listSerialComm(int port, bool listed) {
+    HKEY opened = nullptr;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_SET_VALUE, &opened);
+    const UniqueRegKey key(opened);
+    const std::wstring name = L"\\Device\\Serial" + std::to_wstring(port - 1);
+    const std::wstring value = L"COM" + std::to_wstring(port);
+    if (listed) {
+        RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    } else {
+        RegDeleteValueW(key.get(), name.c_str());
+    }
+}
+
+// What the system sends to a window registered for the COM port interface
+// (no port named in it) after the port's driver changed SERIALCOMM.
+void announceInterface(int port, bool arrived) {
+    listSerialComm(port, arrived);
+    DEV_BROADCAST_DEVICEINTERFACE_W message{};
+    message.dbcc_size = sizeof message;
+    message.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    message.dbcc_classguid = {0x86e0d1e0, 0x8089, 0x11d0, {0x9c, 0xe4, 0x08, 0x00, 0x3e, 0x30, 0x1f, 0x73}};
+    SendMessageW(FindWindowW(deviceWatchClass, nullptr), WM_DEVICECHANGE,
+                 arrived ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&message));
+}
+
 class DeviceWatchTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -56,6 +84,7 @@ protected:
     }
     void unplug(int port) { devices_.erase(port); }
     TestBrowser& browse() {
+        TearDown();
         browser_ = makeComObject<TestBrowser>(true);
         const ComPtr<NamespaceFolder> root = makeComObject<NamespaceFolder>();
         const ITEMIDLIST desktop{};  // a place, so the shell hears of changes
@@ -85,29 +114,38 @@ protected:
 };
 
 TEST_F(DeviceWatchTest, ARootViewListsAnArrivingDeviceWithoutRefreshAndDropsItWithTheFocusOnItsNeighbour) {
+    const struct {
+        const char* heard;
+        void (*announce)(int port, bool arrived);
+    } cases[] = {{"the port's broadcast", &announcePort}, {"the COM port interface", &announceInterface}};
     plug(3, "model=CV8,serial=CV8-0003");
     plug(4, "model=MN2,serial=MN2-0004");
-    TestBrowser& browser = browse();
-    ASSERT_EQ(browser.entries(), (Names{"Corvia 80", "Minnow"}));
-    const shellchange::Recorder notices;
+    for (const auto& c : cases) {
+        listSerialComm(7, c.announce == &announcePort);
+        TestBrowser& browser = browse();
+        ASSERT_EQ(browser.entries(), (Names{"Corvia 80", "Minnow"})) << c.heard;
+        const shellchange::Recorder notices;
 
-    plug(7, "model=CV4,serial=CV4-0007");
-    const auto announced = Clock::now();
-    announcePort(7, true);
-    ASSERT_TRUE(pumpUntil([&] { return browser.entries().size() == 3; }));
-    std::printf("Windows: a device listed %lld ms after its arrival was announced\n",
-                static_cast<long long>(
-                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - announced).count()));
-    EXPECT_EQ(browser.entries(), (Names{"Corvia 40", "Corvia 80", "Minnow"}));
-    ASSERT_FALSE(notices.notices().empty());
-    EXPECT_EQ(notices.notices().back().event, SHCNE_UPDATEDIR);
+        plug(7, "model=CV4,serial=CV4-0007");
+        const auto announced = Clock::now();
+        c.announce(7, true);
+        ASSERT_TRUE(pumpUntil([&] { return browser.entries().size() == 3; })) << c.heard;
+        std::printf("Windows: a device listed %lld ms after %s announced it\n",
+                    static_cast<long long>(
+                        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - announced).count()),
+                    c.heard);
+        EXPECT_EQ(browser.entries(), (Names{"Corvia 40", "Corvia 80", "Minnow"})) << c.heard;
+        ASSERT_FALSE(notices.notices().empty()) << c.heard;
+        EXPECT_EQ(notices.notices().back().event, SHCNE_UPDATEDIR) << c.heard;
 
-    browser.select({0});
-    unplug(7);
-    announcePort(7, false);
-    ASSERT_TRUE(pumpUntil([&] { return browser.entries().size() == 2; }));
-    EXPECT_EQ(browser.entries(), (Names{"*Corvia 80", "Minnow"}));
-    EXPECT_EQ(focused(), "*Corvia 80");
+        browser.select({0});
+        unplug(7);
+        c.announce(7, false);
+        ASSERT_TRUE(pumpUntil([&] { return browser.entries().size() == 2; })) << c.heard;
+        EXPECT_EQ(browser.entries(), (Names{"*Corvia 80", "Minnow"})) << c.heard;
+        EXPECT_EQ(focused(), "*Corvia 80") << c.heard;
+    }
+    listSerialComm(7, true);
     EXPECT_TRUE(prompts_.prompts().empty()) << "the watcher asked or told the user something";
 }
 
