@@ -119,7 +119,14 @@ void DeviceWatcher::unsubscribe(HWND window) {
 
 bool DeviceWatcher::finishIfStopped() {
     const std::lock_guard life(lifeMutex_);
-    return !running_ && finishIfEnded(false);
+    if (running_) return false;
+    bool probing = false;
+    {
+        const std::lock_guard lock(mutex_);
+        probing = probing_;
+    }
+    // An idle watcher ends at once; a probe under way is not waited for.
+    return finishIfEnded(!probing);
 }
 
 bool DeviceWatcher::finishIfEnded(bool wait) {
@@ -244,6 +251,7 @@ void DeviceWatcher::probe() {
         // A later notice of the same port tells what is there now.
         if (std::any_of(events_.begin(), events_.end(), [&](const PortEvent& e) { return e.port == event.port; }))
             continue;
+        probing_ = true;
         lock.unlock();
         bool found = false;
         try {
@@ -252,6 +260,7 @@ void DeviceWatcher::probe() {
             // Out of memory: the port is tried again at its next change.
         }
         lock.lock();
+        probing_ = false;
         if (found)
             for (const HWND window : subscribers_) PostMessageW(window, devicesChangedMessage, 0, 0);
     }

@@ -15,7 +15,8 @@
 //
 // The watcher runs while a window is subscribed. It holds a server lock
 // from its start until its threads are joined, so DllCanUnloadNow, which
-// joins a stopped watcher first, never lets the module go under them.
+// joins a stopped watcher first (unless a probe is under way: then it
+// answers no and joins at a later call), never lets the module go under them.
 #include <windows.h>
 
 #include <atomic>
@@ -44,8 +45,8 @@ public:
     // The last one to go stops the watcher without waiting for it: it ends
     // after the probe under way, if any.
     void unsubscribe(HWND window);
-    // Joins a watcher that has ended and gives its server lock back; false
-    // while one runs or is still ending.
+    // Joins a stopped watcher and gives its server lock back; false while one
+    // runs, or is still ending a probe.
     bool finishIfStopped();
     // Lets threads go that are left when the module goes: that happens only
     // when the process ends (the server lock keeps the module otherwise), and
@@ -81,6 +82,7 @@ private:
     std::vector<HWND> subscribers_;
     std::deque<PortEvent> events_;
     bool stopping_ = false;
+    bool probing_ = false;
     bool windowReady_ = false;
     HWND window_ = nullptr;
 
