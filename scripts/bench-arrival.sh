@@ -3,7 +3,9 @@
 # Corvia's link appears in a watched folder, and the time runs until
 # "nimbrel scan --watch" prints it, then, apart (two watchers would probe
 # the port at once), until its folder shows in the mount (needs /dev/fuse).
-# The simulator's own start is counted. Needs the Linux build.
+# The simulator's own start is counted. Needs the Linux build. Then, with
+# the Windows build, the same under Wine from the system's announcement (the
+# simulator already running) until an open root view lists the device.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin="${NIMBREL_BUILD_ROOT:-$PWD/build}/linux/bin"
