@@ -173,6 +173,42 @@ TEST_F(DeviceWatchTest, ADeviceFolderSaysOnceThatItsDeviceLeftAndListsItsFilesWh
     EXPECT_TRUE(prompts_.prompts().empty()) << "the watcher asked or told the user something";
 }
 
+// The resident device server as far as a port's borrower sees it: a
+// top-level window of its class that counts the requests it gets.
+LRESULT CALLBACK countingHolder(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    static const UINT request = RegisterWindowMessageW(L"Korvel_Server");
+    if (message != request) return DefWindowProcW(window, message, wParam, lParam);
+    ++*reinterpret_cast<int*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return 7;  // "I hold COM7"
+}
+
+TEST_F(DeviceWatchTest, APortAnotherProgramHoldsIsPassedOverWithoutAskingItsHolderAndTriedAtItsNextChange) {
+    int requests = 0;
+    WNDCLASSW holderClass{};
+    holderClass.lpfnWndProc = &countingHolder;
+    holderClass.lpszClassName = L"Korvel_Server";
+    RegisterClassW(&holderClass);
+    const UniqueWindow holder(
+        CreateWindowW(L"Korvel_Server", L"Korvel Server", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr));
+    SetWindowLongPtrW(holder.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&requests));
+    plug(3, "model=CV8,serial=CV8-0003");
+    plug(4, "model=MN2,serial=MN2-0004");
+    TestBrowser& browser = browse();
+    // Opening a folder as the port is refused, as when another program has it.
+    runNative({"/bin/ln", "-sfn", folder_.path(), portLink(7)});
+    announcePort(7, true);
+    plug(8, "model=CV4,serial=CV4-0008");  // heard after COM7, so listed after it was looked at
+    announcePort(8, true);
+    ASSERT_TRUE(pumpUntil([&] { return browser.entries().size() == 3; }));
+    EXPECT_EQ(requests, 0) << "the holder of COM7 was asked for it";
+
+    runNative({"/bin/rm", "-f", portLink(7)});
+    plug(7, "model=SLV,serial=SLV-0007");
+    announcePort(7, true);
+    EXPECT_TRUE(pumpUntil([&] { return browser.entries().size() == 4; }));
+    EXPECT_TRUE(prompts_.prompts().empty()) << "the watcher asked or told the user something";
+}
+
 TEST_F(DeviceWatchTest, TheWatcherRunsWhileAViewIsOpenAndIsJoinedBeforeDllCanUnloadNowSaysYes) {
     browse();
     EXPECT_NE(FindWindowW(deviceWatchClass, nullptr), nullptr);
