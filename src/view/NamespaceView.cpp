@@ -892,7 +892,12 @@ void NamespaceView::followDevices() {
         announce(list_.handle(), text, Outcome::Failed);
     } else if (followed.what == DevicesFollowed::What::Changed) {
         quietListing_ = true;
-        relist();
+        try {
+            relist();
+        } catch (...) {
+            quietListing_ = false;
+            throw;
+        }
         quietListing_ = false;
         if (list_.itemCount() == 0 && showsDevices()) {
             const std::wstring none = prompt::formatText(IDS_STATUS_DEVICES, {0});
