@@ -13,6 +13,7 @@
 #include <cwchar>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace {
 
@@ -99,8 +100,20 @@ void DeviceWatcher::subscribe(HWND window) {
     moduleState().lockServer();
     locked_ = true;
     running_ = true;
-    windowThread_ = std::thread([this] { watch(); });
-    probeThread_ = std::thread([this] { probe(); });
+    try {
+        probeThread_ = std::thread([this] { probe(); });
+        windowThread_ = std::thread([this] { watch(); });
+    } catch (const std::system_error&) {
+        // No watcher this time: the windows follow the devices on F5 only.
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        running_ = false;
+        finishIfEnded(true);
+        return;
+    }
     // A port plugged right after the window opened is heard.
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return windowReady_; });
