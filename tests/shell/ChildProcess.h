@@ -9,15 +9,23 @@ struct ChildProcess {
     DWORD id = 0, error = 0;  // the process's id; the start's error code when it failed
 };
 
+// Wine fails a start with ERROR_INTERNAL_ERROR when the new process dies
+// before it is up, which was seen once on a loaded machine right after a
+// restart of the prefix; such a start is tried again, other failures are not.
 inline ChildProcess startProgram(std::wstring commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION started{};
     ChildProcess child;
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &started)) {
-        child.error = GetLastError();
-    } else {
+    bool created = false;
+    for (int attempt = 0; attempt < 3 && !created; ++attempt) {
+        if (attempt) Sleep(500);
+        created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                 &started);
+        child.error = created ? 0 : GetLastError();
+        if (!created && child.error != ERROR_INTERNAL_ERROR) break;
+    }
+    if (created) {
         child.process.reset(started.hProcess);
         child.thread.reset(started.hThread);
         child.id = started.dwProcessId;
