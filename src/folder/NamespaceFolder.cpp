@@ -9,9 +9,11 @@
 #include "resources/resource.h"
 #include "shell/NimbrelClassId.h"
 #include "shell/Prompt.h"
+#include "transfer/Announcer.h"
 #include "transfer/DeviceFileOperations.h"
 #include "transfer/FileDataObject.h"
 #include "transfer/FolderDropTarget.h"
+#include "view/ItemCommands.h"
 #include "view/NamespaceView.h"
 
 #include <algorithm>
@@ -353,7 +355,8 @@ HRESULT NamespaceFolder::enumerate(HWND owner, SHCONTF flags, IEnumIDList** enum
     } else {
         const std::optional<DeviceInfo> listed = device();
         if (!listed) {
-            if (owner) prompt::showError(owner, IDS_ERROR_NO_COMMUNICATION, {fieldText(ownDevice_->name)});
+            if (owner)
+                tellFailure(owner, IDS_ERROR_NO_COMMUNICATION, prompt::errorStyle, {fieldText(ownDevice_->name)});
             return E_FAIL;
         }
         if (!listFiles(owner, *listed, *records)) {
@@ -377,7 +380,9 @@ bool NamespaceFolder::listFiles(HWND owner, const DeviceInfo& device, ItemRecord
         }
         return true;
     } catch (const NBException&) {
-        if (owner) prompt::showError(owner, IDS_ERROR_READ_LIST, {modelText(device.typeCode), device.portNumber});
+        if (owner)
+            tellFailure(owner, IDS_ERROR_READ_LIST, prompt::errorStyle,
+                        {modelText(device.typeCode), device.portNumber});
         return false;
     }
 }
@@ -418,7 +423,7 @@ HRESULT NamespaceFolder::openFolder(PCUIDLIST_RELATIVE idList, HWND owner, ComPt
     // The device the item stands for, or none: an unplugged or replaced one is not opened.
     const std::optional<DeviceInfo> found = probePort(static_cast<int>(record->port));
     if (!found || found->typeCode != record->model || !sameDevice(*found, record->port, fieldText(record->serial))) {
-        if (owner) prompt::showError(owner, IDS_ERROR_NO_COMMUNICATION, {fieldText(record->name)});
+        if (owner) tellFailure(owner, IDS_ERROR_NO_COMMUNICATION, prompt::errorStyle, {fieldText(record->name)});
         return E_FAIL;
     }
     // The new folder knows its place only when the shell placed us.
@@ -516,6 +521,9 @@ HRESULT NamespaceFolder::GetUIObjectOf(HWND owner, UINT count, PCUITEMID_CHILD_A
             }
             return makeComObject<FolderDropTarget>(*this, items[0], ViewWindows{owner, owner})
                 ->QueryInterface(riid, object);
+        }
+        if (IsEqualIID(riid, IID_IContextMenu)) {
+            return itemContextMenu(*this, count, items, owner, riid, object);
         }
         return E_NOINTERFACE;
     });

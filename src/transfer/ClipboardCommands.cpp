@@ -65,47 +65,70 @@ ComPtr<DeviceFolder> pasteFolder(const ViewTarget& view) {
 
 }  // namespace
 
+namespace {
+
+// The data object of `items` of `folder`, its effects written for `handover`.
+ComPtr<IDataObject> handOver(DeviceFolder& folder, std::vector<PCUITEMID_CHILD> items, HWND owner, HWND refreshWindow,
+                             Handover handover) {
+    const ComPtr<DeviceFolder> held(&folder);
+    ComPtr<IDataObject> data;
+    if (items.empty() ||
+        FAILED(folder.dataObjectOf(static_cast<UINT>(items.size()), items.data(), owner, refreshWindow, &data)))
+        return nullptr;
+    const ClipboardFormats& formats = moduleState().clipboardFormats();
+    const bool drag = handover == Handover::Drag || handover == Handover::RightDrag;
+    const DWORD effect = drag ? dragEffects : handover == Handover::Cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+    writeValue(*data.Get(), formats.preferredDropEffect, effect);
+    writeValue(*data.Get(), formats.logicalPerformedDropEffect, effect);
+    return data;
+}
+
+std::int64_t totalSize(const std::vector<PCUITEMID_CHILD>& items) {
+    std::int64_t total = 0;
+    for (const PCUITEMID_CHILD id : items)
+        if (const auto record = readLastItemRecord(id)) total += record->size;
+    return total;
+}
+
+}  // namespace
+
 std::int64_t copyCutOrDrag(const ViewTarget& view, Handover handover) noexcept {
     try {
         if (!view.folder || !view.listWindow) return -1;
         ListView_SetItemState(view.listWindow, -1, 0, LVIS_CUT);
         if (view.folder->showsDevices()) return -1;
         std::vector<PCUITEMID_CHILD> items;
-        std::int64_t total = 0;
         const std::vector<int> selected = selectedEntries(view.listWindow);
-        for (const int entry : selected) {
-            const PCUITEMID_CHILD id = entryId(view.listWindow, entry);
-            if (!id) continue;
-            items.push_back(id);
-            if (const auto record = readLastItemRecord(id)) total += record->size;
-        }
-        if (items.empty()) return -1;
-        const ComPtr<DeviceFolder> folder(view.folder);
-        ComPtr<IDataObject> data;
-        if (FAILED(folder->dataObjectOf(static_cast<UINT>(items.size()), items.data(), view.windows.owner,
-                                        view.browserWindow, &data))) {
-            return -1;
-        }
-        const ClipboardFormats& formats = moduleState().clipboardFormats();
+        for (const int entry : selected)
+            if (const PCUITEMID_CHILD id = entryId(view.listWindow, entry)) items.push_back(id);
+        const ComPtr<IDataObject> data =
+            handOver(*view.folder, items, view.windows.owner, view.browserWindow, handover);
+        if (!data) return -1;
         if (handover == Handover::Cut)
             for (const int entry : selected) ListView_SetItemState(view.listWindow, entry, LVIS_CUT, LVIS_CUT);
-        const bool drag = handover == Handover::Drag || handover == Handover::RightDrag;
-        const DWORD effect = drag ? dragEffects : handover == Handover::Cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
-        writeValue(*data.Get(), formats.preferredDropEffect, effect);
-        writeValue(*data.Get(), formats.logicalPerformedDropEffect, effect);
-        if (!drag) {
-            if (FAILED(OleSetClipboard(data.Get()))) return -1;
-            return total;
-        }
+        if (handover == Handover::Copy || handover == Handover::Cut)
+            return SUCCEEDED(OleSetClipboard(data.Get())) ? totalSize(items) : -1;
         offerDragImage(view.listWindow, *data.Get());
         const ComPtr<IDropSource> source =
             makeComObject<FileDropSource>(handover == Handover::RightDrag ? MK_RBUTTON : MK_LBUTTON);
         DWORD done = DROPEFFECT_NONE;
         if (DoDragDrop(data.Get(), source.Get(), dragEffects, &done) == DRAGDROP_S_DROP && (done & DROPEFFECT_MOVE)) {
+            const ClipboardFormats& formats = moduleState().clipboardFormats();
             writeValue(*data.Get(), formats.performedDropEffect, DROPEFFECT_MOVE);
             writeValue(*data.Get(), formats.pasteSucceeded, DROPEFFECT_MOVE);
         }
-        return total;
+        return totalSize(items);
+    } catch (...) {
+        return -1;
+    }
+}
+
+std::int64_t copyOrCutItems(DeviceFolder& folder, const std::vector<PCUITEMID_CHILD>& items, HWND owner,
+                            bool cut) noexcept {
+    try {
+        if (folder.showsDevices()) return -1;
+        const ComPtr<IDataObject> data = handOver(folder, items, owner, nullptr, cut ? Handover::Cut : Handover::Copy);
+        return data && SUCCEEDED(OleSetClipboard(data.Get())) ? totalSize(items) : -1;
     } catch (...) {
         return -1;
     }

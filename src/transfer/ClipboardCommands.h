@@ -9,6 +9,7 @@
 #include <objidl.h>
 
 #include <cstdint>
+#include <vector>
 
 // The view a command works on.
 struct ViewTarget {
@@ -25,6 +26,12 @@ enum class Handover { Copy, Cut, Drag, RightDrag };
 // selected or the drag cannot start. A folder that lists devices hands
 // nothing over. Cut marks the selected entries.
 std::int64_t copyCutOrDrag(const ViewTarget& view, Handover handover) noexcept;
+
+// Copy or Cut of `items` of `folder` with no list in between (the folder's
+// own item menu): the same data object on the clipboard; no window hears
+// Refresh after a move, the shell hears of it. The total size, or -1.
+std::int64_t copyOrCutItems(DeviceFolder& folder, const std::vector<PCUITEMID_CHILD>& items, HWND owner,
+                            bool cut) noexcept;
 
 // True when the clipboard holds device files of another folder of ours or
 // PC files that can be read. Answered once for each content of the

@@ -5,6 +5,7 @@
 #include "resources/resource.h"
 #include "shell/Prompt.h"
 #include "shell/WaitCursor.h"
+#include "transfer/Announcer.h"
 
 #include <algorithm>
 #include <optional>
@@ -27,21 +28,13 @@ std::optional<std::int32_t> runOnDevice(const DeviceInfo& target, Transaction&& 
     }
 }
 
-// Shows one error box; a failure to build the text must not escape.
-void tellFailure(HWND owner, UINT textId, std::initializer_list<TextArg> args) noexcept {
-    try {
-        prompt::showError(owner, textId, args);
-    } catch (...) {
-    }
-}
-
 }  // namespace
 
 bool deleteFileOnDevice(const DeviceInfo& device, const std::string& name, HWND owner) noexcept {
     if (!runOnDevice(device, [&](SLVFamilyDevice& target) { target.deleteFile(name); })) {
         return true;
     }
-    tellFailure(owner, IDS_ERROR_DELETE, {name});
+    tellFailure(owner, IDS_ERROR_DELETE, prompt::errorStyle, {name});
     return false;
 }
 
@@ -52,9 +45,9 @@ bool renameFileOnDevice(const DeviceInfo& device, const std::string& oldName, co
         return true;
     }
     if (*failure == ErrorCode::FileAlreadyExists) {
-        tellFailure(owner, IDS_ERROR_RENAME_EXISTS, {oldName, newName});
+        tellFailure(owner, IDS_ERROR_RENAME_EXISTS, prompt::errorStyle, {oldName, newName});
     } else {
-        tellFailure(owner, IDS_ERROR_RENAME, {oldName});
+        tellFailure(owner, IDS_ERROR_RENAME, prompt::errorStyle, {oldName});
     }
     return false;
 }

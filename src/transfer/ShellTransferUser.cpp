@@ -2,6 +2,7 @@
 
 #include "resources/resource.h"
 #include "shell/Prompt.h"
+#include "transfer/Announcer.h"
 #include "transfer/OverwriteDialog.h"
 #include "transfer/TransferProgress.h"
 
@@ -35,12 +36,7 @@ OverwriteAnswer ShellTransferUser::askOverwrite(const std::string& name) {
 
 void ShellTransferUser::tell(const TransferMessage& message) {
     const NoticeText& text = noticeTexts[static_cast<std::size_t>(message.notice)];
-    try {
-        prompt::show(owner_, text.text, IDS_CAPTION_ERROR, MB_OK | text.icon,
-                     {widenUtf8(message.name), message.model, message.port});
-    } catch (...) {
-        // A text that cannot be built must not end the transfer's thread.
-    }
+    tellFailure(owner_, text.text, MB_OK | text.icon, {widenUtf8(message.name), message.model, message.port});
 }
 
 std::unique_ptr<ProgressDisplay> ShellTransferUser::makeProgressDisplay(TransferProgress& progress) {

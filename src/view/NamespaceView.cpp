@@ -11,7 +11,7 @@
 #include "devices/DeviceCatalogue.h"
 #include "shell/TextFormat.h"
 #include "view/AboutBox.h"
-#include "view/Announcer.h"
+#include "transfer/Announcer.h"
 #include "view/ViewCommandMenu.h"
 #include "view/ViewModes.h"
 
@@ -347,11 +347,12 @@ HRESULT NamespaceView::itemObject(UINT which, REFIID riid, void** object) {
                 context.selected = 0;
             }
             const auto menu =
-                makeComObject<ViewCommandMenu>(*static_cast<IShellView2*>(this), viewWindow_,
+                makeComObject<ViewCommandMenu>(*static_cast<IShellView2*>(this), commandsToWindow(viewWindow_),
                                                contextMenuId(showsDevices(), context.selected), std::move(context));
             return menu->QueryInterface(riid, object);
         }
-        if (riid != IID_IDataObject || (kind != SVGIO_SELECTION && kind != SVGIO_ALLVIEW)) {
+        const bool itemArray = riid == IID_IShellItemArray;
+        if ((riid != IID_IDataObject && !itemArray) || (kind != SVGIO_SELECTION && kind != SVGIO_ALLVIEW)) {
             return E_NOINTERFACE;
         }
         std::vector<PCUITEMID_CHILD> items;
@@ -366,6 +367,23 @@ HRESULT NamespaceView::itemObject(UINT which, REFIID riid, void** object) {
         }
         if (items.empty()) {
             return E_FAIL;
+        }
+        // What a file dialog picks, and devices, which carry no files: the
+        // shell's items, or its list of them (CFSTR_SHELLIDLIST).
+        if (itemArray || dialogHost_ || showsDevices()) {
+            PIDLIST_ABSOLUTE here = nullptr;
+            ComPtr<IPersistFolder2> persisted;
+            if (FAILED(folder_.As(&persisted)) || FAILED(persisted->GetCurFolder(&here))) {
+                return E_FAIL;
+            }
+            const UniqueIdList folder(here);
+            const auto count = static_cast<UINT>(items.size());
+            if (itemArray) {
+                return SHCreateShellItemArray(folder.get(), nullptr, count, items.data(),
+                                              reinterpret_cast<IShellItemArray**>(object));
+            }
+            return CIDLData_CreateFromIDArray(folder.get(), count, items.data(),
+                                              reinterpret_cast<IDataObject**>(object));
         }
         return folder_->dataObjectOf(static_cast<UINT>(items.size()), items.data(), viewWindow_, browserWindow_,
                                      reinterpret_cast<IDataObject**>(object));
@@ -734,6 +752,15 @@ LRESULT CALLBACK NamespaceView::listKeys(HWND list, UINT message, WPARAM wParam,
         }
         return 0;
     }
+    // In a file dialog Enter on a selected entry is the list's, as a double
+    // click: it opens a device, or hands the file to the dialog's default
+    // command. The dialog would take it for its Open button and find no name.
+    if (message == WM_GETDLGCODE && self.dialogHost_ && lParam && self.list_.selectedCount() > 0) {
+        const auto& key = *reinterpret_cast<const MSG*>(lParam);
+        if (key.message == WM_KEYDOWN && key.wParam == VK_RETURN) {
+            return DefSubclassProc(list, message, wParam, lParam) | DLGC_WANTMESSAGE;
+        }
+    }
     // A key the browser did not offer to TranslateAccelerator (Wine's
     // Explorer offers none) still reaches its command. Keys the browser
     // translated never come here.
@@ -977,23 +1004,24 @@ void NamespaceView::tellDialogHost(ULONG change) {
 }
 
 void NamespaceView::activateSelection() {
-    // A file dialog may take the activation as its own (its Open button).
-    if (dialogHost_ && dialogHost_->OnDefaultCommand(this) == S_OK) {
+    const auto record =
+        list_.selectedCount() == 1 ? readLastItemRecord(entryId(list_.nextItem(-1, LVNI_SELECTED))) : std::nullopt;
+    const bool device = record && record->kind == ItemKind::Device;
+    // A file dialog may take a file's activation as its own (its Open
+    // button). A device is opened here, in the dialog as in a window: the
+    // dialog would browse into it, but Wine's knows only its own folders.
+    if (!device && dialogHost_ && dialogHost_->OnDefaultCommand(this) == S_OK) {
         return;
     }
-    if (list_.selectedCount() != 1 || !browser_) {
-        return;
-    }
-    const auto record = readLastItemRecord(entryId(list_.nextItem(-1, LVNI_SELECTED)));
-    if (!record || record->kind != ItemKind::Device) {
+    if (!device || !browser_) {
         return;
     }
     // The browser may release this view and its entries before it returns.
-    const UniqueIdList device(allocator_.createItemId(*record));
+    const UniqueIdList opened(allocator_.createItemId(*record));
     const ComPtr<NamespaceView> self(this);
     const ComPtr<IShellBrowser> browser = browser_;
-    if (device) {
-        browser->BrowseObject(device.get(), SBSP_RELATIVE);
+    if (opened) {
+        browser->BrowseObject(opened.get(), SBSP_RELATIVE);
     }
 }
 

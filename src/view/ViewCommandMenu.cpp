@@ -2,6 +2,7 @@
 
 #include "shell/TextFormat.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -10,10 +11,29 @@ namespace {
 // The offsets past the last view command are not ours.
 constexpr UINT commandRange = IDM_SORT_THIRD - firstViewCommand + 1;
 
+// Leaves in `popup` only the commands in `kept`: no submenus, no separators.
+void keepOnly(HMENU popup, const std::vector<UINT>& kept) {
+    for (int at = GetMenuItemCount(popup) - 1; at >= 0; --at) {
+        if (std::find(kept.begin(), kept.end(), GetMenuItemID(popup, at)) == kept.end()) {
+            DeleteMenu(popup, static_cast<UINT>(at), MF_BYPOSITION);
+        }
+    }
+}
+
 }  // namespace
 
-ViewCommandMenu::ViewCommandMenu(IUnknown& view, HWND viewWindow, UINT menuId, MenuContext context)
-    : view_(&view), viewWindow_(viewWindow), menuId_(menuId), context_(std::move(context)) {}
+ViewCommandMenu::ViewCommandMenu(IUnknown& owner, Runner run, UINT menuId, MenuContext context, std::vector<UINT> kept)
+    : owner_(&owner), run_(std::move(run)), menuId_(menuId), context_(std::move(context)), kept_(std::move(kept)) {}
+
+ViewCommandMenu::Runner commandsToWindow(HWND viewWindow) {
+    return [viewWindow](UINT command, const CMINVOKECOMMANDINFO&) -> HRESULT {
+        if (!IsWindow(viewWindow)) {
+            return E_FAIL;
+        }
+        SendMessageW(viewWindow, WM_COMMAND, command, 0);
+        return S_OK;
+    };
+}
 
 const QITAB* ViewCommandMenu::interfaces() noexcept {
     static const QITAB table[] = {interfaceEntry<ViewCommandMenu, IContextMenu>(), {}};
@@ -23,11 +43,24 @@ const QITAB* ViewCommandMenu::interfaces() noexcept {
 HRESULT ViewCommandMenu::QueryContextMenu(HMENU menu, UINT position, UINT firstId, UINT lastId, UINT flags) noexcept {
     return comBoundary([&] {
         UINT added = 0;
-        if (!(flags & CMF_DEFAULTONLY) && lastId >= firstId && lastId - firstId >= commandRange) {
-            const UniqueMenu loaded = loadContextMenu(menuId_, context_);
-            if (const HMENU popup = GetSubMenu(loaded.get(), 0)) {
-                added = copyMenuWithOffset(menu, position, popup, firstId);
-            }
+        if (lastId < firstId || lastId - firstId < commandRange) {
+            return MAKE_HRESULT(SEVERITY_SUCCESS, 0, added);
+        }
+        const UniqueMenu loaded = loadContextMenu(menuId_, context_);
+        const HMENU popup = GetSubMenu(loaded.get(), 0);
+        // Opening a device is what a double click does: the default, and all
+        // a host asking for the default alone gets.
+        const bool opens = popup && GetMenuState(popup, IDM_OPEN_DEVICE, MF_BYCOMMAND) != static_cast<UINT>(-1);
+        if (popup && (flags & CMF_DEFAULTONLY)) {
+            keepOnly(popup, {IDM_OPEN_DEVICE});
+        } else if (popup && !kept_.empty()) {
+            keepOnly(popup, kept_);
+        }
+        if (popup && GetMenuItemCount(popup) > 0) {
+            added = copyMenuWithOffset(menu, position, popup, firstId);
+        }
+        if (opens) {
+            SetMenuDefaultItem(menu, firstId + IDM_OPEN_DEVICE - firstViewCommand, FALSE);
         }
         return MAKE_HRESULT(SEVERITY_SUCCESS, 0, added);
     });
@@ -51,11 +84,7 @@ HRESULT ViewCommandMenu::InvokeCommand(CMINVOKECOMMANDINFO* info) noexcept {
         if (command == 0) {
             return E_INVALIDARG;
         }
-        if (!IsWindow(viewWindow_)) {
-            return E_FAIL;
-        }
-        SendMessageW(viewWindow_, WM_COMMAND, command, 0);
-        return S_OK;
+        return run_(command, *info);
     });
 }
 

@@ -1,19 +1,28 @@
 #pragma once
 // The view's popup menu as an IContextMenu, for the hosts that act on the
 // view's selection or background through GetItemObject (the command bar,
-// the ribbon): its commands and canonical verbs run in the view exactly as
-// the view's own menus run them.
+// the ribbon), and on items the folder is asked for with no view in
+// between (the navigation pane, the address bar): its commands and
+// canonical verbs run the view's own command code.
 #include "shell/ComObject.h"
 #include "view/ViewMenus.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <functional>
+#include <vector>
+
 class ViewCommandMenu final : public ComObject<ViewCommandMenu, IContextMenu> {
 public:
-    // `view` is held so that `viewWindow` stays the view's; `menuId` and
-    // `context` are those of the popup the list would show now.
-    ViewCommandMenu(IUnknown& view, HWND viewWindow, UINT menuId, MenuContext context);
+    // Runs one view command (IDM_); its result is InvokeCommand's. `info`
+    // is the caller's, for its window and CMIC_MASK_FLAG_NO_UI.
+    using Runner = std::function<HRESULT(UINT command, const CMINVOKECOMMANDINFO& info)>;
+
+    // `owner` is held while the menu lives; `menuId` and `context` are
+    // those of the popup the list would show now; with `kept`, only those
+    // commands of it are offered.
+    ViewCommandMenu(IUnknown& owner, Runner run, UINT menuId, MenuContext context, std::vector<UINT> kept = {});
 
     static const QITAB* interfaces() noexcept;
 
@@ -26,8 +35,12 @@ public:
 private:
     ~ViewCommandMenu() override = default;
 
-    ComPtr<IUnknown> view_;
-    HWND viewWindow_;
+    ComPtr<IUnknown> owner_;
+    Runner run_;
     UINT menuId_;
     MenuContext context_;
+    std::vector<UINT> kept_;
 };
+
+// The runner of a view's menu: the command goes to the view's window.
+ViewCommandMenu::Runner commandsToWindow(HWND viewWindow);

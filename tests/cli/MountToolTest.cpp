@@ -17,7 +17,6 @@ TEST_F(MountToolTest, TheToolMountsUntilCtrlCOrFusermountAndNamesDevicesFromItsC
         {"ls $MNT && rm $MNT/KORVEL.NSF && ls $CF", 0, "=BOOK.BRF\nKORVEL.NSF\nLETTER.TXT\nBOOK.BRF\nLETTER.TXT\n"},
         {"fusermount3 -u $MNT", 0},
         {"mountpoint -q $MNT", 32},
-        {"nimbrel mount $PC/nowhere", 1},
     });
     // Ctrl+C while a file is being read: the device is told at its next
     // package, and the mount ends with its copies gone.

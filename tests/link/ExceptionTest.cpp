@@ -46,21 +46,6 @@ TEST(NBExceptionTest, EveryClassCarriesItsOwnNameAndCode) {
     EXPECT_THROW(throw ErrorOnDevice("x"), ProtocolException);
 }
 
-TEST(NBExceptionTest, ReraisedAsRootKeepsCodeTextAndNameButOnlyTheRootCatchesIt) {
-    try {
-        try {
-            throw CannotWriteToPort("write failed");
-        } catch (NBException caught) {
-            throw caught;  // as the protocol layer does after cleaning up
-        }
-    } catch (const PortException&) {
-        ADD_FAILURE() << "a value raised as the root class must not match its old family";
-    } catch (const NBException& root) {
-        EXPECT_EQ(std::string(root.typeName) + " " + std::to_string(root.code) + ": " + root.description,
-                  "CannotWriteToPort 11: write failed");
-    }
-}
-
 TEST(PortErrorsTest, LineErrorWordsAreNamedAsAWholeAndCombinationsAreUndefined) {
     const PortErrors errors("WinSerialPort", "\\\\.\\COM3");
     const std::string head = "WinSerialPort::readBuffer --  Error while reading from port \"\\\\.\\COM3\". COM error: ";

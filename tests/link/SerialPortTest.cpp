@@ -54,8 +54,8 @@ protected:
 };
 }  // namespace
 
-TEST_F(SerialPortTest, OpensThroughItsNumberAfterPurgeAndSettleExchangesBytesAndReturnsShortReads) {
-    const auto device = startDevice(dir, mapPort(20));
+TEST_F(SerialPortTest, OpensThroughItsNumberAfterPurgeAndSettleExchangesBytesAndFailsOnceTheDeviceIsGone) {
+    auto device = startDevice(dir, mapPort(20));
     std::unique_ptr<SerialPort> port = openSerialPort(20);
     EXPECT_EQ(pauses.waits(), (std::vector<std::uint32_t>{50, 500})) << "purge, then settle";
     // Identification and the version query, answered "FE 72" and "06 0C 00 01 16".
@@ -71,16 +71,11 @@ TEST_F(SerialPortTest, OpensThroughItsNumberAfterPurgeAndSettleExchangesBytesAnd
     EXPECT_EQ(raisedBy([&] { port->readByte(); }), readError("readByte -- ", 20) + " No Byte arrived.");
     EXPECT_EQ(raisedBy([&] { port->readBuffer(answer, 0); }), readError("readBuffer --  ", 20))
         << "a count of 0 reads nothing and fails like a silent line";
-}
-
-TEST_F(SerialPortTest, WritesAndReadsFailOnceTheDeviceIsGone) {
-    auto device = startDevice(dir, mapPort(24));
-    std::unique_ptr<SerialPort> port = openSerialPort(24);
     device.reset();
     const std::uint8_t byte = 0x1B;
     EXPECT_EQ(raisedBy([&] { port->writeBuffer(&byte, 1); }),
               "CannotWriteToPort: " + portClass + "::writeBuffer -- Error while writing Buffer to port \"" +
-                  portName(24) + "\".");
+                  portName(20) + "\".");
     EXPECT_THROW(port->readByte(), PortExceptions::CannotReadFromPort);
 }
 

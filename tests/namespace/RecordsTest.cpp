@@ -28,10 +28,6 @@ Bytes bytesOf(const void* block, std::size_t from, std::size_t to) {
     return {bytes + from, bytes + to};
 }
 
-Bytes zeros(std::size_t count) {
-    return Bytes(count, 0);
-}
-
 // Hands out memory until it is told to fail.
 class CountingMemory final : public TaskMemory {
 public:
@@ -66,20 +62,20 @@ TEST(ItemRecord, RecordsHoldTheirFieldsZerosElsewhereAndCutLongTexts) {
     EXPECT_EQ((std::vector<unsigned>{record.size, record.year, record.month, record.day, record.hour, record.minute,
                                      record.second}),
               (std::vector<unsigned>{256, 2005, 6, 7, 8, 9, 10}));
-    EXPECT_EQ(bytesOf(&record, 14, 72), zeros(58)) << "name bytes behind the NUL";
-    EXPECT_EQ(bytesOf(&record, 85, 140), zeros(55)) << "bytes behind the date of a file record";
+    EXPECT_EQ(bytesOf(&record, 14, 72), Bytes(58, 0)) << "name bytes behind the NUL";
+    EXPECT_EQ(bytesOf(&record, 85, 140), Bytes(55, 0)) << "bytes behind the date of a file record";
     EXPECT_EQ(file("A.NSF").kind, ItemKind::SystemFile);
 
     const ItemRecord device = makeDeviceRecord("Corvia 80 (2)", 3, "CV8-0042", 0x78);
     EXPECT_EQ(std::tie(device.kind, device.port, device.model), std::make_tuple(ItemKind::Device, 3u, 0x78u));
-    EXPECT_EQ(bytesOf(&device, 72, 88), zeros(16)) << "size and date of a device record";
+    EXPECT_EQ(bytesOf(&device, 72, 88), Bytes(16, 0)) << "size and date of a device record";
 
     ItemRecord cut = makeDeviceRecord(std::string(100, 'n'), 1, std::string(60, 's'), 5);
     EXPECT_EQ(fieldText(cut.name), std::string(67, 'n'));
     EXPECT_EQ(fieldText(cut.serial), std::string(43, 's'));
     EXPECT_EQ(std::make_pair(cut.port, cut.model), std::make_pair(1u, 5u)) << "the serial ran into port or model";
     setRecordName(cut, "Short");
-    Bytes renamed = zeros(ItemRecord::nameSize);
+    Bytes renamed = Bytes(ItemRecord::nameSize, 0);
     std::memcpy(renamed.data(), "Short", 5);
     EXPECT_EQ(bytesOf(cut.name, 0, ItemRecord::nameSize), renamed) << "a new name clears the old one's bytes";
 }
@@ -87,7 +83,6 @@ TEST(ItemRecord, RecordsHoldTheirFieldsZerosElsewhereAndCutLongTexts) {
 TEST(ItemRecord, TwoDigitYearsWidenAround90AndOnlyAnUpperCaseNsfEndingMarksSystemFiles) {
     for (const auto& [year, wide] : {std::pair{90, 2090u}, {91, 1991u}, {99, 1999u}, {0, 2000u}})
         EXPECT_EQ(widenYear(year), wide) << "year " << year;
-    EXPECT_EQ(file("X", 91).year, 1991u);
     for (const char* name : {"A.NSF", ".NSF"}) EXPECT_TRUE(isSystemFileName(name)) << name;
     for (const char* name : {"A.nsf", "NSF", "A.NSF.TXT", ""}) EXPECT_FALSE(isSystemFileName(name)) << name;
     EXPECT_EQ(file("b.nsf").kind, ItemKind::File);
@@ -102,7 +97,7 @@ TEST(ItemId, IdentifiersHoldCountRecordPadAndTerminatorAndIgnoreBytesBehindNuls)
     EXPECT_EQ(bytesOf(id, 2, 142), bytesOf(&record, 0, sizeof record)) << "the record byte for byte";
     EXPECT_EQ(bytesOf(id, 74, 84), (Bytes{0, 1, 0, 0, 2005 & 0xFF, 2005 >> 8, 0, 0, 6, 7}))
         << "size 256 and year 2005, little-endian, then month and day";
-    EXPECT_EQ(bytesOf(id, 142, itemIdBytes), zeros(4)) << "pad and terminator";
+    EXPECT_EQ(bytesOf(id, 142, itemIdBytes), Bytes(4, 0)) << "pad and terminator";
 
     ItemRecord clean = makeDeviceRecord("Minnow", 2, "MN2-1", 0x72), dirty = clean;
     std::memset(dirty.name + 7, 'x', ItemRecord::nameSize - 7);

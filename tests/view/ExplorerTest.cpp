@@ -96,7 +96,7 @@ std::string waitForTexts(HWND list, int columns, const std::string& expected) {
 class ExplorerSession {
 public:
     explicit ExplorerSession(const std::string& program = "explorer.exe",
-                             const wchar_t* windowClass = L"ExplorerWClass")
+                             const wchar_t* windowClass = L"ExplorerWClass", const std::string& argument = "")
         : windowClass_(windowClass) {
         display_ = environment("NIMBREL_EXPLORER_DISPLAY");
         if (display_.empty()) startXvfb();
@@ -107,9 +107,9 @@ public:
         const std::string loader = environment("WINELOADER");
         startNative({"/bin/sh", "-c",
                      "echo $$ > \"$0\"; DISPLAY=\"$1\" exec \"$3\" 'C:\\windows\\explorer.exe' "
-                     "\"/desktop=$2,1024x700,x11\" \"$4\"",
-                     folder_.file("desktop.pid"), display_, desktop, loader.empty() ? "/usr/bin/wine" : loader,
-                     program});
+                     "\"/desktop=$2,1024x700,x11\" \"$4\" $5",
+                     folder_.file("desktop.pid"), display_, desktop, loader.empty() ? "/usr/bin/wine" : loader, program,
+                     argument});
         window_ = waitFor([this] { return findWindow(); }, [](HWND found) { return found != nullptr; }, 60s);
     }
     ~ExplorerSession() {
@@ -245,30 +245,65 @@ TEST(ExplorerTest, NimbrelIsOnTheDesktopOpensToItsDevicesADeviceToItsFilesAndF2R
     }
 }
 
-// The common file dialog of another program hosts the Nimbrel view. The
-// dialog lists only file-system items (it answers IncludeObject so), and
-// the devices are none: the view comes up empty as its host asks, and
-// Escape closes the dialog.
-TEST(ExplorerTest, AProgramsOpenDialogHostsTheViewWhichListsWhatTheDialogIncludes) {
+// A program's Open dialog hosts the Nimbrel view. Today's item dialog
+// (IFileOpenDialog) includes the devices, opens one on Enter, hears of the
+// selected file (its name box shows it), and Escape closes it. The older
+// GetOpenFileNameW dialog lists only file-system items (it answers
+// IncludeObject so) and the devices are none: there the view stays empty.
+TEST(ExplorerTest, AProgramsOpenDialogsHostTheViewTheItemDialogOpensADeviceToItsFiles) {
     if (environment("NIMBREL_EXPLORER_DISPLAY").empty() && !pathExists("/usr/bin/Xvfb")) GTEST_SKIP() << "no Xvfb";
     const RegisteredModule server;
     ASSERT_TRUE(server.registered());
     TempDir folder;
     const auto devices = startDevices(folder, {{5, "model=CV8,serial=CV8-10423,text=LETTER.TXT:Dear Anna"},
                                                {6, "model=MN2,serial=MN2-20077,text=SHOPPING.TXT:bread"}});
-    ExplorerSession dialog(narrow(builtModulePath(L"nimbrel-file-dialog.exe")), L"#32770");
-    ASSERT_NE(dialog.window(), nullptr) << "the Open dialog did not come up";
+    const auto closesOnEscape = [](const ExplorerSession& dialog, HWND list) {
+        windows::pressKey(list, VK_ESCAPE);
+        return !waitFor([&] { return IsWindow(dialog.window()) != FALSE; }, [](bool shown) { return !shown; }, 10s);
+    };
+    {
+        ExplorerSession dialog(narrow(builtModulePath(L"nimbrel-file-dialog.exe")), L"#32770", "item");
+        ASSERT_NE(dialog.window(), nullptr) << "the Open dialog did not come up";
+        const HWND rootView = childOf(dialog.window(), L"KorvelNameSpace");
+        ASSERT_NE(rootView, nullptr) << "the dialog did not show the Nimbrel folder";
+        const std::string twoDevices = "Corvia 80,COM 5,CV8-10423|Minnow,COM 6,MN2-20077|";
+        EXPECT_EQ(waitForTexts(GetDlgItem(rootView, IDC_LIST), 3, twoDevices), twoDevices);
 
+        for (UINT key : {VK_END, VK_HOME, VK_RETURN}) windows::pressKey(GetDlgItem(rootView, IDC_LIST), key);
+        const HWND deviceView = childOf(dialog.window(), L"KorvelNameSpace", rootView);
+        ASSERT_NE(deviceView, nullptr) << "the device did not open";
+        const HWND files = GetDlgItem(deviceView, IDC_LIST);
+        EXPECT_EQ(waitForTexts(files, 2, "LETTER.TXT,9 B|"), "LETTER.TXT,9 B|");
+        for (UINT key : {VK_END, VK_HOME}) windows::pressKey(files, key);
+        const auto editTexts = [&] {
+            std::wstring texts;
+            const auto visit = [](HWND window, LPARAM parameter) -> BOOL {
+                wchar_t name[16] = {}, text[64] = {};
+                GetClassNameW(window, name, 16);
+                DWORD_PTR got = 0;
+                if (lstrcmpiW(name, WC_EDITW) == 0 &&
+                    SendMessageTimeoutW(window, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000,
+                                        &got))
+                    *reinterpret_cast<std::wstring*>(parameter) += std::wstring(text) + L"|";
+                return TRUE;
+            };
+            EnumChildWindows(dialog.window(), visit, reinterpret_cast<LPARAM>(&texts));
+            return texts;
+        };
+        const std::wstring named =
+            waitFor(editTexts, [](const std::wstring& texts) { return texts.find(L"LETTER.TXT|") != texts.npos; });
+        EXPECT_NE(named.find(L"LETTER.TXT|"), std::wstring::npos) << "the name box did not follow the selection";
+        dialog.screenshot("file-dialog-nimbrel-folder");
+        EXPECT_TRUE(closesOnEscape(dialog, files)) << "Escape did not close the item dialog";
+    }
+    ExplorerSession dialog(narrow(builtModulePath(L"nimbrel-file-dialog.exe")), L"#32770", "legacy");
+    ASSERT_NE(dialog.window(), nullptr) << "the legacy Open dialog did not come up";
     const HWND view = childOf(dialog.window(), L"KorvelNameSpace");
-    ASSERT_NE(view, nullptr) << "the dialog did not show the Nimbrel folder";
+    ASSERT_NE(view, nullptr) << "the legacy dialog did not show the Nimbrel folder";
     const HWND list = GetDlgItem(view, IDC_LIST);
     std::this_thread::sleep_for(2s);  // the scan of the ports
     EXPECT_EQ(listTexts(list, 1), "");
-    dialog.screenshot("file-dialog");
-
-    windows::pressKey(list, VK_ESCAPE);
-    EXPECT_FALSE(waitFor([&] { return IsWindow(dialog.window()) != FALSE; }, [](bool shown) { return !shown; }, 10s))
-        << "Escape did not close the dialog";
+    EXPECT_TRUE(closesOnEscape(dialog, list)) << "Escape did not close the legacy dialog";
 }
 
 }  // namespace

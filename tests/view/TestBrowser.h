@@ -26,7 +26,9 @@ public:
           frameCalls_(frameCalls),
           window_(makeFrame()),
           addressBar_(CreateWindowW(L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 300, 20, window_.get(), nullptr, nullptr,
-                                    nullptr)) {}
+                                    nullptr)) {
+        SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(static_cast<IShellBrowser*>(this)));
+    }
     static const QITAB* interfaces() noexcept {
         static const QITAB table[] = {interfaceEntry<TestBrowser, IShellBrowser>(),
                                       interfaceEntry<TestBrowser, IOleWindow, IShellBrowser>(),
@@ -242,6 +244,8 @@ private:
             frame.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
                 // Shift+F10's key-up would put a frame without a menu bar into menu mode.
                 if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_KEYMENU) return 0;
+                // WM_GETISHELLBROWSER, as an Explorer window answers it.
+                if (message == WM_USER + 7) return GetWindowLongPtrW(window, GWLP_USERDATA);
                 return DefWindowProcW(window, message, wParam, lParam);
             };
             frame.hInstance = GetModuleHandleW(nullptr);

@@ -1,6 +1,7 @@
 // The view hosted by a recording browser of our own, over simulated devices
 // behind port numbers: menus, toolbar, status texts, the list's commands,
 // and a walk through it all by keyboard with the real dialogs answered.
+#include "ChildProcess.h"
 #include "FolderTestSupport.h"
 #include "TestBrowser.h"
 #include "WindowDriver.h"
@@ -11,7 +12,7 @@
 #include "protocol/ProtocolBytes.h"
 #include "shell/Prompt.h"
 #include "transfer/BackgroundWork.h"
-#include "view/Announcer.h"
+#include "transfer/Announcer.h"
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
@@ -605,6 +606,152 @@ TEST_F(ViewTest, ExplorersCommandBarActsThroughTheFolderViewAndTheItemObjects) {
                                                L"Renamed \"NOTES.TXT\" to \"MEMO.TXT\".", L"Deleted 1 files(s)."}));
 }
 
+// The navigation pane and the address bar ask the folder itself for its
+// items' menu (no view in between) and act through its verbs in the owner's
+// Explorer window; a failure is said by screen readers as well as shown.
+TEST_F(ViewTest, TheFoldersItemMenusRunTheViewsCommandsOnTheGivenItems) {
+    recorder_.reset();  // the real message boxes
+    auto& corvia = attachDevices(true);
+    TestBrowser& browser = browse();
+    HWND owner = nullptr;
+    browser.GetWindow(&owner);
+    ComPtr<IFolderView> view;
+    ComPtr<IShellFolder> folder;
+    const auto menuOf = [&](HWND menuOwner, std::vector<PCUITEMID_CHILD> items) {
+        ComPtr<IContextMenu> menu;
+        EXPECT_EQ(folder->GetUIObjectOf(menuOwner, static_cast<UINT>(items.size()), items.data(), IID_IContextMenu,
+                                        nullptr, reinterpret_cast<void**>(menu.GetAddressOf())),
+                  S_OK);
+        return menu;
+    };
+    const auto verbs = [](IContextMenu& menu, UINT flags) {
+        const UniqueMenu shown(CreatePopupMenu());
+        menu.QueryContextMenu(shown.get(), 0, 1, 0x7FFF, flags);
+        std::string verbs;
+        for (int i = 0; i < GetMenuItemCount(shown.get()); ++i) {
+            char verb[16] = {};
+            const UINT id = GetMenuItemID(shown.get(), i);
+            menu.GetCommandString(id - 1, GCS_VERBA, nullptr, verb, sizeof verb);
+            verbs += verb + std::string(GetMenuDefaultItem(shown.get(), FALSE, 0) == id ? "(default) " : " ");
+        }
+        return verbs;
+    };
+    const auto invoke = [&](IContextMenu& menu, const char* verb, DWORD mask = 0) {
+        CMINVOKECOMMANDINFO info{.cbSize = sizeof info, .fMask = mask, .hwnd = owner, .lpVerb = verb};
+        const HRESULT result = menu.InvokeCommand(&info);
+        browser.pump();
+        return result;
+    };
+    browser.view()->QueryInterface(IID_PPV_ARGS(&view));
+    view->GetFolder(IID_PPV_ARGS(&folder));
+    Listing devices = listFolder(folder);
+    const ComPtr<IContextMenu> device = menuOf(owner, {devices.named("Minnow")});
+    EXPECT_EQ(verbs(*device.Get(), CMF_DEFAULTONLY), "open(default) ");
+    EXPECT_EQ(verbs(*device.Get(), CMF_NORMAL), "open(default) rename ");
+    EXPECT_EQ(invoke(*device.Get(), "rename"), S_OK) << "the browser's view edits the label";
+    browser.type(L"Shopping list");
+    browser.press(VK_RETURN);
+    EXPECT_EQ(browser.entries(), (Names{"Corvia 80", "*Shopping list"}));
+
+    EXPECT_EQ(invoke(*menuOf(owner, {devices.named("Corvia 80")}).Get(), "open"), S_OK);
+    ASSERT_EQ(browser.browsed.size(), 1u);
+    EXPECT_EQ(browser.browsed[0], std::make_pair(std::string("Corvia 80"), UINT{SBSP_SAMEBROWSER | SBSP_ABSOLUTE}));
+    browser.view()->QueryInterface(IID_PPV_ARGS(&view));
+    view->GetFolder(IID_PPV_ARGS(&folder));
+    const Listing files = listFolder(folder);
+    const ComPtr<IContextMenu> two = menuOf(owner, {files.named("LETTER.TXT"), files.named("NOTES.TXT")});
+    EXPECT_EQ(verbs(*two.Get(), CMF_NORMAL), "cut copy paste delete rename ");
+
+    // Copied, then read as Explorer reads virtual files when it pastes them into a PC folder.
+    EXPECT_EQ(invoke(*two.Get(), "copy"), S_OK);
+    ComPtr<IDataObject> pasted;
+    ASSERT_EQ(OleGetClipboard(&pasted), S_OK);
+    FORMATETC contents{static_cast<CLIPFORMAT>(RegisterClipboardFormatA(CFSTR_FILECONTENTS)), nullptr, DVASPECT_CONTENT,
+                       1, TYMED_ISTREAM};
+    STGMEDIUM medium{};
+    ASSERT_EQ(pasted->GetData(&contents, &medium), S_OK);
+    char bytes[16] = {};
+    ULONG read = 0;
+    medium.pstm->Read(bytes, sizeof bytes, &read);
+    ReleaseStgMedium(&medium);
+    EXPECT_EQ(std::string(bytes, read), "xxxxx") << "NOTES.TXT";
+    pasted.Reset();
+    OleSetClipboard(nullptr);  // the data object goes, and its progress dialog with it
+
+    // Without an owner nobody could be asked: nothing is deleted.
+    const ComPtr<IContextMenu> letter = menuOf(nullptr, {files.named("LETTER.TXT")});
+    EXPECT_EQ(invoke(*letter.Get(), "delete"), HRESULT_FROM_WIN32(ERROR_CANCELLED));
+    EXPECT_TRUE(corvia.hasFile("LETTER.TXT"));
+    {
+        windows::DialogAnswerer confirmation(L"Attention", IDYES);
+        EXPECT_EQ(invoke(*menuOf(owner, {files.named("LETTER.TXT")}).Get(), "delete"), S_OK);
+        EXPECT_EQ(confirmation.shownText(), L"Do you really want to delete the selected file \"LETTER.TXT\"?");
+    }
+    EXPECT_FALSE(corvia.hasFile("LETTER.TXT"));
+
+    browser.command(IDM_REFRESH);
+    const AnnouncementRecorder spoken;
+    EXPECT_EQ(invoke(*menuOf(owner, {files.named("NOTES.TXT")}).Get(), "rename"), S_OK);
+    {
+        windows::DialogAnswerer refusal(L"An error occurred!", IDOK);
+        browser.type(L"BOOK.BRF");
+        browser.press(VK_RETURN);
+        ASSERT_TRUE(refusal.answered());
+    }
+    ASSERT_EQ(spoken.announcements().size(), 1u);
+    EXPECT_EQ(spoken.announcements()[0].text,
+              L"Cannot rename File \"NOTES.TXT\" to \"BOOK.BRF\". The target filename already exists.");
+    EXPECT_EQ(spoken.announcements()[0].outcome, Outcome::Failed);
+}
+
+// At 144 dots per inch the columns are half as wide again, and a dialog's
+// font is the 8 points of its template at that density. Wine takes the
+// density from the user's LogPixels when a process starts: the test sets it
+// and runs itself again in a process of its own.
+TEST_F(ViewTest, At144DotsPerInchTheColumnsAndTheDialogsScale) {
+    if (GetEnvironmentVariableW(L"NIMBREL_AT_144_DPI", nullptr, 0) == 0) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &key, nullptr),
+                  ERROR_SUCCESS);
+        const UniqueRegKey desktop(key);
+        DWORD before = 0, size = sizeof before;
+        const bool had = RegQueryValueExW(key, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&before),
+                                          &size) == ERROR_SUCCESS;
+        const DWORD dense = 144;
+        RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dense), sizeof dense);
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        SetEnvironmentVariableW(L"NIMBREL_AT_144_DPI", L"1");
+        const unsigned long code =
+            runProgram(L"\"" + std::wstring(self) + L"\" --gtest_filter=ViewTest.At144DotsPerInch*");
+        SetEnvironmentVariableW(L"NIMBREL_AT_144_DPI", nullptr);
+        if (had) {
+            RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before), sizeof before);
+        } else {
+            RegDeleteValueW(key, L"LogPixels");
+        }
+        EXPECT_EQ(code, 0ul) << "the run at 144 dots per inch failed";
+        return;
+    }
+    SetProcessDPIAware();
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    ASSERT_EQ(dpi, 144) << "Wine kept its density";
+    attachDevices(false);
+    TestBrowser& browser = browse();
+    std::vector<int> widths;
+    for (int column = 0; column < 3; ++column) widths.push_back(ListView_GetColumnWidth(browser.list(), column));
+    EXPECT_EQ(widths, (std::vector<int>{315, 120, 195})) << "210, 80 and 130 at 96 dots per inch";
+    const UniqueWindow dialog(CreateDialogParamW(
+        moduleState().resourceModule(), MAKEINTRESOURCEW(IDD_OVERWRITE), nullptr,
+        [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0));
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog.get(), WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -16) << "8 points at 144 dots per inch";
+}
+
 // A common file dialog hosting the view: it chooses what is listed, hears
 // of the selection and the focus, and takes the activation as its own.
 TEST_F(ViewTest, AFileDialogHostChoosesTheItemsHearsTheChangesAndTakesTheActivation) {
@@ -616,9 +763,13 @@ TEST_F(ViewTest, AFileDialogHostChoosesTheItemsHearsTheChangesAndTakesTheActivat
     browser_->dialog->stateChanges.clear();
     browser_->select({0});
     browser_->press(VK_RETURN);
-    EXPECT_EQ(browser_->dialog->stateChanges, std::vector<ULONG>{CDBOSC_SELCHANGE});
-    EXPECT_EQ(browser_->dialog->defaultCommands, 1);
-    EXPECT_TRUE(browser_->browsed.empty()) << "the dialog opened it, not the view";
+    ASSERT_FALSE(browser_->dialog->stateChanges.empty());
+    EXPECT_EQ(browser_->dialog->stateChanges[0], ULONG{CDBOSC_SELCHANGE});
+    EXPECT_EQ(browser_->browsed.size(), 1u) << "the view opens a device";
+    browser_->select({0});
+    browser_->press(VK_RETURN);
+    EXPECT_EQ(browser_->dialog->defaultCommands, 1) << "the dialog takes a file";
+    EXPECT_EQ(browser_->browsed.size(), 1u);
     SetFocus(browser_->addressBar());
     EXPECT_EQ(browser_->dialog->stateChanges.back(), ULONG{CDBOSC_KILLFOCUS});
 }

@@ -1,4 +1,7 @@
-#include "view/Announcer.h"
+#include "transfer/Announcer.h"
+
+#include "resources/resource.h"
+#include "shell/Prompt.h"
 
 #include <oleauto.h>
 #include <uiautomationcore.h>
@@ -63,6 +66,15 @@ void announce(HWND window, const std::wstring& text, Outcome outcome) noexcept {
         provider->Release();
     } catch (...) {
         // Out of memory: the result stays unsaid, the status bar still shows it.
+    }
+}
+
+void tellFailure(HWND owner, UINT textId, UINT style, std::initializer_list<TextArg> args) noexcept {
+    try {
+        announce(owner, prompt::formatText(textId, args), Outcome::Failed);
+        prompt::show(owner, textId, IDS_CAPTION_ERROR, style, args);
+    } catch (...) {
+        // A text that cannot be built must not end the caller (a transfer's thread).
     }
 }
 

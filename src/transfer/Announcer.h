@@ -1,9 +1,13 @@
 #pragma once
-// Spoken results: a finished command's outcome raised as a UI Automation
-// notification on a window, so a screen reader says it where no status bar
-// is shown. The notification exists from Windows 10 1709 on; it is looked
+// Spoken results: a finished command's outcome, or the text of its failure,
+// raised as a UI Automation notification on a window, so a screen reader
+// says it where no status bar is shown. The notification exists from Windows 10 1709 on; it is looked
 // up at run time, and where it is missing nothing is said.
+#include "shell/TextFormat.h"
+
 #include <windows.h>
+
+#include <initializer_list>
 
 #include <mutex>
 #include <string>
@@ -12,6 +16,10 @@
 enum class Outcome { Completed, Failed };
 
 void announce(HWND window, const std::wstring& text, Outcome outcome) noexcept;
+
+// A failure told in a message box (text textId filled with args, caption
+// 23, the platform's `style`) and, before the box blocks, said on `owner`.
+void tellFailure(HWND owner, UINT textId, UINT style, std::initializer_list<TextArg> args) noexcept;
 
 struct Announcement {
     HWND window;
