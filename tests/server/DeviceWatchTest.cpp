@@ -10,7 +10,7 @@
 #include "server/ServerModule.h"
 #include "shell/DeviceWatcher.h"
 #include "shell/Prompt.h"
-#include "view/Announcer.h"
+#include "transfer/Announcer.h"
 
 #include <dbt.h>
 #include <gtest/gtest.h>
