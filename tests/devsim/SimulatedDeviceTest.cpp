@@ -157,7 +157,7 @@ TEST(SimulatedDevice, UploadsConsumeDeletesFreeAndUploadsBeyondTheFreeSpaceAreRe
     EXPECT_FALSE(f.device->hasFile("A.TXT"));
 }
 
-TEST(SimulatedDevice, ExistingNamesMissingFilesAndCancelledUploadsAreRefusedAsTheDeviceDoes) {
+TEST(SimulatedDevice, ExistingNamesMissingFilesCancelledUploadsAndNamesLeavingItsFolderAreRefused) {
     Fixture f;
     f.device->putFile("KEEP.TXT", "keep");
     f.device->putFile("OTHER.TXT", "other");
@@ -171,17 +171,15 @@ TEST(SimulatedDevice, ExistingNamesMissingFilesAndCancelledUploadsAreRefusedAsTh
     EXPECT_EQ(f.device->fileData("KEEP.TXT"), bytesOf("keep"));
     EXPECT_EQ(f.device->files().size(), 2u);
     EXPECT_EQ(f.device->events().back(), "upload of PART.TXT cancelled by the PC");
-}
 
-// What the directory holds, stores, renames and deletes is what the cli and
-// mount tests see in the device's folder.
-TEST(SimulatedDevice, DirectoryStorageRefusesNamesThatLeaveIt) {
+    // A folder's storage refuses a name that leaves it when the file is to be
+    // stored; what it holds otherwise the cli and mount tests see.
     TempDir root;
     fs::create_directories(root.file("device"));
-    Fixture f({}, std::make_unique<DirectoryStorage>(root.file("device")));
-    f.pc.play(upload("../ESCAPE.TXT", bytesOf("x"), 0x00, "15 0E"));  // refused when it is to be stored
+    Fixture inFolder({}, std::make_unique<DirectoryStorage>(root.file("device")));
+    inFolder.pc.play(upload("../ESCAPE.TXT", bytesOf("x"), 0x00, "15 0E"));
     EXPECT_FALSE(fs::exists(root.file("ESCAPE.TXT")));
-    EXPECT_TRUE(f.device->files().empty());
+    EXPECT_TRUE(inFolder.device->files().empty());
 }
 
 TEST(SimulatedDevice, PacedTransfersTakeAtLeastTheirWireTime) {

@@ -2,7 +2,9 @@
 // nimbrel-devsim on a mapped COM port: the data object's formats, a paste in
 // another process through the real clipboard, a move completed by the
 // consumer, the download dialogs with Abort (its button or closing the
-// dialog) and an unplugged device.
+// dialog), an unplugged device, and a hostile one whose bytes never become
+// data nor freeze the view's thread.
+#include "ChildProcess.h"
 #include "ShellTransferSupport.h"
 #include "transfer/FileDataObject.h"
 #include "transfer/ShellTransferUser.h"
@@ -28,22 +30,27 @@ HRESULT endOperation(const ComPtr<IDataObject>& data, DWORD effects) {
 // Runs the paste consumer in a process of its own, serving its calls
 // meanwhile; its exit code.
 DWORD pasteInAnotherProcess(const std::string& folder, const char* mode) {
-    std::wstring command = L"\"" + builtModulePath(L"nimbrel-paste-consumer.exe") + L"\" \"" + widen(hostPath(folder)) +
-                           L"\" " + widen(mode);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return 1000;
-    const UniqueKernelHandle thread(process.hThread), handle(process.hProcess);
-    EXPECT_TRUE(pumpUntil([&] { return WaitForSingleObject(handle.get(), 0) == WAIT_OBJECT_0; }, 60s));
+    const ChildProcess child = startProgram(L"\"" + builtModulePath(L"nimbrel-paste-consumer.exe") + L"\" \"" +
+                                            widen(hostPath(folder)) + L"\" " + widen(mode));
+    if (!child.process) return 1000;
+    EXPECT_TRUE(pumpUntil([&] { return WaitForSingleObject(child.process.get(), 0) == WAIT_OBJECT_0; }, 60s));
     DWORD code = 1001;
-    GetExitCodeProcess(handle.get(), &code);
+    GetExitCodeProcess(child.process.get(), &code);
     return code;
 }
 
 using DataObjectTest = ShellTransferTest;
 using RealTimingDataObjectTest = RealTimingTest;
+
+struct HostileDevice {
+    const char* behaviour;
+    std::string keys;
+    UINT message;
+};
+const HostileDevice hostileDevices[] = {
+    {"a file list that never ends", "endless", IDS_ERROR_READ_LIST},
+    {"a download beyond the size the device listed", "overrun=5", IDS_ERROR_DOWNLOAD},
+};
 
 }  // namespace
 
@@ -241,15 +248,10 @@ TEST_F(DataObjectTest, TransferDialogsBelongToTheStartingWindowAndGiveItTheFocus
     const UniqueWindow starter(CreateWindowW(L"STATIC", L"Corvia 80", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
                                              nullptr, nullptr, nullptr, nullptr));
     ShellTransferUser user(starter.get());
-    HWND owner = nullptr;
-    std::thread answerer([&] {
-        const HWND dialog = windows::waitForWindow(L"Overwrite file?", 20s);
-        owner = GetWindow(dialog, GW_OWNER);
-        windows::pressButton(dialog, IDC_OVERWRITE_NO);
-    });
+    OverwriteAnswers answer({IDC_OVERWRITE_NO});
     EXPECT_EQ(user.askOverwrite("A.TXT"), OverwriteAnswer::No);
-    answerer.join();
-    EXPECT_EQ(owner, starter.get());
+    answer.finish();
+    EXPECT_EQ(answer.owners, std::vector<HWND>{starter.get()});
     EXPECT_EQ(GetForegroundWindow(), starter.get()) << "after the question";
 
     user.tell({.notice = TransferNotice::ReceiveFailed, .name = "A.TXT", .model = "Corvia 80", .port = 3});
@@ -266,4 +268,22 @@ TEST_F(DataObjectTest, TransferDialogsBelongToTheStartingWindowAndGiveItTheFocus
     progress.reset();
     // The starter's thread takes the activation as it reads its messages.
     EXPECT_TRUE(pumpUntil([&] { return GetForegroundWindow() == starter.get(); }, 5s)) << "after the progress";
+}
+
+TEST_F(DataObjectTest, TheListingAndTheDataObjectRefuseWhatNoRealDeviceSends) {
+    const auto before = temporaryTransferFiles();
+    std::vector<UINT> shown;
+    for (const HostileDevice& hostile : hostileDevices) {
+        SCOPED_TRACE(hostile.behaviour);
+        const DevsimDevices devices({{port, "model=CV8,text=LETTER.TXT:Dear," + hostile.keys}});
+        const OpenedDevice device = openDevice(port, "CV8-0001", 0x78, sourceWindow_.get());
+        if (device.files.result == S_OK) {
+            FORMATETC first = contents(0);
+            STGMEDIUM medium{};
+            EXPECT_EQ(dataObjectOf(device, {"LETTER.TXT"}, sourceWindow_.get())->GetData(&first, &medium), E_ABORT);
+        }
+        shown.push_back(hostile.message);
+        EXPECT_EQ(environment_.shownTexts(), shown);
+        EXPECT_EQ(temporaryTransferFiles(), before) << "a temporary file was left";
+    }
 }

@@ -102,6 +102,9 @@ TEST(DeviceCopyJobTest, JobsCopyInOrderAskBeforeReplacingConfirmAMoveOnlyWhenEve
     using enum TransferNotice;
     using enum OverwriteAnswer;
     using namespace ProtocolBytes;
+    const devsim::Faults noOpen = refusing(1, DeviceError::CannotOpenFile, GET_FILE),
+                         noWrite = refusing(1, DeviceError::CannotWriteToFile, SYNC),
+                         cancelled = refusing(2, DeviceError::CanceledByPc, SYNC);
     const struct {
         const char* what;
         const char* onTarget;  // files the target has before the job, of 't' bytes
@@ -117,34 +120,10 @@ TEST(DeviceCopyJobTest, JobsCopyInOrderAskBeforeReplacingConfirmAMoveOnlyWhenEve
         {"No keeps a move a copy", "B=5", true, {No}, {}, {}, {}, Copied, "A C"},
         {"Yes to all answers every later question", "A=5 B=5 C=5", true, {YesToAll}, {}, {}, {}, Moved, "A B C"},
         {"Cancel confirms nothing", "A=5", true, {Cancel}, {}, {}, {}, Cancelled, ""},
-        {"a failed receive keeps a move a copy",
-         "",
-         true,
-         {},
-         refusing(1, DeviceError::CannotOpenFile, GET_FILE),
-         {},
-         {ReceiveFailed},
-         Copied,
-         ""},
-        {"a failed send cancels",
-         "",
-         true,
-         {},
-         {},
-         refusing(1, DeviceError::CannotWriteToFile, SYNC),
-         {SendFailed},
-         Cancelled,
-         ""},
+        {"a failed receive keeps a move a copy", "", true, {}, noOpen, {}, {ReceiveFailed}, Copied, ""},
+        {"a failed send cancels", "", true, {}, {}, noWrite, {SendFailed}, Cancelled, ""},
         {"the target's refusal to replace is asked", "b=5", true, {No}, {}, {}, {}, Copied, "A C"},
-        {"a cancel on the target ends the job",
-         "",
-         false,
-         {},
-         {},
-         refusing(2, DeviceError::CanceledByPc, SYNC),
-         {},
-         Cancelled,
-         ""},
+        {"a cancel on the target ends the job", "", false, {}, {}, cancelled, {}, Cancelled, ""},
         {"a cancel on the source ends the receiving", "", true, {}, {.cancelDownloadAt = 2}, {}, {}, Copied, ""},
     };
     for (const auto& test : cases) {

@@ -173,11 +173,11 @@ public:
     }
 
 private:
-    UniqueWindow window_{CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)};
+    UniqueWindow window_ = messageWindow();
 };
 
 // Answers the overwrite questions in order through the dialog's buttons,
-// from a thread of its own; keeps the question texts.
+// from a thread of its own; keeps the question texts and their owners.
 class OverwriteAnswers {
 public:
     explicit OverwriteAnswers(std::vector<int> buttons) {
@@ -186,6 +186,7 @@ public:
                 const HWND dialog = windows::waitForWindow(L"Overwrite file?", 20s);
                 if (!dialog) return;
                 questions.push_back(windows::controlText(dialog, IDC_QUESTION));
+                owners.push_back(GetWindow(dialog, GW_OWNER));
                 windows::pressButton(dialog, button);
                 windows::waitUntilGone(dialog);
             }
@@ -196,6 +197,7 @@ public:
         if (thread_.joinable()) thread_.join();
     }
     std::vector<std::wstring> questions;
+    std::vector<HWND> owners;
 
 private:
     std::thread thread_;
