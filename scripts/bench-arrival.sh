@@ -3,7 +3,9 @@
 # Corvia's link appears in a watched folder, and the time runs until
 # "nimbrel scan --watch" prints it, then, apart (two watchers would probe
 # the port at once), until its folder shows in the mount (needs /dev/fuse).
-# The simulator's own start is counted. Needs the Linux build.
+# The simulator's own start is counted. Needs the Linux build. Then, with
+# the Windows build, the same under Wine from the system's announcement (the
+# simulator already running) until an open root view lists the device.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin="${NIMBREL_BUILD_ROOT:-$PWD/build}/linux/bin"
@@ -35,4 +37,14 @@ if waitfor 'mountpoint -q "$work/mnt"'; then
   time_arrivals "its folder in the mount" '[ -d "$work/mnt/Corvia 80" ]'
 else
   echo "the mount: cannot mount here (it needs /dev/fuse)"
+fi
+
+# The Windows half, under Wine (needs the Windows build): an open root view
+# lists a simulated device whose arrival the system announced, without F5.
+win="${NIMBREL_BUILD_ROOT:-$PWD/build}/windows"
+if [ -f "$win/bin/server_device_watch_test.exe" ]; then
+  scripts/wine-run.sh "$win" "$win/bin/server_device_watch_test.exe" --gtest_repeat=3 \
+    --gtest_filter='*ARootViewListsAnArrivingDevice*' | tr -d '\r' | grep '^Windows:' || echo "Windows: the test failed"
+else
+  echo "Windows: no Windows build here"
 fi

@@ -104,14 +104,17 @@ bool isFileCapableModel(std::uint32_t typeCode) {
     return typeCode == 0x05 || typeCode == 0x72 || typeCode == 0x74 || typeCode == 0x78;
 }
 
+bool isUsableDevice(const DeviceInfo& device) {
+    return isFileCapableModel(device.typeCode) && device.protocolVersion != 0;
+}
+
 ScanResult scanDevices(const std::vector<int>& ports) {
     ScanResult result;
     for (const DeviceInfo& record : probePorts(ports)) {
-        if (!isFileCapableModel(record.typeCode)) continue;
-        if (record.protocolVersion == 0) {
-            result.firmwareTooOld.push_back(record);
-        } else {
+        if (isUsableDevice(record)) {
             result.devices.push_back(record);
+        } else if (isFileCapableModel(record.typeCode)) {
+            result.firmwareTooOld.push_back(record);
         }
     }
     return result;

@@ -22,6 +22,9 @@ std::vector<int> scannedPorts();
 
 // A file-capable model: Solvane, Minnow, Corvia 40, Corvia 80.
 bool isFileCapableModel(std::uint32_t typeCode);
+// A device the shell lists: a file-capable model with firmware that answers
+// the protocol version query.
+bool isUsableDevice(const DeviceInfo& device);
 
 struct ScanResult {
     std::vector<DeviceInfo> devices;         // usable devices, in port order

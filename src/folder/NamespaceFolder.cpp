@@ -16,6 +16,7 @@
 #include "view/ItemCommands.h"
 #include "view/NamespaceView.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -171,6 +172,7 @@ void NamespaceFolder::refresh(HWND owner) {
 }
 
 void NamespaceFolder::rescan(HWND owner) {
+    devicesSeen_ = portChanges().latest();
     ScanResult found = scanDevices();
     // One box per device, in port order, each answered before the next.
     // Without an owner (the navigation pane, the address bar) nobody asked: no boxes.
@@ -180,6 +182,26 @@ void NamespaceFolder::rescan(HWND owner) {
     }
     devices_ = std::move(found.devices);
     scanned_ = true;
+}
+
+DevicesFollowed NamespaceFolder::followDevices() {
+    const std::uint64_t latest = portChanges().latest();
+    const std::vector<PortChange> changes = portChanges().since(devicesSeen_);
+    devicesSeen_ = latest;
+    std::vector<DeviceInfo> now = followPortChanges(devices_, changes);
+    const auto same = [](const DeviceInfo& a, const DeviceInfo& b) {
+        return a.typeCode == b.typeCode && sameDevice(a, b.portNumber, fieldText(b.serial));
+    };
+    if (!scanned_ || std::equal(now.begin(), now.end(), devices_.begin(), devices_.end(), same)) return {};
+    const bool had = !ownDevice_ || device();
+    devices_ = std::move(now);
+    location().contentsChanged();
+    if (!ownDevice_ || (!had && device())) return {DevicesFollowed::What::Changed, {}};
+    if (!had || device()) return {};
+    // It says so once: the list empties until the device is back.
+    records_ = std::make_shared<const ItemRecordList>();
+    listedDevice_.reset();
+    return {DevicesFollowed::What::DeviceLeft, std::string(fieldText(ownDevice_->name))};
 }
 
 HRESULT NamespaceFolder::dataObjectOf(UINT count, PCUITEMID_CHILD_ARRAY items, HWND owner, HWND refreshWindow,

@@ -6,6 +6,7 @@
 // hands each what it needs. All methods run on the shell's UI thread;
 // device input and output in them is synchronous.
 #include "devices/DeviceCatalogue.h"
+#include "devices/PortChanges.h"
 #include "namespace/DeviceFolder.h"
 #include "namespace/ItemEnumerator.h"
 #include "namespace/ItemIdAllocator.h"
@@ -36,6 +37,7 @@ public:
                          IDataObject** object) override;
     FolderLocation location() override;
     HRESULT openDevice(PCUITEMID_CHILD item, HWND owner, DeviceFolder** folder) override;
+    DevicesFollowed followDevices() override;
 
     // IShellFolder
     HRESULT STDMETHODCALLTYPE ParseDisplayName(HWND window, IBindCtx* bindContext, LPWSTR displayName, ULONG* eaten,
@@ -98,6 +100,8 @@ private:
     std::optional<ItemRecord> ownDevice_;
     std::vector<DeviceInfo> devices_;
     bool scanned_ = false;
+    // The last change of the ports that the device list includes.
+    std::uint64_t devicesSeen_ = portChanges().latest();
     // The list of the last enumeration and the device it is of; null before the first.
     std::shared_ptr<const ItemRecordList> records_;
     std::optional<DeviceInfo> listedDevice_;

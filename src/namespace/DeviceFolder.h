@@ -10,6 +10,7 @@
 #include <shlobj.h>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 // The device whose files a folder lists, and those files (system files included).
@@ -17,6 +18,12 @@ struct FolderContents {
     DeviceInfo device;
     std::vector<ItemRecord> files;
     FolderLocation location;  // of the folder that listed them
+};
+
+// What the ports that came and went since the last look did to a folder.
+struct DevicesFollowed {
+    enum class What { Unchanged, Changed, DeviceLeft } what = What::Unchanged;
+    std::string deviceName;  // of the device that left
 };
 
 class DeviceFolder : public IShellFolder {
@@ -41,6 +48,9 @@ public:
     // Where the shell placed the folder, to tell it of changes in it.
     virtual FolderLocation location() = 0;
     virtual HRESULT openDevice(PCUITEMID_CHILD item, HWND owner, DeviceFolder** folder) = 0;
+    // Takes in the ports that changed since it last looked (or scanned), the
+    // shell told of what it lists now; no device is probed here.
+    virtual DevicesFollowed followDevices() = 0;
 };
 
 // Asked for through QueryInterface and BindToObject, by our own code only.

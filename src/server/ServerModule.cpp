@@ -3,6 +3,7 @@
 #include "server/ClassFactory.h"
 #include "server/Registration.h"
 #include "server/ServedClasses.h"
+#include "shell/DeviceWatcher.h"
 #include "shell/ModuleState.h"
 #include "shell/ResourceModule.h"
 #include "shell/ShellResources.h"
@@ -34,6 +35,7 @@ void shutDownServer(bool processEnding) noexcept {
         std::lock_guard<std::mutex> guard(server().factoryLock);
         server().factories.clear();
     }
+    deviceWatcher().abandon();
     moduleState().release(processEnding);
 }
 
@@ -59,6 +61,13 @@ HRESULT getClassObject(REFCLSID classId, REFIID riid, void** object) noexcept {
 }
 
 HRESULT canUnloadNow() noexcept {
+    // A device watcher that has stopped is joined here, so no thread of ours
+    // is left when the module may go; one still ending keeps its lock.
+    try {
+        deviceWatcher().finishIfStopped();
+    } catch (...) {
+        // Not joined now: its lock keeps the module, and the next call tries again.
+    }
     return moduleState().canUnload() ? S_OK : S_FALSE;
 }
 

@@ -521,9 +521,14 @@ LRESULT CALLBACK NamespaceView::windowProcedure(HWND window, UINT message, WPARA
 }
 
 bool NamespaceView::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (message == devicesChangedMessage) {
+        followDevices();
+        return true;
+    }
     switch (message) {
         case WM_CREATE:
             createList();
+            devicesWatch_.emplace(viewWindow_);
             return true;
         case WM_SIZE:
             MoveWindow(list_.handle(), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
@@ -559,6 +564,7 @@ bool NamespaceView::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
             return true;
         case WM_NCDESTROY:
             // The browser may destroy its window with ours inside.
+            devicesWatch_.reset();
             viewWindow_ = nullptr;
             list_ = ListView();
             return false;
@@ -599,7 +605,8 @@ void NamespaceView::fillList() {
     {
         const WaitCursor wait;
         ComPtr<IEnumIDList> enumerator;
-        if (FAILED(folder_->EnumObjects(viewWindow_, viewEnumerationFlags, &enumerator)) || !enumerator) {
+        if (FAILED(folder_->EnumObjects(quietListing_ ? nullptr : viewWindow_, viewEnumerationFlags, &enumerator)) ||
+            !enumerator) {
             return;
         }
         list_.setRedraw(false);
@@ -899,6 +906,30 @@ void NamespaceView::focusDeviceLeft(IShellBrowser& browser, const DeviceInfo& de
     const UniqueIdList item(allocator_.createItemId(makeDeviceRecord("", device)));
     if (item && SUCCEEDED(browser.QueryActiveShellView(&parent)) && parent) {
         parent->SelectItem(item.get(), SVSI_SELECT | SVSI_FOCUSED | SVSI_DESELECTOTHERS | SVSI_ENSUREVISIBLE);
+    }
+}
+
+void NamespaceView::followDevices() {
+    const DevicesFollowed followed = folder_->followDevices();
+    if (followed.what == DevicesFollowed::What::DeviceLeft) {
+        deleteAllEntries();
+        updateToolbar();
+        const std::wstring text = prompt::formatText(IDS_ERROR_NO_COMMUNICATION, {followed.deviceName});
+        setStatusText(&text);
+        announce(list_.handle(), text, Outcome::Failed);
+    } else if (followed.what == DevicesFollowed::What::Changed) {
+        quietListing_ = true;
+        try {
+            relist();
+        } catch (...) {
+            quietListing_ = false;
+            throw;
+        }
+        quietListing_ = false;
+        if (list_.itemCount() == 0 && showsDevices()) {
+            const std::wstring none = prompt::formatText(IDS_STATUS_DEVICES, {0});
+            setStatusText(&none);
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include "namespace/DeviceFolder.h"
 #include "namespace/ItemIdAllocator.h"
 #include "shell/ComObject.h"
+#include "shell/DeviceWatcher.h"
 #include "transfer/ClipboardCommands.h"
 #include "view/ListView.h"
 #include "view/ViewMenus.h"
@@ -106,6 +107,8 @@ private:
     void setViewMode(UINT mode);
     void activateSelection();
     void tellDialogHost(ULONG change);
+    // Devices came or went: the list follows without asking anything.
+    void followDevices();
     // Back in the list of devices: the device just left takes the focus.
     void focusDeviceLeft(IShellBrowser& browser, const DeviceInfo& device);
     void clipboardCommand(bool cut);
@@ -143,4 +146,6 @@ private:
     UniqueResource<NullHandleTraits<HACCEL, &DestroyAcceleratorTable>> accelerators_;
     bool hideSystemFiles_ = true;
     bool oleInitialized_ = false;
+    std::optional<DeviceWatchSubscription> devicesWatch_;
+    bool quietListing_ = false;  // a listing nobody asked for shows no message
 };

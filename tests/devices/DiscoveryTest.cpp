@@ -2,9 +2,11 @@
 // scan keeps, in which order, and how they are named.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 
 #include "devices/Discovery.h"
+#include "devices/PortChanges.h"
 #include "devsim/SimulatedBus.h"
 #include "PauseLog.h"
 
@@ -60,4 +62,28 @@ TEST(Discovery, ProbesReportOtherKindsAndNothingForASilentOrMissingPort) {
     const auto found = probePort(12);
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(described({*found}), "c:5:1:SLV-0012:0 ");
+}
+
+// A folder takes in only what the port watchers found since it last looked,
+// the latest finding of each port, and keeps its devices in port order.
+TEST(PortChanges, AFolderTakesTheLatestFindingOfEachPortSinceItLookedInPortOrder) {
+    const auto device = [](unsigned port, unsigned type, const char* serial) {
+        DeviceInfo found{};
+        found.portNumber = port;
+        found.typeCode = type;
+        found.protocolVersion = 1;
+        std::strncpy(found.serial, serial, sizeof found.serial - 1);
+        return found;
+    };
+    PortChanges changes;
+    changes.record(4, device(4, 0x72, "MN2-0004"));  // before the folder's scan
+    const std::uint64_t scannedAt = changes.latest();
+    changes.record(7, std::nullopt);                 // unplugged
+    changes.record(5, device(5, 0x72, "MN2-0005"));  // plugged
+    changes.record(3, device(3, 0x78, "CV8-9999"));  // another device on the same port
+    changes.record(9, device(9, 0x74, "CV4-0009"));  // plugged and gone again
+    changes.record(9, std::nullopt);
+    const std::vector<DeviceInfo> scanned = {device(3, 0x78, "CV8-0003"), device(7, 0x74, "CV4-0007")};
+    EXPECT_EQ(described(followPortChanges(scanned, changes.since(scannedAt))), "3:78:1:CV8-9999:0 5:72:1:MN2-0005:1 ");
+    EXPECT_TRUE(changes.since(changes.latest()).empty());
 }
