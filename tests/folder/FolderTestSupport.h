@@ -77,9 +77,3 @@ Listing listFolder(const Folder& folder, SHCONTF flags = viewFlags, HWND owner =
     while (enumerator->Next(1, &item, nullptr) == S_OK) listing.items.emplace_back(item);
     return listing;
 }
-
-inline std::string displayName(IShellFolder& folder, PCUITEMID_CHILD item) {
-    STRRET name{};
-    if (FAILED(folder.GetDisplayNameOf(item, SHGDN_NORMAL, &name)) || name.uType != STRRET_CSTR) return "<none>";
-    return name.cStr;
-}

@@ -149,10 +149,12 @@ TEST_F(DeviceWatchTest, ARootViewListsAnArrivingDeviceWithoutRefreshAndDropsItWi
     EXPECT_TRUE(prompts_.prompts().empty()) << "the watcher asked or told the user something";
 }
 
-TEST_F(DeviceWatchTest, ADeviceFolderSaysOnceThatItsDeviceLeftAndListsItsFilesWhenTheSameDeviceIsBack) {
+TEST_F(DeviceWatchTest, ADeviceFolderSaysOnceThatItsDeviceLeftListsAgainWhenItIsBackAndTheWatcherEndsWithTheView) {
     plug(3, "model=CV8,serial=CV8-0003");
     plug(4, "model=MN2,serial=MN2-0004,text=SHOP.TXT:milk");
     TestBrowser& browser = browse();
+    EXPECT_NE(FindWindowW(deviceWatchClass, nullptr), nullptr);
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
     browser.select({1});
     browser.press(VK_RETURN);
     ASSERT_EQ(browser.entries(), (Names{"SHOP.TXT"}));
@@ -170,6 +172,11 @@ TEST_F(DeviceWatchTest, ADeviceFolderSaysOnceThatItsDeviceLeftAndListsItsFilesWh
     ASSERT_EQ(announcements_.announcements().size(), 1u);
     EXPECT_EQ(announcements_.announcements()[0].text, left);
     EXPECT_TRUE(prompts_.prompts().empty()) << "the watcher asked or told the user something";
+
+    browser_->close();
+    browser_.Reset();
+    EXPECT_EQ(canUnloadNow(), S_OK) << "an idle watcher was not ended with the last view";
+    EXPECT_EQ(FindWindowW(deviceWatchClass, nullptr), nullptr) << "the watcher's window outlived it";
 }
 
 // The resident device server as far as a port's borrower sees it: a
@@ -206,16 +213,6 @@ TEST_F(DeviceWatchTest, APortAnotherProgramHoldsIsPassedOverWithoutAskingItsHold
     announcePort(7, true);
     EXPECT_TRUE(pumpUntil([&] { return browser.entries().size() == 4; }));
     EXPECT_TRUE(prompts_.prompts().empty()) << "the watcher asked or told the user something";
-}
-
-TEST_F(DeviceWatchTest, TheWatcherRunsWhileAViewIsOpenAndIsJoinedBeforeDllCanUnloadNowSaysYes) {
-    browse();
-    EXPECT_NE(FindWindowW(deviceWatchClass, nullptr), nullptr);
-    EXPECT_EQ(canUnloadNow(), S_FALSE);
-    browser_->close();
-    browser_.Reset();
-    EXPECT_EQ(canUnloadNow(), S_OK) << "an idle watcher was not ended with the last view";
-    EXPECT_EQ(FindWindowW(deviceWatchClass, nullptr), nullptr) << "the watcher's window outlived it";
 }
 
 }  // namespace
