@@ -63,10 +63,6 @@ ComPtr<DeviceFolder> pasteFolder(const ViewTarget& view) {
     return device;
 }
 
-}  // namespace
-
-namespace {
-
 // The data object of `items` of `folder`, its effects written for `handover`.
 ComPtr<IDataObject> handOver(DeviceFolder& folder, std::vector<PCUITEMID_CHILD> items, HWND owner, HWND refreshWindow,
                              Handover handover) {

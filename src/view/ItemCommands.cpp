@@ -37,11 +37,8 @@ ComPtr<IShellBrowser> browserOf(HWND owner) {
 // Opens the device where the owner is: in its Explorer window, else in a
 // window of the shell's, as a folder's "open" does.
 HRESULT openDevice(const Selection& selection, bool quiet) {
-    ComPtr<IPersistFolder2> persisted;
     UniqueIdList folder;
-    PIDLIST_ABSOLUTE here = nullptr;
-    if (FAILED(selection.folder.As(&persisted)) || FAILED(persisted->GetCurFolder(&here))) return E_FAIL;
-    folder.reset(here);
+    if (FAILED(folderIdList(*selection.folder.Get(), folder))) return E_FAIL;
     const UniqueIdList device(ILCombine(folder.get(), selection.items[0].get()));
     if (!device) return E_OUTOFMEMORY;
     if (const ComPtr<IShellBrowser> browser = browserOf(selection.owner))
@@ -102,6 +99,15 @@ HRESULT runCommand(const Selection& selection, UINT command, const CMINVOKECOMMA
 }
 
 }  // namespace
+
+HRESULT folderIdList(DeviceFolder& folder, UniqueIdList& idList) {
+    ComPtr<IPersistFolder2> persisted;
+    PIDLIST_ABSOLUTE here = nullptr;
+    HRESULT result = folder.QueryInterface(IID_PPV_ARGS(&persisted));
+    if (SUCCEEDED(result)) result = persisted->GetCurFolder(&here);
+    idList.reset(here);
+    return result;
+}
 
 HRESULT itemContextMenu(DeviceFolder& folder, UINT count, PCUITEMID_CHILD_ARRAY items, HWND owner, REFIID riid,
                         void** object) {

@@ -5,6 +5,8 @@
 // code as the view's, on the given items.
 #include "namespace/DeviceFolder.h"
 
+#include "shell/ShellResources.h"
+
 #include <shlobj.h>
 
 // The IContextMenu of `count` items of `folder` (devices of a folder that
@@ -13,3 +15,7 @@
 // questions and messages; without one nothing that asks or tells runs.
 HRESULT itemContextMenu(DeviceFolder& folder, UINT count, PCUITEMID_CHILD_ARRAY items, HWND owner, REFIID riid,
                         void** object);
+
+// Where the shell placed `folder`: its absolute identifier list in `idList`
+// (null for a folder it never placed), or why it cannot say.
+HRESULT folderIdList(DeviceFolder& folder, UniqueIdList& idList);

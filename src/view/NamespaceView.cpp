@@ -11,6 +11,7 @@
 #include "devices/DeviceCatalogue.h"
 #include "shell/TextFormat.h"
 #include "view/AboutBox.h"
+#include "view/ItemCommands.h"
 #include "transfer/Announcer.h"
 #include "view/ViewCommandMenu.h"
 #include "view/ViewModes.h"
@@ -371,12 +372,10 @@ HRESULT NamespaceView::itemObject(UINT which, REFIID riid, void** object) {
         // What a file dialog picks, and devices, which carry no files: the
         // shell's items, or its list of them (CFSTR_SHELLIDLIST).
         if (itemArray || dialogHost_ || showsDevices()) {
-            PIDLIST_ABSOLUTE here = nullptr;
-            ComPtr<IPersistFolder2> persisted;
-            if (FAILED(folder_.As(&persisted)) || FAILED(persisted->GetCurFolder(&here))) {
+            UniqueIdList folder;
+            if (FAILED(folderIdList(*folder_.Get(), folder))) {
                 return E_FAIL;
             }
-            const UniqueIdList folder(here);
             const auto count = static_cast<UINT>(items.size());
             if (itemArray) {
                 return SHCreateShellItemArray(folder.get(), nullptr, count, items.data(),
@@ -684,16 +683,12 @@ int NamespaceView::findEntry(const ItemRecord& record) const {
 
 void NamespaceView::nameList() {
     std::wstring name;
-    ComPtr<IPersistFolder2> persist;
-    PIDLIST_ABSOLUTE location = nullptr;
-    if (SUCCEEDED(folder_->QueryInterface(IID_PPV_ARGS(&persist))) && SUCCEEDED(persist->GetCurFolder(&location)) &&
-        location) {
+    if (UniqueIdList location; SUCCEEDED(folderIdList(*folder_.Get(), location)) && location) {
         PWSTR shown = nullptr;
-        if (SUCCEEDED(SHGetNameFromIDList(location, SIGDN_NORMALDISPLAY, &shown)) && shown) {
+        if (SUCCEEDED(SHGetNameFromIDList(location.get(), SIGDN_NORMALDISPLAY, &shown)) && shown) {
             name = shown;
             CoTaskMemFree(shown);
         }
-        CoTaskMemFree(location);
     }
     if (name.empty()) {
         // A folder that cannot say where it is: the name of its device.
